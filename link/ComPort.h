@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <cstdint>
+
+class QSerialPort;
+
+// The one serial port of the program: port numbers 1-4 ("Com1".."Com4"),
+// fixed line settings (19200 8N1, no flow control, DTR and RTS raised) and
+// the byte operations the protocol is built from. None of them blocks.
+//
+// Port numbers map to /dev/ttyS0../dev/ttyS3 (COM1..COM4 on Windows) unless
+// the environment variable TARVO_COM1..TARVO_COM4 names another device.
+class ComPort : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int BufferSize = 4096;
+
+    explicit ComPort(QObject *parent = nullptr);
+    ~ComPort() override;
+
+    // The device a port number stands for, "" for numbers outside 1-4.
+    static QString deviceName(int comNumber);
+    // Opens a device path directly instead of a port number (tools).
+    void setDevicePath(const QString &path);
+
+    uint16_t comNumber() const { return m_comNumber; }
+    // Same number: nothing. Closed: only records it. Open: closes, records,
+    // reopens; false (with errorString()) when the reopen fails.
+    bool setComNumber(uint16_t number);
+
+    bool isOpen() const;
+    // Already open: true. Otherwise opens with the line settings; false on
+    // failure, with the operator's text in errorString():
+    // "ie_BadId - Specified comport doesn't exist" for a missing port,
+    // "ie_Open - device already open" for a port held by another program,
+    // the system's own text for anything else (such as "Permission denied").
+    bool open();
+    QString errorString() const { return m_errorString; }
+    void close();
+
+    bool ByteWaiting() const;
+    uint8_t ReadOneByte();
+    void WriteText(const QByteArray &text);
+    int OutputRoom() const;
+    void DiscardInput();
+    void DiscardOutput();
+
+    // Pushes queued bytes onto the line now (they otherwise leave only when
+    // the event loop runs), waiting at most timeoutMs.
+    void flush(int timeoutMs = 100);
+
+    // True when the port went away (adapter pulled, pty hung up); the port
+    // is then closed. Cheap enough to call on every pass of a wait.
+    bool checkLost();
+
+signals:
+    // The port was found gone and has been closed.
+    void lost();
+
+private:
+    void onError(int error);
+    void closeLost();
+
+    QSerialPort *m_port;
+    uint16_t m_comNumber = 0;
+    QString m_devicePath;
+    QString m_errorString;
+    bool m_lostFlag = false;
+};

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ComPort.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <optional>
+
+class Prompter;
+
+// Control bytes of the protocol.
+namespace Ctl {
+constexpr char STX = 0x02;
+constexpr char ETX = 0x03;
+constexpr char ENQ = 0x05;
+constexpr char ACK = 0x06;
+constexpr char DC1 = 0x11;
+constexpr char DC3 = 0x13;
+constexpr char NAK = 0x15;
+constexpr char CAN = 0x18;
+} // namespace Ctl
+
+// The byte-level protocol with the programmer: sending with the stop
+// handshake, reply waits against the reply timer, command frames and the
+// hardware detection. Every wait keeps this order of checks on each pass:
+// pending events, the stop question, a lost port, a byte (or room to send),
+// the time-out; between passes it blocks in the event loop until an event,
+// a received byte or the timer wakes it, so a wait never spins a core.
+class ProgrammerLink : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ReplyTimeoutMs = 1500;
+
+    explicit ProgrammerLink(Prompter &prompter, QObject *parent = nullptr);
+
+    ComPort &port() { return m_port; }
+    Prompter &prompter() { return m_prompter; }
+
+    // Flags shared with the command framework and the fuse editor.
+    bool StopRequested = false;
+    bool AbortRequested = false;
+    bool TimeoutElapsed = false;
+    bool HardwareFound = false;
+    // Checksum of the last frame sent; the block transfers reuse it.
+    uint8_t CommandChecksum = 0;
+
+    // The reply timer: one-shot, started by ReadByte.
+    QTimer Timer1;
+
+    // Port closed: "Comport Not Found" and nothing sent. Otherwise waits for
+    // room to send; false when a confirmed stop (or a lost port, or the
+    // program closing) ended the wait and the character was not sent.
+    bool SendByte(char c);
+    // One byte as two upper-case hex characters, high digit first; false as
+    // soon as one of them could not be sent.
+    bool SendWord(uint8_t value);
+    // Waits at most timeoutMs for one byte. False (byte 0) on time-out, a
+    // confirmed stop, a lost port or the program closing.
+    bool ReadByte(uint8_t &byte, int timeoutMs);
+    // CAN, 100 ms pause, discards, STX, the eight characters, ETX, checksum.
+    // A closed port: nothing sent, no message.
+    void SendCommand(const QString &word);
+    // Hardware detection. Sets HardwareFound and returns the firmware date
+    // as "dd/mm/yyyy" on success; reports "Hardware Not Found" and returns
+    // nothing on failure. A detection started while another one waits is
+    // refused: nothing happens and nothing is returned.
+    std::optional<QString> ReadVersion();
+    bool detecting() const { return m_detecting; }
+
+    // Waits for the operator (Run, Exit) without a deadline: returns after
+    // at least one batch of events was processed; blocks until one comes.
+    void waitForEvents();
+
+    // The main window is closing: every wait ends at once as after a
+    // confirmed stop, without asking; sends still go out (the final CAN).
+    void requestShutdown();
+    bool shuttingDown() const { return m_shutdown; }
+
+    static uint8_t frameChecksum(const QString &word);
+
+public slots:
+    void Timer1Timer();
+
+signals:
+    // Connection texts for the status bar.
+    void statusText(const QString &text);
+
+private:
+    // Stop question after a batch of events: true when the wait must end.
+    bool stopConfirmed();
+
+    Prompter &m_prompter;
+    ComPort m_port;
+    bool m_detecting = false;
+    bool m_shutdown = false;
+};

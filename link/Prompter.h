@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// Every message box of the program goes through this interface: the window
+// shows a real message box, tests answer from a script and check the exact
+// text, icon and buttons in one place.
+class Prompter
+{
+public:
+    enum class Icon { None, Error, Warning, Question };
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Prompter() = default;
+
+    // Shows one modal box titled with the application title and returns the
+    // button chosen.
+    virtual Answer show(Icon icon, const QString &text, Buttons buttons) = 0;
+
+    void error(const QString &text) { show(Icon::Error, text, Buttons::Ok); }
+    void warning(const QString &text) { show(Icon::Warning, text, Buttons::Ok); }
+    void inform(const QString &text) { show(Icon::None, text, Buttons::Ok); }
+    bool confirm(const QString &text) { return show(Icon::Question, text, Buttons::YesNo) == Answer::Yes; }
+
+    // The box for an error no handler caught: the message with a full stop
+    // appended when it ends in a letter or digit.
+    void defaultError(const QString &message) { error(withFullStop(message)); }
+    static QString withFullStop(const QString &message)
+    {
+        if (!message.isEmpty() && message.back().isLetterOrNumber())
+            return message + QLatin1Char('.');
+        return message;
+    }
+};
