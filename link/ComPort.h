@@ -53,7 +53,8 @@ public:
     void flush(int timeoutMs = 100);
 
     // True when the port went away (adapter pulled, pty hung up); the port
-    // is then closed. Cheap enough to call on every pass of a wait.
+    // is then closed, and stays reported as lost until the next open.
+    // Cheap enough to call on every pass of a wait.
     bool checkLost();
 
 signals:
@@ -69,4 +70,5 @@ private:
     QString m_devicePath;
     QString m_errorString;
     bool m_lostFlag = false;
+    bool m_closeScheduled = false;
 };

@@ -61,8 +61,10 @@ public:
     // confirmed stop, a lost port or the program closing.
     bool ReadByte(uint8_t &byte, int timeoutMs);
     // CAN, 100 ms pause, discards, STX, the eight characters, ETX, checksum.
-    // A closed port: nothing sent, no message.
-    void SendCommand(const QString &word);
+    // A closed port: nothing sent, no message. False when a character of the
+    // frame could not be sent (a confirmed stop, a lost port): the frame is
+    // incomplete and the caller should not wait for a reply.
+    bool SendCommand(const QString &word);
     // Hardware detection. Sets HardwareFound and returns the firmware date
     // as "dd/mm/yyyy" on success; reports "Hardware Not Found" and returns
     // nothing on failure. A detection started while another one waits is
@@ -72,10 +74,12 @@ public:
 
     // Waits for the operator (Run, Exit) without a deadline: returns after
     // at least one batch of events was processed; blocks until one comes.
+    // While the program closes it returns at once with AbortRequested set.
     void waitForEvents();
 
     // The main window is closing: every wait ends at once as after a
-    // confirmed stop, without asking; sends still go out (the final CAN).
+    // confirmed stop, without asking and without message boxes; sends still
+    // go out (the final CAN).
     void requestShutdown();
     bool shuttingDown() const { return m_shutdown; }
 

@@ -1,0 +1,239 @@
+#include "ComPort.h"
+
+#include <QSerialPort>
+#include <QtGlobal>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char BadIdText[] = "ie_BadId - Specified comport doesn't exist";
+const char BusyText[] = "ie_Open - device already open";
+
+#ifdef Q_OS_UNIX
+// Qt reports a busy port (its lock file, or an exclusive open) and missing
+// rights alike as PermissionError; a plain open of our own tells them apart.
+QString describePermissionError(const QString &path)
+{
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return QString::fromLatin1(BusyText);
+    }
+    const int err = errno;
+    if (err == EBUSY)
+        return QString::fromLatin1(BusyText);
+    if (err == ENOENT || err == ENODEV || err == ENXIO)
+        return QString::fromLatin1(BadIdText);
+    return QString::fromLocal8Bit(std::strerror(err));
+}
+#endif
+
+} // namespace
+
+ComPort::ComPort(QObject *parent)
+    : QObject(parent)
+    , m_port(new QSerialPort(this))
+{
+    m_port->setBaudRate(QSerialPort::Baud19200);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    // XON/XOFF must stay data: the block transfers are paced by DC1/DC3.
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
+}
+
+ComPort::~ComPort()
+{
+    close();
+}
+
+QString ComPort::deviceName(int comNumber)
+{
+    if (comNumber < 1 || comNumber > 4)
+        return {};
+    const QByteArray override = qgetenv(QByteArray("TARVO_COM") + QByteArray::number(comNumber));
+    if (!override.isEmpty())
+        return QString::fromLocal8Bit(override);
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(comNumber);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
+#endif
+}
+
+void ComPort::setDevicePath(const QString &path)
+{
+    if (path == m_devicePath)
+        return;
+    const bool wasOpen = isOpen();
+    close();
+    m_devicePath = path;
+    if (wasOpen)
+        open();
+}
+
+bool ComPort::setComNumber(uint16_t number)
+{
+    if (number == m_comNumber)
+        return true;
+    if (!isOpen()) {
+        m_comNumber = number;
+        return true;
+    }
+    close();
+    m_comNumber = number;
+    return open();
+}
+
+bool ComPort::isOpen() const
+{
+    return m_port->isOpen();
+}
+
+bool ComPort::open()
+{
+    if (isOpen())
+        return true;
+    const QString path = m_devicePath.isEmpty() ? deviceName(m_comNumber) : m_devicePath;
+    if (path.isEmpty()) {
+        m_errorString = QString::fromLatin1(BadIdText);
+        return false;
+    }
+    m_lostFlag = false;
+    m_closeScheduled = false;
+    m_port->setPortName(path);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        switch (m_port->error()) {
+        case QSerialPort::DeviceNotFoundError:
+            m_errorString = QString::fromLatin1(BadIdText);
+            break;
+        case QSerialPort::PermissionError:
+#ifdef Q_OS_UNIX
+            m_errorString = describePermissionError(path);
+#else
+            m_errorString = QString::fromLatin1(BusyText);
+#endif
+            break;
+        default:
+            m_errorString = m_port->errorString();
+            break;
+        }
+        m_port->clearError();
+        return false;
+    }
+    // A pseudo-terminal refuses the modem lines; that is no reason to fail.
+    m_port->setDataTerminalReady(true);
+    m_port->setRequestToSend(true);
+    m_port->clearError();
+    m_errorString.clear();
+    return true;
+}
+
+void ComPort::close()
+{
+    if (!m_port->isOpen())
+        return;
+    if (!m_lostFlag)
+        flush();
+    m_port->close();
+    m_port->clearError();
+}
+
+bool ComPort::ByteWaiting() const
+{
+    return m_port->isOpen() && m_port->bytesAvailable() > 0;
+}
+
+uint8_t ComPort::ReadOneByte()
+{
+    char c = 0;
+    m_port->getChar(&c);
+    return uint8_t(c);
+}
+
+void ComPort::WriteText(const QByteArray &text)
+{
+    if (m_port->isOpen())
+        m_port->write(text);
+}
+
+int ComPort::OutputRoom() const
+{
+    if (!m_port->isOpen())
+        return 0;
+    return int(qMax<qint64>(0, BufferSize - m_port->bytesToWrite()));
+}
+
+void ComPort::DiscardInput()
+{
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Input);
+}
+
+void ComPort::DiscardOutput()
+{
+    if (m_port->isOpen())
+        m_port->clear(QSerialPort::Output);
+}
+
+void ComPort::flush(int timeoutMs)
+{
+    if (!m_port->isOpen() || m_port->bytesToWrite() == 0)
+        return;
+    m_port->flush();
+    if (m_port->bytesToWrite() > 0)
+        m_port->waitForBytesWritten(timeoutMs);
+}
+
+bool ComPort::checkLost()
+{
+    if (!m_port->isOpen())
+        return m_lostFlag;
+    bool gone = m_lostFlag;
+#ifdef Q_OS_UNIX
+    if (!gone) {
+        pollfd p{int(m_port->handle()), 0, 0};
+        if (::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+            gone = true;
+    }
+#endif
+    if (gone)
+        closeLost();
+    return gone;
+}
+
+void ComPort::onError(int error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        break;
+    default:
+        return;
+    }
+    m_lostFlag = true;
+    // A hung-up port keeps raising errors; close it once, outside the signal.
+    if (!m_closeScheduled) {
+        m_closeScheduled = true;
+        QMetaObject::invokeMethod(this, [this] { if (m_lostFlag) closeLost(); }, Qt::QueuedConnection);
+    }
+}
+
+void ComPort::closeLost()
+{
+    m_lostFlag = true;
+    if (!m_port->isOpen())
+        return;
+    m_port->close();
+    m_port->clearError();
+    emit lost();
+}
