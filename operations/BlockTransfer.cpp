@@ -1,0 +1,94 @@
+#include "BlockTransfer.h"
+
+#include "HexText.h"
+#include "MemoryBuffer.h"
+#include "ProgrammerLink.h"
+#include "RunView.h"
+
+#include <QStringBuilder>
+
+BlockTransfer::BlockTransfer(ProgrammerLink &link, RunView &view, const MemoryBuffer &buffer, int replyMs)
+    : m_link(link)
+    , m_view(view)
+    , m_buffer(buffer)
+    , m_replyMs(replyMs)
+{
+}
+
+uint8_t BlockTransfer::blockChecksum(const MemoryBuffer &buffer, uint16_t start)
+{
+    uint8_t sum = 0;
+    for (int j = 0; j < BlockSize; ++j)
+        sum = uint8_t(sum + buffer.at(uint16_t(start + j)));
+    return sum;
+}
+
+ExchangeOutcome BlockTransfer::run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts,
+                                   int statusLine)
+{
+    m_link.SendCommand(commandWord);
+    uint16_t start = 0;
+    do {
+        if (auto failed = expectReply(uint8_t(Ctl::DC1), texts))
+            return ExchangeOutcome::fail(*failed);
+        if (auto failed = sendBlock(start, texts, statusLine))
+            return ExchangeOutcome::fail(*failed);
+        start = uint16_t(start + BlockSize);
+        // A wrap to 0 means the whole address space went out.
+    } while (start != 0 && start < deviceEnd);
+
+    if (auto failed = expectReply(uint8_t(Ctl::DC1), texts))
+        return ExchangeOutcome::fail(*failed);
+    if (!m_link.SendByte(Ctl::DC3))
+        return ExchangeOutcome::fail(interruptedText(texts));
+    if (auto failed = expectReply(uint8_t(Ctl::ACK), texts))
+        return ExchangeOutcome::fail(*failed);
+    return ExchangeOutcome::pass();
+}
+
+std::optional<QString> BlockTransfer::expectReply(uint8_t expected, const CommandTexts &texts)
+{
+    uint8_t reply = 0;
+    if (!m_link.ReadByte(reply, m_replyMs))
+        return interruptedText(texts);
+    if (reply == uint8_t(Ctl::NAK))
+        return texts.failReportPrefix % failureReport();
+    if (reply != expected)
+        return texts.error;
+    return std::nullopt;
+}
+
+std::optional<QString> BlockTransfer::sendBlock(uint16_t start, const CommandTexts &texts, int statusLine)
+{
+    // The checksum goes out right behind the data, so it is known first.
+    m_link.CommandChecksum = blockChecksum(m_buffer, start);
+    for (int j = 0; j < BlockSize; ++j) {
+        const uint16_t address = uint16_t(start + j);
+        // A character that could not go out ends the run here: the rest of
+        // the block would reach the programmer shifted by one character.
+        if (!m_link.SendWord(m_buffer.at(address)))
+            return interruptedText(texts);
+        m_view.setStatusLine(statusLine, texts.progressPrefix % HexText::HexWordToStr4(address));
+        m_view.setGaugeProgress(address);
+    }
+    if (!m_link.SendWord(m_link.CommandChecksum))
+        return interruptedText(texts);
+    return std::nullopt;
+}
+
+QString BlockTransfer::failureReport()
+{
+    QString report;
+    for (int i = 0; i < ReportLength; ++i) {
+        uint8_t c = 0;
+        // A character that does not come is left out; the next is still awaited.
+        if (m_link.ReadByte(c, m_replyMs))
+            report += QChar::fromLatin1(char(c));
+    }
+    return report;
+}
+
+QString BlockTransfer::interruptedText(const CommandTexts &texts) const
+{
+    return (m_link.AbortRequested || m_link.shuttingDown()) ? texts.breakText : texts.timeOut;
+}

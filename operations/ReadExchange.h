@@ -1,0 +1,37 @@
+#pragma once
+
+#include "ExchangeOutcome.h"
+
+#include <cstdint>
+
+class MemoryBuffer;
+class ProgrammerLink;
+class RunView;
+
+// Reading a device into the buffer: the programmer sends 64-byte blocks of
+// hex text with a checksum each; every character is checked, every byte
+// stored as it arrives, and each correct block is answered with DC1, the
+// last one with DC3; ACK then ends the read.
+class ReadExchange
+{
+public:
+    static constexpr int BlockSize = 64;
+
+    ReadExchange(ProgrammerLink &link, RunView &view, MemoryBuffer &buffer, int replyMs);
+
+    // Status line 1 and the gauge follow every byte received.
+    ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd);
+
+private:
+    // False with m_failure set when the character did not come or is no
+    // hex digit.
+    bool readHexChar(char &c);
+    bool readHexByte(uint8_t &value);
+    QString interruptedText() const;
+
+    ProgrammerLink &m_link;
+    RunView &m_view;
+    MemoryBuffer &m_buffer;
+    int m_replyMs;
+    QString m_failure;
+};

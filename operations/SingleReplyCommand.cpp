@@ -1,0 +1,23 @@
+#include "SingleReplyCommand.h"
+
+#include "ProgrammerLink.h"
+
+SingleReplyCommand::SingleReplyCommand(ProgrammerLink &link, int timeoutMs)
+    : m_link(link)
+    , m_timeoutMs(timeoutMs)
+{
+}
+
+ExchangeOutcome SingleReplyCommand::run(const QString &commandWord, const CommandTexts &texts)
+{
+    m_link.SendCommand(commandWord);
+    uint8_t reply = 0;
+    // These commands have no break text: a confirmed stop reads as a time-out.
+    if (!m_link.ReadByte(reply, m_timeoutMs))
+        return ExchangeOutcome::fail(texts.timeOut);
+    if (reply == uint8_t(Ctl::NAK))
+        return ExchangeOutcome::fail(texts.fail);
+    if (reply != uint8_t(Ctl::ACK))
+        return ExchangeOutcome::fail(texts.error);
+    return ExchangeOutcome::pass();
+}
