@@ -62,7 +62,8 @@ public:
     // --- Options (any time) ---
     // The eight characters sent as the firmware date (DDMMYYYY, no
     // separators). Default 15082003, a date on which every device is served.
-    void setFirmwareDate(const QByteArray &date);
+    // False (nothing changed) unless the date has exactly eight characters.
+    bool setFirmwareDate(const QByteArray &date);
     QByteArray firmwareDate() const;
     // Pace both directions at the line rate: a byte from the program is
     // taken only one byte time after the one before it, and bytes sent are
