@@ -26,7 +26,9 @@ uint8_t BlockTransfer::blockChecksum(const MemoryBuffer &buffer, uint16_t start)
 ExchangeOutcome BlockTransfer::run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts,
                                    int statusLine)
 {
-    m_link.SendCommand(commandWord);
+    // An incomplete frame gets no reply, so none is awaited.
+    if (!m_link.SendCommand(commandWord))
+        return ExchangeOutcome::fail(interruptedText(texts));
     uint16_t start = 0;
     do {
         if (auto failed = expectReply(uint8_t(Ctl::DC1), texts))

@@ -19,7 +19,9 @@ ReadExchange::ReadExchange(ProgrammerLink &link, RunView &view, MemoryBuffer &bu
 ExchangeOutcome ReadExchange::run(const QString &commandWord, uint16_t deviceEnd)
 {
     const CommandTexts &texts = CommandTexts::read();
-    m_link.SendCommand(commandWord);
+    // An incomplete frame gets no reply, so none is awaited.
+    if (!m_link.SendCommand(commandWord))
+        return ExchangeOutcome::fail(interruptedText());
     uint16_t start = 0;
     for (;;) {
         m_view.setStatusLine(1, texts.progressPrefix % HexText::HexWordToStr4(start));

@@ -10,10 +10,10 @@ SingleReplyCommand::SingleReplyCommand(ProgrammerLink &link, int timeoutMs)
 
 ExchangeOutcome SingleReplyCommand::run(const QString &commandWord, const CommandTexts &texts)
 {
-    m_link.SendCommand(commandWord);
     uint8_t reply = 0;
-    // These commands have no break text: a confirmed stop reads as a time-out.
-    if (!m_link.ReadByte(reply, m_timeoutMs))
+    // These commands have no break text: a confirmed stop reads as a
+    // time-out. An incomplete frame gets no reply, so none is awaited.
+    if (!m_link.SendCommand(commandWord) || !m_link.ReadByte(reply, m_timeoutMs))
         return ExchangeOutcome::fail(texts.timeOut);
     if (reply == uint8_t(Ctl::NAK))
         return ExchangeOutcome::fail(texts.fail);
