@@ -237,7 +237,7 @@ QPixmap makerLogo(QSize size)
     p.drawText(chip, Qt::AlignCenter, QStringLiteral("T"));
 
     p.setPen(Qt::white);
-    p.setFont(pixelFont(int(h * 0.24), true));
+    p.setFont(pixelFont(int(h * 0.21), true));
     const QRectF name(chip.right() + w * 0.06, h * 0.14, w - chip.right() - w * 0.08, h * 0.32);
     p.drawText(name, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("TARVO"));
     p.setFont(pixelFont(qMax(6, int(h * 0.1))));
