@@ -47,6 +47,32 @@ private:
     QByteArray m_head;
 };
 
+// Hands out at most a few bytes per read, as a slow disk or pipe may.
+class PieceDevice : public QIODevice
+{
+public:
+    PieceDevice(QByteArray bytes, qint64 piece) : m_bytes(std::move(bytes)), m_piece(piece)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = std::min({maxSize, m_piece, qint64(m_bytes.size()) - m_pos});
+        memcpy(data, m_bytes.constData() + m_pos, size_t(n));
+        m_pos += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+    bool isSequential() const override { return true; }
+
+private:
+    QByteArray m_bytes;
+    qint64 m_piece;
+    qint64 m_pos = 0;
+};
+
 } // namespace
 
 class TestHexFileLoader : public QObject
@@ -322,6 +348,28 @@ private slots:
         QCOMPARE(r.readErrorText, QStringLiteral("Input/output error"));
         QCOMPARE(bytesAt(buffer, 0, 3), QByteArray("\x11\x22\xFF"));
         QCOMPARE(buffer.BufferEnd, 0x0001);
+    }
+
+    void linesSplitAcrossReadsLoadTheSame()
+    {
+        const QByteArray file(":0100000011EE\r\n:0100010022DC\r:0100020033CA\n\r\n:0100030044\r\n"
+                              ":020000020100FB\n:0200100055AA00\r\n:00000001FF\r\n"
+                              "\n\r\r:0100040066\x1A:0100050077");
+        MemoryBuffer whole;
+        const Result expected = HexFileLoader::load(file, whole);
+        QCOMPARE(expected.lines, 12);
+        QCOMPARE(expected.damagedCount, 3);
+        QCOMPARE(whole.BufferEnd, 0x1004);
+        for (qint64 piece = 1; piece <= 9; ++piece) {
+            MemoryBuffer buffer;
+            PieceDevice device(file, piece);
+            const Result r = HexFileLoader::load(device, buffer);
+            QCOMPARE(r.lines, expected.lines);
+            QCOMPARE(r.damagedCount, expected.damagedCount);
+            QCOMPARE(r.firstDamagedLine, expected.firstDamagedLine);
+            QCOMPARE(buffer.BufferEnd, whole.BufferEnd);
+            QVERIFY(memcmp(buffer.data(), whole.data(), MemoryBuffer::Size) == 0);
+        }
     }
 
     void loadStartsFromAnEmptyBuffer()
