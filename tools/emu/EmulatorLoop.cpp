@@ -212,8 +212,9 @@ qint64 EmulatorLoop::nextTxTime() const
     if (m_tx.empty())
         return -1;
     qint64 t = std::max(m_tx.front().notBeforeNs, m_txHold);
+    // A paced byte is handed over when its last bit would have arrived.
     if (paced && m_tx.front().kind == EmulatorProtocol::Output::Kind::Byte)
-        t = std::max(t, m_txLineFree);
+        t = std::max(t, m_txLineFree) + ByteNs;
     return t;
 }
 
@@ -263,7 +264,7 @@ bool EmulatorLoop::writeDue(qint64 now)
             effect = protocol.noteSent(uint8_t(chunk[i]));
         }
         if (paced)
-            m_txLineFree = due + ByteNs;
+            m_txLineFree = due;
         changed.notify_all();
         lock.unlock();
         if (effect.kind == EmulatorProtocol::SentEffect::Kind::HangUp) {

@@ -95,10 +95,11 @@ int main(int argc, char **argv)
     QString error;
     if (!emu.start(&error))
         return fail(error);
-    std::printf("%s\n", qPrintable(emu.slavePath()));
-    std::fflush(stdout);
     if (parser.isSet(pathTo) && !writePathFile(parser.value(pathTo), emu.slavePath()))
         return fail(QStringLiteral("cannot write %1").arg(parser.value(pathTo)));
+    // Printed last: whoever reads it may rely on the file being there.
+    std::printf("%s\n", qPrintable(emu.slavePath()));
+    std::fflush(stdout);
 
     int signal = 0;
     sigwait(&stopSignals, &signal);
