@@ -326,8 +326,10 @@ void EmulatorLoop::run()
             wait.tv_nsec = long(left % 1000000000);
             timeout = &wait;
         }
-        if (ppoll(fds, count, timeout, nullptr) < 0 && errno != EINTR)
+        if (ppoll(fds, count, timeout, nullptr) < 0 && errno != EINTR) {
+            closeLine(); // leaves nobody waiting in hangUp() for a dead loop
             return;
+        }
         now = nowNs();
 
         if (fds[0].revents & POLLIN) {
