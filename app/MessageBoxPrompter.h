@@ -1,0 +1,23 @@
+#pragma once
+
+#include "Prompter.h"
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+// The real message boxes: modal, titled with the application title, over
+// the window that is active at the time (the main window otherwise).
+class MessageBoxPrompter : public Prompter
+{
+public:
+    static inline const QString Title = QStringLiteral("Tarvo V3.03");
+
+    explicit MessageBoxPrompter(QWidget *parent = nullptr);
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
+
+    Answer show(Icon icon, const QString &text, Buttons buttons) override;
+
+private:
+    QPointer<QWidget> m_parent;
+};

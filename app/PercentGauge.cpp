@@ -1,0 +1,50 @@
+#include "PercentGauge.h"
+
+#include <QPalette>
+#include <algorithm>
+
+PercentGauge::PercentGauge(QWidget *parent)
+    : QProgressBar(parent)
+{
+    setOrientation(Qt::Horizontal);
+    setTextVisible(true);
+    setAlignment(Qt::AlignCenter);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Highlight, QColor(0, 0, 255));
+    pal.setColor(QPalette::Base, Qt::white);
+    pal.setColor(QPalette::Window, Qt::white);
+    pal.setColor(QPalette::Text, Qt::black);
+    pal.setColor(QPalette::HighlightedText, Qt::white);
+    setPalette(pal);
+    setRange(0, 100);
+    setValue(0);
+}
+
+void PercentGauge::setProgress(int progress)
+{
+    setValue(std::clamp(progress, minimum(), maximum()));
+}
+
+void PercentGauge::setGaugeRange(int minimum, int maximum)
+{
+    if (maximum < minimum)
+        maximum = minimum;
+    // QProgressBar resets a value that falls outside a new range; the gauge
+    // keeps it at the nearest end instead.
+    const int kept = value();
+    setRange(minimum, maximum);
+    setValue(std::clamp(kept, minimum, maximum));
+}
+
+int PercentGauge::percent() const
+{
+    const qint64 span = qint64(maximum()) - minimum();
+    if (span <= 0)
+        return 0;
+    return int((qint64(value()) - minimum()) * 100 / span);
+}
+
+QString PercentGauge::text() const
+{
+    return QString::number(percent()) + QLatin1Char('%');
+}

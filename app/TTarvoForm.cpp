@@ -1,0 +1,516 @@
+#include "TTarvoForm.h"
+
+#include "PaintThrottle.h"
+#include "PercentGauge.h"
+#include "Prompter.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+
+// Counts the handlers on the stack, so that a close asked for inside a
+// nested wait is carried out once the outermost one has returned.
+class TTarvoForm::HandlerScope
+{
+public:
+    explicit HandlerScope(TTarvoForm &form)
+        : m_form(form)
+    {
+        ++m_form.m_handlerDepth;
+    }
+    ~HandlerScope()
+    {
+        if (--m_form.m_handlerDepth == 0)
+            m_form.closeWhenUnwound();
+    }
+    HandlerScope(const HandlerScope &) = delete;
+    HandlerScope &operator=(const HandlerScope &) = delete;
+
+private:
+    TTarvoForm &m_form;
+};
+
+static const QString NoCommand = QStringLiteral("No Command Select?");
+
+TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
+    : QMainWindow(parent)
+    , m_prompter(prompter)
+    , m_link(prompter)
+{
+    setObjectName(QStringLiteral("TarvoForm"));
+    ui.build(this);
+    m_throttle = new PaintThrottle(this);
+    wireControls();
+    FormCreate();
+}
+
+TTarvoForm::~TTarvoForm() = default;
+
+void TTarvoForm::createSecondaryWindows(const SecondaryWindows::Factories &factories)
+{
+    m_windows.create(factories, this);
+}
+
+void TTarvoForm::FormCreate()
+{
+    m_link.HardwareFound = false;
+    m_selection.DeviceSelected = false;
+    m_buffer.FileLoaded = false;
+    m_buffer.BufferEnd = 511;
+
+    showCounts(0, 0);
+
+    ui.DisplayCommand->setText(NoCommand);
+    for (QLabel *line : ui.DisplayRun)
+        line->clear();
+
+    ui.StartRun->setEnabled(false);
+    ui.StopRun->setEnabled(false);
+
+    for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice}) {
+        const QSignalBlocker block(list);
+        list->setCurrentIndex(-1);
+        list->clearEditText();
+    }
+    for (QLineEdit *e : {ui.Device_Algo, ui.Device_Vpp, ui.Device_End, ui.SelectFileName,
+                         ui.Buffer_End, ui.Buffer_Sum, ui.Tarvo_Code})
+        e->clear();
+
+    for (QAction *item : ui.deviceItems())
+        item->setEnabled(false);
+
+    // The port applies its fixed line settings itself whenever it opens; no
+    // port number is set and nothing is opened until a port is chosen.
+    m_link.Timer1.stop();
+    m_link.Timer1.setSingleShot(true);
+    m_link.Timer1.setInterval(10000);
+
+    m_link.StopRequested = false;
+    m_link.AbortRequested = false;
+    m_link.TimeoutElapsed = false;
+
+    ui.SelectComPort->setFocus();
+}
+
+template <typename Sender, typename Signal>
+void TTarvoForm::wire(Sender *sender, Signal signal, Handler handler)
+{
+    connect(sender, signal, this, [this, handler] { runHandler(handler); });
+}
+
+void TTarvoForm::wireControls()
+{
+    wire(ui.SelectComPort, &QComboBox::activated, &TTarvoForm::SelectComPortChange);
+    wire(ui.SelectComPort->lineEdit(), &QLineEdit::textEdited, &TTarvoForm::SelectComPortChange);
+    wire(ui.CheckTarvo, &QPushButton::clicked, &TTarvoForm::CheckTarvoClick);
+    wire(ui.SelectDevice, &QComboBox::activated, &TTarvoForm::SelectDeviceChange);
+    wire(ui.SelectDevice->lineEdit(), &QLineEdit::textEdited, &TTarvoForm::SelectDeviceChange);
+
+    wire(ui.FileOpenItem, &QAction::triggered, &TTarvoForm::FileOpen1Execute);
+    wire(ui.FileSaveItem, &QAction::triggered, &TTarvoForm::FileSave1Execute);
+    wire(ui.Buffer1, &QAction::triggered, &TTarvoForm::FileBufferExecute);
+    wire(ui.FileExitItem, &QAction::triggered, &TTarvoForm::FileExit1Execute);
+
+    wire(ui.EraseDevice, &QAction::triggered, &TTarvoForm::EraseDeviceClick);
+    wire(ui.BlankDevice, &QAction::triggered, &TTarvoForm::BlankDeviceClick);
+    wire(ui.ProgramDevice, &QAction::triggered, &TTarvoForm::ProgramDeviceClick);
+    wire(ui.VerifyDevice, &QAction::triggered, &TTarvoForm::VerifyDeviceClick);
+    wire(ui.Lock1, &QAction::triggered, &TTarvoForm::Lock1Click);
+    wire(ui.Lock2, &QAction::triggered, &TTarvoForm::Lock2Click);
+    wire(ui.Lock3, &QAction::triggered, &TTarvoForm::Lock3Click);
+    wire(ui.Fuse, &QAction::triggered, &TTarvoForm::FuseClick);
+    wire(ui.ReadDevice, &QAction::triggered, &TTarvoForm::ReadDeviceClick);
+    wire(ui.AutoProgram, &QAction::triggered, &TTarvoForm::AutoProgramClick);
+
+    wire(ui.TarvoHelpItem, &QAction::triggered, &TTarvoForm::TarvoHelpItemClick);
+    wire(ui.HelpEnglish1, &QAction::triggered, &TTarvoForm::HelpEnglish1Click);
+    wire(ui.HelpAboutItem, &QAction::triggered, &TTarvoForm::HelpAbout1Execute);
+
+    wire(ui.StartRun, &QPushButton::clicked, &TTarvoForm::StartRunClick);
+    wire(ui.StopRun, &QPushButton::clicked, &TTarvoForm::StopRunClick);
+    wire(ui.ResetCount, &QPushButton::clicked, &TTarvoForm::ResetCountClick);
+
+    // A shortcut acts through its menu item, and only while the item and
+    // every menu above it are enabled; otherwise the key is still taken.
+    const std::pair<QAction *, QAction *> shortcuts[] = {
+        {ui.FileOpen1, ui.FileOpenItem}, {ui.FileSave1, ui.FileSaveItem},
+        {ui.FileBuffer, ui.Buffer1},     {ui.FileExit1, ui.FileExitItem},
+        {ui.HelpAbout1, ui.HelpAboutItem},
+    };
+    for (const auto &[action, item] : shortcuts) {
+        const QMenu *menu = item == ui.HelpAboutItem ? ui.Help1 : ui.File1;
+        connect(action, &QAction::triggered, this, [this, item = item, menu] { runShortcut(item, menu); });
+    }
+
+    // The shortcuts come before the editing keys of the lists and edits
+    // (Ctrl+X, Ctrl+A): without this an edit with the focus would take them.
+    for (QWidget *w : std::initializer_list<QWidget *>{ui.SelectComPort, ui.SelectDevice, ui.Tarvo_Code,
+                                                       ui.Device_Algo, ui.Device_Vpp, ui.Device_End,
+                                                       ui.SelectFileName, ui.Buffer_End, ui.Buffer_Sum})
+        w->installEventFilter(this);
+
+    connect(&m_link, &ProgrammerLink::statusText, ui.StatusBar,
+            [bar = ui.StatusBar](const QString &text) { bar->showMessage(text); });
+}
+
+void TTarvoForm::runHandler(Handler handler)
+{
+    const HandlerScope scope(*this);
+    (this->*handler)();
+}
+
+void TTarvoForm::runShortcut(QAction *item, const QMenu *menu)
+{
+    if (isEnabled() && menuBar()->isEnabled() && menu->isEnabled() && menu->menuAction()->isEnabled())
+        item->trigger(); // does nothing while the item itself is disabled
+}
+
+bool TTarvoForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence key(static_cast<QKeyEvent *>(event)->keyCombination());
+        for (const QAction *action : {ui.FileOpen1, ui.FileSave1, ui.FileBuffer, ui.FileExit1, ui.HelpAbout1}) {
+            if (action->shortcut() == key) {
+                event->ignore();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+int TTarvoForm::chosenIndex(const QComboBox *list)
+{
+    const int index = list->currentIndex();
+    if (index < 0 || list->itemText(index) != list->currentText())
+        return -1;
+    return index;
+}
+
+bool TTarvoForm::busy() const
+{
+    return m_handlerDepth > 0 || m_locked || m_link.detecting();
+}
+
+// ---- Exit and closing ----
+
+void TTarvoForm::FileExit1Execute()
+{
+    // A detection waiting for a reply takes this as a Stop and asks the
+    // stop question; the window closes when that handler has returned.
+    m_link.StopRequested = true;
+    m_exitRequested = true;
+    close();
+    m_exitRequested = false;
+}
+
+void TTarvoForm::closeEvent(QCloseEvent *event)
+{
+    if (busy()) {
+        // Closed by the close box in the middle of a wait: end the wait
+        // without asking. File > Exit has asked for a stop already.
+        if (!m_exitRequested)
+            m_link.requestShutdown();
+        m_closePending = true;
+        event->ignore();
+        return;
+    }
+    m_closePending = false;
+    m_link.port().close();
+    QMainWindow::closeEvent(event);
+}
+
+void TTarvoForm::closeWhenUnwound()
+{
+    if (!m_closePending)
+        return;
+    // Deferred, so that the close happens outside the handler that unwound.
+    QTimer::singleShot(0, this, [this] {
+        if (m_closePending && !busy())
+            close();
+    });
+}
+
+// ---- Port choice and hardware detection ----
+
+void TTarvoForm::rememberPortEntry()
+{
+    m_portIndex = ui.SelectComPort->currentIndex();
+    m_portText = ui.SelectComPort->currentText();
+}
+
+void TTarvoForm::restorePortEntry()
+{
+    const QSignalBlocker block(ui.SelectComPort);
+    ui.SelectComPort->setCurrentIndex(m_portIndex);
+    ui.SelectComPort->setEditText(m_portText);
+}
+
+void TTarvoForm::detect()
+{
+    rememberPortEntry();
+    if (const std::optional<QString> date = m_link.ReadVersion())
+        ui.Tarvo_Code->setText(*date);
+}
+
+void TTarvoForm::SelectComPortChange()
+{
+    // Two detections would read each other's replies: while one waits the
+    // list keeps the entry it runs on.
+    if (m_link.detecting()) {
+        restorePortEntry();
+        return;
+    }
+    const int index = chosenIndex(ui.SelectComPort);
+    if (index >= 0 && index < 4) {
+        ui.Tarvo_Code->clear();
+        ComPort &port = m_link.port();
+        if (!port.setComNumber(uint16_t(index + 1)) || !port.open()) {
+            m_prompter.defaultError(port.errorString());
+            return;
+        }
+        detect();
+    }
+    ui.CheckTarvo->setFocus();
+}
+
+void TTarvoForm::CheckTarvoClick()
+{
+    if (m_link.detecting())
+        return;
+    if (m_link.port().isOpen()) {
+        ui.Tarvo_Code->clear();
+        detect();
+    } else {
+        m_prompter.error(QStringLiteral("Comport Not Found"));
+        ui.Tarvo_Code->clear();
+    }
+}
+
+// ---- What a device command drives ----
+
+void TTarvoForm::setCommandCaption(const QString &caption, bool armed)
+{
+    ui.DisplayCommand->setText(caption);
+    QPalette pal = ui.DisplayCommand->palette();
+    pal.setColor(QPalette::Window, armed ? QColor(255, 255, 0) : palette().color(QPalette::Button));
+    pal.setColor(QPalette::WindowText, armed ? QColor(0, 0, 255) : QColor(0, 0, 0));
+    ui.DisplayCommand->setPalette(pal);
+}
+
+void TTarvoForm::setStatusLine(int line, const QString &text)
+{
+    if (line < 1 || line > int(ui.DisplayRun.size()))
+        return;
+    QLabel *label = ui.DisplayRun[size_t(line - 1)];
+    if (label->text() == text)
+        return;
+    m_throttle->aboutToChange(label);
+    label->setText(text);
+}
+
+QString TTarvoForm::statusLine(int line) const
+{
+    if (line < 1 || line > int(ui.DisplayRun.size()))
+        return {};
+    return ui.DisplayRun[size_t(line - 1)]->text();
+}
+
+void TTarvoForm::setGaugeVisible(bool visible)
+{
+    ui.PercentRun->setVisible(visible);
+}
+
+void TTarvoForm::setGaugeRange(int minimum, int maximum)
+{
+    if (ui.PercentRun->minimum() == minimum && ui.PercentRun->maximum() == maximum)
+        return;
+    m_throttle->aboutToChange(ui.PercentRun);
+    ui.PercentRun->setGaugeRange(minimum, maximum);
+}
+
+void TTarvoForm::setGaugeProgress(int progress)
+{
+    if (ui.PercentRun->progress() == progress)
+        return;
+    m_throttle->aboutToChange(ui.PercentRun);
+    ui.PercentRun->setProgress(progress);
+}
+
+void TTarvoForm::setRunEnabled(bool enabled)
+{
+    ui.StartRun->setEnabled(enabled);
+}
+
+bool TTarvoForm::runEnabled() const
+{
+    return ui.StartRun->isEnabled();
+}
+
+void TTarvoForm::setStopButton(const QString &caption, bool enabled)
+{
+    ui.StopRun->setText(caption);
+    ui.StopRun->setEnabled(enabled);
+}
+
+void TTarvoForm::setResetEnabled(bool enabled)
+{
+    ui.ResetCount->setEnabled(enabled);
+}
+
+void TTarvoForm::focusRun()
+{
+    ui.StartRun->setFocus();
+}
+
+void TTarvoForm::focusStop()
+{
+    ui.StopRun->setFocus();
+}
+
+void TTarvoForm::showCounts(uint8_t success, uint8_t failure)
+{
+    ui.PassCount->setText(QStringLiteral("Success : ") + QString::number(success));
+    ui.FailCount->setText(QStringLiteral("Failure : ") + QString::number(failure));
+}
+
+void TTarvoForm::setWindowLocked(bool locked)
+{
+    m_locked = locked;
+    ui.CheckTarvo->setEnabled(!locked);
+    ui.File1->setEnabled(!locked);
+    ui.Operation1->setEnabled(!locked);
+    ui.Help1->setEnabled(!locked);
+    ui.SelectComPort->setEnabled(!locked);
+    ui.SelectDevice->setEnabled(!locked);
+    if (!locked)
+        closeWhenUnwound();
+}
+
+void TTarvoForm::showBufferInfo(const QString &bufferEnd, const QString &bufferSum)
+{
+    ui.Buffer_End->setText(bufferEnd);
+    ui.Buffer_Sum->setText(bufferSum);
+}
+
+void TTarvoForm::clearFileName()
+{
+    ui.SelectFileName->clear();
+}
+
+void TTarvoForm::enableBufferCommands()
+{
+    ui.ProgramDevice->setEnabled(true);
+    ui.VerifyDevice->setEnabled(true);
+    ui.AutoProgram->setEnabled(true);
+}
+
+// ---- Handlers of the other modules ----
+
+void TTarvoForm::SelectDeviceChange()
+{
+    // wired when devices lands
+}
+
+void TTarvoForm::FileOpen1Execute()
+{
+    // wired when buffer lands
+}
+
+void TTarvoForm::FileSave1Execute()
+{
+    // wired when buffer lands
+}
+
+void TTarvoForm::FileBufferExecute()
+{
+    // wired when buffer lands
+}
+
+void TTarvoForm::EraseDeviceClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::BlankDeviceClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::ProgramDeviceClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::VerifyDeviceClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::Lock1Click()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::Lock2Click()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::Lock3Click()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::ReadDeviceClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::AutoProgramClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::StartRunClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::StopRunClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::ResetCountClick()
+{
+    // wired when operations lands
+}
+
+void TTarvoForm::FuseClick()
+{
+    // wired when fuse lands
+}
+
+void TTarvoForm::TarvoHelpItemClick()
+{
+    // wired when help lands
+}
+
+void TTarvoForm::HelpEnglish1Click()
+{
+    // wired when help lands
+}
+
+void TTarvoForm::HelpAbout1Execute()
+{
+    // wired when help lands
+}
