@@ -150,16 +150,28 @@ private slots:
         QCOMPARE(h->buffer.at(uint16_t(stored + 1)), uint8_t(0));
     }
 
+    void stopWhileBlockAwaited_data()
+    {
+        QTest::addColumn<bool>("yes");
+        QTest::newRow("Yes") << true;
+        QTest::newRow("No") << false;
+    }
     void stopWhileBlockAwaited()
     {
+        QFETCH(bool, yes);
         h->runner.setTimeouts({1500, 15000});
         h->emu.addFault(EmulatorFault::at(E::ReadBlock, A::Delay, 2).withDelay(700));
-        h->prompter.queue(Prompter::Answer::Yes);
+        h->prompter.queue(yes ? Prompter::Answer::Yes : Prompter::Answer::No);
         h->when([&] { return h->emu.received().count(Ctl::DC1) >= 2; }, [&] { h->runner.StopRunClick(); });
         h->pressRun(1);
         h->runner.ReadDeviceClick();
         QCOMPARE(h->prompter.texts(), QStringList{"Do you want to Stop Command..?"});
-        verifyFailedWith("Read.........Break");
+        if (yes) {
+            verifyFailedWith("Read.........Break");
+        } else {
+            QCOMPARE(h->view.successText, QStringLiteral("Success : 1"));
+            QCOMPARE(h->bufferImage(0x7FF), m_flash);
+        }
     }
 
     // The image read and saved loads back as the device's contents.
