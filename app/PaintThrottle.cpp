@@ -26,9 +26,13 @@ void PaintThrottle::flush()
 {
     const QList<QPointer<QWidget>> held = std::exchange(m_held, {});
     for (const QPointer<QWidget> &w : held) {
-        // Re-enabling schedules the repaint with the latest content.
-        if (w)
-            w->setUpdatesEnabled(true);
+        if (!w)
+            continue;
+        w->setUpdatesEnabled(true);
+        // Now, not at the next update request: by then the next change may
+        // have held the widget again, and a steady stream would never show.
+        if (w->isVisible())
+            w->repaint();
     }
 }
 
