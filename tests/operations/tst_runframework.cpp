@@ -324,6 +324,22 @@ private slots:
         QCOMPARE(h->view.lines[1], QStringLiteral("Erase.........Fail"));
     }
 
+    // A Stop click that reaches the window as the run fails must not ask
+    // its question at the CAN, where Yes would keep CAN off the line.
+    void stopPendingAtFailure()
+    {
+        h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak));
+        h->view.onStatusLine = [&](int, const QString &text) {
+            if (text == QStringLiteral("Command......Abort"))
+                h->runner.StopRunClick();
+        };
+        h->prompter.defaultAnswer = Prompter::Answer::Yes;
+        h->pressRun(1);
+        h->runner.EraseDeviceClick();
+        QVERIFY(h->prompter.shown.isEmpty());
+        verifyFailedWith("Erase.........Fail");
+    }
+
     // The port switch failed: closed port, hardware still marked found.
     void closedPortEndsThroughFailure()
     {
