@@ -50,6 +50,7 @@ FuseExchange::FuseExchange(ProgrammerLink &link, const SelectionState &selection
     : m_link(link)
     , m_selection(selection)
     , m_view(view)
+    , m_replyTimeoutMs(ProgrammerLink::ReplyTimeoutMs)
 {
 }
 
@@ -78,7 +79,7 @@ bool FuseExchange::readReply(uint8_t &byte)
     if (m_abandoned)
         return false;
     const WaitScope waiting(m_waiting);
-    return m_link.ReadByte(byte, ProgrammerLink::ReplyTimeoutMs);
+    return m_link.ReadByte(byte, m_replyTimeoutMs);
 }
 
 bool FuseExchange::readOne(const QString &command, const ReadTexts &texts, uint8_t &byte)

@@ -24,6 +24,10 @@ public:
     // An exchange is under way (a byte wait may be running nested in it).
     bool busy() const { return m_busy; }
 
+    // Limit of every reply wait; ProgrammerLink::ReplyTimeoutMs unless a
+    // test needs a wait that only a stop can end.
+    void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
+
     // The editor was shown: caption, displays, captions of the device's
     // group, then the reads of its type.
     void activate();
@@ -65,6 +69,7 @@ private:
     ProgrammerLink &m_link;
     const SelectionState &m_selection;
     FuseView &m_view;
+    int m_replyTimeoutMs;
     bool m_busy = false;
     bool m_abandoned = false;
     bool m_waiting = false;

@@ -112,11 +112,11 @@ void TFuseForm::run(void (FuseExchange::*entry)())
     if (m_exchange.busy())
         return;
     (m_exchange.*entry)();
-    emit exchangeFinished();
     if (m_closePending) {
         m_closePending = false;
         close();
     }
+    emit exchangeFinished();
 }
 
 void TFuseForm::showEvent(QShowEvent *event)

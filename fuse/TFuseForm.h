@@ -22,6 +22,7 @@ public:
     TFuseForm(ProgrammerLink &link, const SelectionState &selection, QWidget *parent = nullptr);
 
     bool exchanging() const { return m_exchange.busy(); }
+    void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
 
 public slots:
     void FormActivate();
