@@ -1,4 +1,8 @@
 #include "MessageBoxPrompter.h"
+#include "TAboutBox.h"
+#include "TAdapterForm.h"
+#include "TEditForm.h"
+#include "TFuseForm.h"
 #include "TTarvoForm.h"
 #include "TarvoApplication.h"
 
@@ -10,8 +14,15 @@ int main(int argc, char *argv[])
 
     TTarvoForm form(prompter);
     prompter.setParentWidget(&form);
-    // About box, buffer viewer, fuse editor, adapter notice, in this order.
     SecondaryWindows::Factories dialogs;
+    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
+    dialogs.editForm = [&form](QWidget *parent) {
+        return new TEditForm(form.buffer(), form.selection(), parent);
+    };
+    dialogs.fuseForm = [&form](QWidget *parent) {
+        return new TFuseForm(form.link(), form.selection(), parent);
+    };
+    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
     form.createSecondaryWindows(dialogs);
     form.show();
     return app.exec();
