@@ -134,6 +134,9 @@ void FuseExchange::BreakFuse()
 {
     m_link.port().DiscardInput();
     m_link.port().DiscardOutput();
+    // The exchange has failed already: a Cancle still pending must not ask
+    // its question here, where Yes would keep the CAN off the line.
+    m_link.StopRequested = false;
     m_link.SendByte(Ctl::CAN);
     leaveExchange();
     m_view.focusExit();

@@ -154,10 +154,12 @@ void TFuseForm::StartFuseClick()
 
 void TFuseForm::CancleFuseClick()
 {
-    if (m_exchange.busy())
-        m_exchange.requestStop();
-    else
+    // Write is enabled again while a finished exchange sends its ENQ; Exit
+    // then closes (after the ENQ) instead of asking to stop.
+    if (m_startFuse->isEnabled())
         close();
+    else
+        m_exchange.requestStop();
 }
 
 void TFuseForm::FormClose()
