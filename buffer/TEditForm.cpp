@@ -51,19 +51,20 @@ TEditForm::TEditForm(const MemoryBuffer &buffer, const SelectionState &selection
     TextDisplay->setFont(listingFont());
 
     const QFontMetrics metrics(TextDisplay->font());
-    const int charWidth = metrics.horizontalAdvance(QLatin1Char('0'));
+    // Advances may be fractional: measure whole runs, not one character.
+    const auto advance = [&](int characters) { return metrics.horizontalAdvance(QString(characters, QLatin1Char('0'))); };
     const int frame = TextDisplay->frameWidth();
     const int docMargin = int(TextDisplay->document()->documentMargin());
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, TextDisplay);
     const int textLeft = Margin + frame + docMargin;
-    const int displayWidth = 2 * (frame + docMargin) + HexListing::LineLength * charWidth + scrollBar + 4;
+    const int displayWidth = 2 * (frame + docMargin) + advance(HexListing::LineLength) + scrollBar + 4;
     const int displayHeight = 2 * (frame + docMargin) + VisibleLines * metrics.lineSpacing();
     TextDisplay->setGeometry(Margin, Margin + HeadingHeight, displayWidth, displayHeight);
 
     const auto heading = [&](const char *name, const char *text, int column) {
         auto *label = new QLabel(QString::fromLatin1(text), this);
         label->setObjectName(QString::fromLatin1(name));
-        label->setGeometry(textLeft + column * charWidth, Margin, 12 * charWidth, HeadingHeight);
+        label->setGeometry(textLeft + advance(column), Margin, advance(12), HeadingHeight);
         return label;
     };
     Label1 = heading("Label1", "Addr", HexListing::AddressColumn);
