@@ -7,27 +7,30 @@
 #include <functional>
 
 // A view that keeps its texts as the window's labels would, at every byte,
-// without painting, and notes when a run starts and ends.
+// and notes when a run starts and ends. With an inner view (the main
+// window) every call is passed on to it as well.
 class BenchView : public RunView
 {
 public:
-    void setCommandCaption(const QString &caption, bool) override { m_caption = caption; }
+    explicit BenchView(RunView *inner = nullptr) : m_inner(inner) {}
+
+    void setCommandCaption(const QString &caption, bool armed) override;
     void setStatusLine(int line, const QString &text) override;
     QString statusLine(int line) const override { return m_lines[line]; }
-    void setGaugeVisible(bool) override {}
-    void setGaugeRange(int, int maximum) override { m_gaugeMaximum = maximum; }
-    void setGaugeProgress(int progress) override { m_gauge = progress; }
-    void setRunEnabled(bool enabled) override { m_runEnabled = enabled; }
+    void setGaugeVisible(bool visible) override;
+    void setGaugeRange(int minimum, int maximum) override;
+    void setGaugeProgress(int progress) override;
+    void setRunEnabled(bool enabled) override;
     bool runEnabled() const override { return m_runEnabled; }
-    void setStopButton(const QString &caption, bool) override { m_stopCaption = caption; }
-    void setResetEnabled(bool) override {}
-    void focusRun() override { waiting(); }
-    void focusStop() override { waiting(); }
-    void showCounts(uint8_t, uint8_t) override {}
-    void setWindowLocked(bool) override {}
-    void showBufferInfo(const QString &, const QString &) override {}
-    void clearFileName() override {}
-    void enableBufferCommands() override {}
+    void setStopButton(const QString &caption, bool enabled) override;
+    void setResetEnabled(bool enabled) override;
+    void focusRun() override;
+    void focusStop() override;
+    void showCounts(uint8_t success, uint8_t failure) override;
+    void setWindowLocked(bool locked) override;
+    void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;
+    void clearFileName() override;
+    void enableBufferCommands() override;
 
     // Called when a command waits for Run.
     std::function<void()> onWaiting;
@@ -46,10 +49,7 @@ private:
             onWaiting();
     }
 
+    RunView *m_inner;
     QString m_lines[7];
-    QString m_caption;
-    QString m_stopCaption;
     bool m_runEnabled = false;
-    int m_gauge = 0;
-    int m_gaugeMaximum = 0;
 };

@@ -1,7 +1,8 @@
 // Speed of the device commands against the emulator.
-//   bench_commands throughput   Program, Verify, Read of an AT89C55, unpaced
-//   bench_commands auto         Auto of an AT89C55 at the real line rate
-// CPU figures are the main thread's alone (the emulator has its own).
+//   bench_commands throughput [window]   Program, Verify, Read of an AT89C55, unpaced
+//   bench_commands auto [window]         Auto of an AT89C55 at the real line rate
+// With "window" the main window (offscreen unless a display is set) shows
+// the run. CPU figures are the main thread's alone (the emulator has its own).
 #include "BenchView.h"
 #include "CommandRunner.h"
 #include "DeviceCatalogue.h"
@@ -11,8 +12,12 @@
 #include "ScriptedPrompter.h"
 #include "SelectionState.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QTimer>
+#include <memory>
+#ifdef TARVO_BENCH_WINDOW
+#include "TTarvoForm.h"
+#endif
 
 #include <cstdio>
 #include <sys/resource.h>
@@ -29,15 +34,60 @@ double threadCpuSeconds()
         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// The program side: a bare link, or the main window's own.
+struct Program
+{
+    explicit Program(bool window)
+    {
+#ifdef TARVO_BENCH_WINDOW
+        if (window) {
+            form = std::make_unique<TTarvoForm>(prompter);
+            form->show();
+            return;
+        }
+#else
+        if (window)
+            std::fprintf(stderr, "built without the main window; using a bare view\n");
+#endif
+        ownLink = std::make_unique<ProgrammerLink>(prompter);
+    }
+#ifdef TARVO_BENCH_WINDOW
+    ProgrammerLink &link() { return form ? form->link() : *ownLink; }
+    MemoryBuffer &buffer() { return form ? form->buffer() : ownBuffer; }
+    SelectionState &selection() { return form ? form->selection() : ownSelection; }
+    RunView *view() { return form.get(); }
+    std::unique_ptr<TTarvoForm> form;
+#else
+    ProgrammerLink &link() { return *ownLink; }
+    MemoryBuffer &buffer() { return ownBuffer; }
+    SelectionState &selection() { return ownSelection; }
+    RunView *view() { return nullptr; }
+#endif
+    ScriptedPrompter prompter;
+    std::unique_ptr<ProgrammerLink> ownLink;
+    MemoryBuffer ownBuffer;
+    SelectionState ownSelection;
+};
+
 struct Bench
 {
+    explicit Bench(bool window)
+        : program(window)
+        , link(program.link())
+        , buffer(program.buffer())
+        , selection(program.selection())
+        , view(program.view())
+        , runner(link, view, buffer, selection, program.prompter)
+    {
+    }
+
     ProgrammerEmulator emu;
-    ScriptedPrompter prompter;
-    ProgrammerLink link{prompter};
+    Program program;
+    ProgrammerLink &link;
+    MemoryBuffer &buffer;
+    SelectionState &selection;
     BenchView view;
-    MemoryBuffer buffer;
-    SelectionState selection;
-    CommandRunner runner{link, view, buffer, selection, prompter};
+    CommandRunner runner;
     QObject context;
 
     bool start(bool paced)
@@ -105,9 +155,9 @@ struct Bench
     }
 };
 
-int throughput()
+int throughput(bool window)
 {
-    Bench bench;
+    Bench bench(window);
     if (!bench.start(false))
         return 1;
     const double chars = 320.0 * 130.0;
@@ -120,7 +170,8 @@ int throughput()
     const Item items[] = {{"Program", &CommandRunner::ProgramDeviceClick, "Program......."},
                           {"Verify", &CommandRunner::VerifyDeviceClick, "Verify........"},
                           {"Read", &CommandRunner::ReadDeviceClick, "Read.........."}};
-    std::printf("AT89C55, 320 blocks, %.0f block characters, emulator unpaced\n", chars);
+    std::printf("AT89C55, 320 blocks, %.0f block characters, emulator unpaced, %s\n", chars,
+                window ? "main window" : "bare view");
     std::printf("%-8s %12s %10s %12s %10s %8s  %s\n", "command", "chars/s", "x line", "run chars/s", "x line",
                 "cpu s", "result");
     for (const Item &item : items) {
@@ -134,16 +185,17 @@ int throughput()
     return 0;
 }
 
-int pacedAuto()
+int pacedAuto(bool window)
 {
-    Bench bench;
+    Bench bench(window);
     if (!bench.start(true))
         return 1;
     const Bench::Run run = bench.runOnce(&CommandRunner::AutoProgramClick, QString());
     const qint64 bytes = bench.emu.received().size() + bench.emu.sent().size();
     const double lineS = double(bytes) * double(ProgrammerEmulator::ByteTimeNs) / 1e9;
     const double pausesS = 5 * 0.1; // the plain pause inside each of the five frames
-    std::printf("Auto, AT89C55, emulator paced at 19200 baud: %s\n", qPrintable(run.result));
+    std::printf("Auto, AT89C55, emulator paced at 19200 baud, %s: %s\n", window ? "main window" : "bare view",
+                qPrintable(run.result));
     std::printf("bytes on the line (both directions): %lld, line time %.2f s\n", bytes, lineS);
     std::printf("wall time %.2f s, ratio %.4f (%.4f without the five 100 ms frame pauses)\n", run.wallS,
                 run.wallS / lineS, (run.wallS - pausesS) / lineS);
@@ -155,12 +207,15 @@ int pacedAuto()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
     const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("throughput");
+    const bool window = argc > 2 && QByteArray(argv[2]) == "window";
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     if (mode == QLatin1String("throughput"))
-        return throughput();
+        return throughput(window);
     if (mode == QLatin1String("auto"))
-        return pacedAuto();
-    std::fprintf(stderr, "usage: bench_commands [throughput|auto]\n");
+        return pacedAuto(window);
+    std::fprintf(stderr, "usage: bench_commands [throughput|auto] [window]\n");
     return 2;
 }
