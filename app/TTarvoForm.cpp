@@ -1,5 +1,9 @@
 #include "TTarvoForm.h"
 
+#include "DeviceCatalogue.h"
+#include "DeviceSelection.h"
+#include "FuseLauncher.h"
+#include "HexFileActions.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "Prompter.h"
@@ -44,6 +48,9 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
     , m_prompter(prompter)
     , m_link(prompter)
+    , m_runner(m_link, *this, m_buffer, m_selection, prompter)
+    , m_help(m_helpViewer)
+    , m_dialogChooser(this)
 {
     setObjectName(QStringLiteral("TarvoForm"));
     ui.build(this);
@@ -197,7 +204,7 @@ int TTarvoForm::chosenIndex(const QComboBox *list)
 
 bool TTarvoForm::busy() const
 {
-    return m_handlerDepth > 0 || m_locked || m_link.detecting();
+    return m_handlerDepth > 0 || m_locked || m_link.detecting() || m_runner.active();
 }
 
 // ---- Exit and closing ----
@@ -413,104 +420,191 @@ void TTarvoForm::enableBufferCommands()
     ui.AutoProgram->setEnabled(true);
 }
 
-// ---- Handlers of the other modules ----
+// ---- Device choice ----
 
 void TTarvoForm::SelectDeviceChange()
 {
-    // wired when devices lands
+    DeviceSelection::Input in;
+    in.index = chosenIndex(ui.SelectDevice);
+    in.state = m_selection;
+    in.FileLoaded = m_buffer.FileLoaded;
+    in.BufferEnd = m_buffer.BufferEnd;
+    in.biosCode = ui.Tarvo_Code->text();
+    in.menu = deviceMenu();
+    const DeviceSelection::Outcome out = DeviceSelection::compute(in);
+    m_selection = out.state;
+    DeviceSelection::apply(out, *this, m_prompter);
 }
+
+DeviceMenuState TTarvoForm::deviceMenu() const
+{
+    DeviceMenuState menu;
+    const auto items = ui.deviceItems();
+    for (std::size_t i = 0; i < DeviceMenuState::Count; ++i)
+        menu.enabled[i] = items[i]->isEnabled();
+    return menu;
+}
+
+void TTarvoForm::setDeviceMenu(const DeviceMenuState &menu)
+{
+    const auto items = ui.deviceItems();
+    for (std::size_t i = 0; i < DeviceMenuState::Count; ++i)
+        items[i]->setEnabled(menu.enabled[i]);
+}
+
+void TTarvoForm::showDeviceFields(const QString &algorithm, const QString &vpp, const QString &deviceEnd)
+{
+    ui.Device_Algo->setText(algorithm);
+    ui.Device_Vpp->setText(vpp);
+    ui.Device_End->setText(deviceEnd);
+}
+
+uint16_t TTarvoForm::bufferChecksum(uint16_t last) const
+{
+    return m_buffer.checksum(last);
+}
+
+void TTarvoForm::showBufferSum(const QString &text)
+{
+    ui.Buffer_Sum->setText(text);
+}
+
+void TTarvoForm::showModal(QDialog *dialog)
+{
+    if (dialog)
+        dialog->exec();
+}
+
+void TTarvoForm::showAdapterNotice()
+{
+    showModal(m_windows.adapterForm());
+}
+
+void TTarvoForm::focusResetCount()
+{
+    ui.ResetCount->setFocus();
+}
+
+void TTarvoForm::focusConnect()
+{
+    ui.CheckTarvo->setFocus();
+}
+
+// ---- Files and the buffer viewer ----
 
 void TTarvoForm::FileOpen1Execute()
 {
-    // wired when buffer lands
+    const QString path = m_chooser->openFileName();
+    if (path.isEmpty())
+        return;
+    ui.SelectFileName->setText(HexFileActions::bareFileName(path));
+    const HexFileActions::OpenOutcome out = HexFileActions::OpenHexFile(path, m_buffer, m_selection, m_prompter);
+    if (out.showBufferEnd)
+        ui.Buffer_End->setText(out.bufferEndText);
+    if (out.finished) {
+        if (out.enableBufferCommands)
+            enableBufferCommands();
+        ui.Buffer_Sum->setText(out.bufferSumText);
+    }
+    focusResetCount();
 }
 
 void TTarvoForm::FileSave1Execute()
 {
-    // wired when buffer lands
+    const QString path = m_chooser->saveFileName();
+    if (!path.isEmpty())
+        HexFileActions::SaveHexFile(path, m_buffer, m_selection, m_prompter);
+    focusResetCount();
 }
 
 void TTarvoForm::FileBufferExecute()
 {
-    // wired when buffer lands
+    showModal(m_windows.editForm());
+    focusResetCount();
 }
+
+// ---- Device commands ----
 
 void TTarvoForm::EraseDeviceClick()
 {
-    // wired when operations lands
+    m_runner.EraseDeviceClick();
 }
 
 void TTarvoForm::BlankDeviceClick()
 {
-    // wired when operations lands
+    m_runner.BlankDeviceClick();
 }
 
 void TTarvoForm::ProgramDeviceClick()
 {
-    // wired when operations lands
+    m_runner.ProgramDeviceClick();
 }
 
 void TTarvoForm::VerifyDeviceClick()
 {
-    // wired when operations lands
+    m_runner.VerifyDeviceClick();
 }
 
 void TTarvoForm::Lock1Click()
 {
-    // wired when operations lands
+    m_runner.Lock1Click();
 }
 
 void TTarvoForm::Lock2Click()
 {
-    // wired when operations lands
+    m_runner.Lock2Click();
 }
 
 void TTarvoForm::Lock3Click()
 {
-    // wired when operations lands
+    m_runner.Lock3Click();
 }
 
 void TTarvoForm::ReadDeviceClick()
 {
-    // wired when operations lands
+    m_runner.ReadDeviceClick();
 }
 
 void TTarvoForm::AutoProgramClick()
 {
-    // wired when operations lands
+    m_runner.AutoProgramClick();
 }
 
 void TTarvoForm::StartRunClick()
 {
-    // wired when operations lands
+    m_runner.StartRunClick();
 }
 
 void TTarvoForm::StopRunClick()
 {
-    // wired when operations lands
+    m_runner.StopRunClick();
 }
 
 void TTarvoForm::ResetCountClick()
 {
-    // wired when operations lands
+    m_runner.ResetCountClick();
 }
 
 void TTarvoForm::FuseClick()
 {
-    // wired when fuse lands
+    FuseLauncher::FuseClick(m_link, ui.Fuse->isEnabled(), [this] { showModal(m_windows.fuseForm()); });
+    focusResetCount();
 }
+
+// ---- Help ----
 
 void TTarvoForm::TarvoHelpItemClick()
 {
-    // wired when help lands
+    m_help.showThaiHelp();
 }
 
 void TTarvoForm::HelpEnglish1Click()
 {
-    // wired when help lands
+    m_help.showEnglishHelp();
 }
 
 void TTarvoForm::HelpAbout1Execute()
 {
-    // wired when help lands
+    showModal(m_windows.aboutBox());
+    focusResetCount();
 }

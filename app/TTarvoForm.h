@@ -1,10 +1,15 @@
 #pragma once
 
+#include "CommandRunner.h"
+#include "DialogFileChooser.h"
+#include "HelpSystem.h"
+#include "HelpViewer.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
 #include "RunView.h"
 #include "SecondaryWindows.h"
 #include "SelectionState.h"
+#include "SelectionView.h"
 #include "TarvoLayout.h"
 
 #include <QMainWindow>
@@ -19,7 +24,7 @@ class QComboBox;
 // wait for the programmer run nested event processing, so the window may be
 // asked to close while one of them is still on the stack: it then closes
 // once that handler has returned.
-class TTarvoForm : public QMainWindow, public RunView
+class TTarvoForm : public QMainWindow, public RunView, private SelectionView
 {
     Q_OBJECT
 public:
@@ -35,6 +40,11 @@ public:
     SelectionState &selection() { return m_selection; }
     Prompter &prompter() { return m_prompter; }
     const TarvoLayout &controls() const { return ui; }
+    CommandRunner &runner() { return m_runner; }
+    HelpSystem &help() { return m_help; }
+    HelpViewer &helpViewer() { return m_helpViewer; }
+    // The open and save dialogs; tests put their own chooser in.
+    void setFileChooser(FileChooser *chooser) { m_chooser = chooser ? chooser : &m_dialogChooser; }
 
     // The entry chosen in a list, or -1 while its edit shows other text
     // (nothing chosen yet, or the operator typed).
@@ -98,6 +108,17 @@ private:
     using Handler = void (TTarvoForm::*)();
 
     void FormCreate();
+
+    // SelectionView
+    void showDeviceFields(const QString &algorithm, const QString &vpp, const QString &deviceEnd) override;
+    uint16_t bufferChecksum(uint16_t last) const override;
+    void showBufferSum(const QString &text) override;
+    void setDeviceMenu(const DeviceMenuState &menu) override;
+    void showAdapterNotice() override;
+    void focusResetCount() override;
+    void focusConnect() override;
+    DeviceMenuState deviceMenu() const;
+    void showModal(QDialog *dialog);
     void wireControls();
     template <typename Sender, typename Signal>
     void wire(Sender *sender, Signal signal, Handler handler);
@@ -114,6 +135,11 @@ private:
     SelectionState m_selection;
     TarvoLayout ui;
     SecondaryWindows m_windows;
+    CommandRunner m_runner;
+    HelpViewer m_helpViewer;
+    HelpSystem m_help;
+    DialogFileChooser m_dialogChooser;
+    FileChooser *m_chooser = &m_dialogChooser;
     PaintThrottle *m_throttle = nullptr;
 
     int m_handlerDepth = 0;

@@ -16,6 +16,14 @@
 
 // The main window on its own: layout, initial state, menus, shortcuts, the
 // status bar, what a command drives and closing.
+// The file dialogs answered "Cancel".
+class CancelChooser : public FileChooser
+{
+public:
+    QString openFileName() override { return {}; }
+    QString saveFileName() override { return {}; }
+};
+
 class TestTTarvoForm : public QObject
 {
     Q_OBJECT
@@ -41,6 +49,7 @@ private slots:
     {
         m_prompter = std::make_unique<ScriptedPrompter>();
         m_form = std::make_unique<TTarvoForm>(*m_prompter);
+        m_form->setFileChooser(&m_chooser);
         m_form->show();
         activate();
     }
@@ -584,6 +593,7 @@ private slots:
 
 private:
     std::unique_ptr<ScriptedPrompter> m_prompter;
+    CancelChooser m_chooser;
     std::unique_ptr<TTarvoForm> m_form;
 };
 

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Asks the operator for a file to open or a name to save under; an empty
+// result means the dialog was cancelled. The window shows real file
+// dialogs; tests hand over their own paths.
+class FileChooser
+{
+public:
+    virtual ~FileChooser() = default;
+    virtual QString openFileName() = 0;
+    virtual QString saveFileName() = 0;
+};
