@@ -1,6 +1,6 @@
 // The programmer's side of the protocol, fed byte by byte without a line.
 #include "EmulatorProtocol.h"
-#include "FaultSpec.h"
+#include "FaultText.h"
 
 #include <QtTest>
 
@@ -424,7 +424,7 @@ void TestEmulatorProtocol::byteCountFaults()
 
 void TestEmulatorProtocol::faultSpecParses_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("event");
     QTest::addColumn<int>("action");
     QTest::addColumn<int>("command");
@@ -444,14 +444,14 @@ void TestEmulatorProtocol::faultSpecParses_data()
 
 void TestEmulatorProtocol::faultSpecParses()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, text);
     QFETCH(int, event);
     QFETCH(int, action);
     QFETCH(int, command);
     QFETCH(int, index);
     QFETCH(QString, value);
     QString error;
-    const auto f = FaultSpec::parse(spec, &error);
+    const auto f = FaultText::parse(text, &error);
     QVERIFY2(f, qPrintable(error));
     QCOMPARE(int(f->event), event);
     QCOMPARE(int(f->action), action);
@@ -471,7 +471,7 @@ void TestEmulatorProtocol::faultSpecParses()
 
 void TestEmulatorProtocol::faultSpecRejects_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("text");
     QTest::newRow("no action") << "reply";
     QTest::newRow("unknown event") << "replies=nak";
     QTest::newRow("unknown action") << "reply=explode";
@@ -486,9 +486,9 @@ void TestEmulatorProtocol::faultSpecRejects_data()
 
 void TestEmulatorProtocol::faultSpecRejects()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, text);
     QString error;
-    QVERIFY(!FaultSpec::parse(spec, &error));
+    QVERIFY(!FaultText::parse(text, &error));
     QVERIFY(!error.isEmpty());
 }
 

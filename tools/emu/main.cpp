@@ -1,7 +1,7 @@
 // tarvo-emu: the programmer emulator on a pseudo-terminal, for running the
 // program without hardware. Prints the device to open and runs until
 // SIGINT or SIGTERM.
-#include "FaultSpec.h"
+#include "FaultText.h"
 #include "ProgrammerEmulator.h"
 
 #include <QCommandLineParser>
@@ -57,7 +57,7 @@ int main(int argc, char **argv)
                                     QStringLiteral("Write the device path to FILE once ready."), QStringLiteral("FILE"));
     const QCommandLineOption lower(QStringLiteral("lower-case"), QStringLiteral("Lower-case hex digits in replies."));
     const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Inject a fault (repeatable)."),
-                                   QStringLiteral("SPEC"));
+                                   QStringLiteral("FAULT"));
     parser.addOptions({date, paced, device, socket, pathTo, lower, fault});
     if (!parser.parse(args))
         return fail(parser.errorText());
@@ -75,9 +75,9 @@ int main(int argc, char **argv)
     emu.setLowerCaseHex(parser.isSet(lower));
     if (parser.isSet(socket) && !emu.setSocketDevice(parser.value(socket)))
         return fail(QStringLiteral("unknown device \"%1\"").arg(parser.value(socket)));
-    for (const QString &spec : parser.values(fault)) {
+    for (const QString &text : parser.values(fault)) {
         QString error;
-        const auto f = FaultSpec::parse(spec, &error);
+        const auto f = FaultText::parse(text, &error);
         if (!f)
             return fail(error);
         emu.addFault(*f);

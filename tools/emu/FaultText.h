@@ -15,8 +15,8 @@
 //        wrong-checksum, non-hex[:OFFSET], wrong-data[:OFFSET], value:HH
 // Examples: "reply:05=nak", "read-block@3=wrong-checksum",
 //           "bytes-sent@100=hang-up", "fuse=value:00".
-namespace FaultSpec {
+namespace FaultText {
 
 std::optional<EmulatorFault> parse(const QString &text, QString *error = nullptr);
 
-} // namespace FaultSpec
+} // namespace FaultText

@@ -1,9 +1,9 @@
-#include "FaultSpec.h"
+#include "FaultText.h"
 
 #include <array>
 #include <utility>
 
-namespace FaultSpec {
+namespace FaultText {
 
 namespace {
 
@@ -132,4 +132,4 @@ std::optional<EmulatorFault> parse(const QString &text, QString *error)
     return fail(error, QStringLiteral("unknown action \"%1\"").arg(actionName));
 }
 
-} // namespace FaultSpec
+} // namespace FaultText
