@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CliCommand.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The command line of tarvo-cli:
+//   tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]
+//             [--json] COMMAND...
+// Parsing checks the syntax only; whether the device knows a command is
+// decided once the device is known.
+class CliOptions
+{
+public:
+    QString port;
+    QString device;
+    QString file;
+    QString output;
+    bool json = false;
+    bool help = false;
+    QList<CliCommand> commands;
+
+    // Empty when the command line is usable.
+    QString error;
+
+    // The arguments without the program name.
+    static CliOptions parse(const QStringList &arguments);
+    static QString helpText();
+};

@@ -1,0 +1,161 @@
+#include "CliOutput.h"
+
+#include "HexText.h"
+
+#include <QJsonArray>
+#include <cstdio>
+
+namespace {
+
+QString iconName(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Error:
+        return QStringLiteral("error");
+    case Prompter::Icon::Warning:
+        return QStringLiteral("warning");
+    case Prompter::Icon::Question:
+        return QStringLiteral("question");
+    case Prompter::Icon::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+QString answerName(Prompter::Answer answer)
+{
+    switch (answer) {
+    case Prompter::Answer::Yes:
+        return QStringLiteral("Yes");
+    case Prompter::Answer::No:
+        return QStringLiteral("No");
+    case Prompter::Answer::Ok:
+        break;
+    }
+    return QStringLiteral("OK");
+}
+
+void printErr(const QString &text)
+{
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+CliOutput::CliOutput(bool json, bool terminal)
+    : m_json(json)
+    , m_terminal(terminal && !json)
+{
+}
+
+void CliOutput::line(const QString &text)
+{
+    m_progress.clear();
+    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+void CliOutput::status(int line, const QString &text)
+{
+    if (m_json) {
+        m_writer.write(QStringLiteral("status"),
+                       {{QStringLiteral("command"), m_command}, {QStringLiteral("line"), line}, {QStringLiteral("text"), text}});
+        return;
+    }
+    this->line(text);
+}
+
+void CliOutput::moving(const QString &text, int value, int minimum, int maximum, bool force)
+{
+    if (m_terminal)
+        m_progress.show(text, value, minimum, maximum, force);
+}
+
+void CliOutput::blockDone(const QString &text, int done, int total)
+{
+    if (!m_json)
+        return;
+    m_writer.write(QStringLiteral("progress"), {{QStringLiteral("command"), m_command},
+                                                {QStringLiteral("text"), text},
+                                                {QStringLiteral("done"), done},
+                                                {QStringLiteral("total"), total}});
+}
+
+void CliOutput::message(Prompter::Icon icon, const QString &text, std::optional<Prompter::Answer> answer)
+{
+    // Boxes go to standard error in both forms, so a person watching a JSON
+    // run still sees them.
+    m_progress.clear();
+    QString shown;
+    switch (icon) {
+    case Prompter::Icon::Error:
+        shown = QStringLiteral("Error: ") + text;
+        break;
+    case Prompter::Icon::Warning:
+        shown = QStringLiteral("Warning: ") + text;
+        break;
+    case Prompter::Icon::Question:
+    case Prompter::Icon::None:
+        shown = text;
+        break;
+    }
+    if (answer)
+        shown += QLatin1Char(' ') + answerName(*answer);
+    printErr(shown);
+    if (m_json) {
+        QJsonObject fields{{QStringLiteral("icon"), iconName(icon)}, {QStringLiteral("text"), text}};
+        if (answer)
+            fields.insert(QStringLiteral("answer"), answerName(*answer));
+        m_writer.write(QStringLiteral("message"), fields);
+    }
+}
+
+void CliOutput::hardware(const QString &statusText, const QString &biosCode)
+{
+    if (m_json) {
+        m_writer.write(QStringLiteral("hardware"), {{QStringLiteral("text"), statusText}, {QStringLiteral("bios"), biosCode}});
+        return;
+    }
+    line(statusText);
+    line(QStringLiteral("Bios Code ") + biosCode);
+}
+
+void CliOutput::fuseBits(const QList<Bit> &bits, std::optional<uint8_t> value)
+{
+    if (m_json) {
+        QJsonArray array;
+        for (const Bit &b : bits)
+            array.append(QJsonObject{{QStringLiteral("label"), b.label}, {QStringLiteral("state"), b.state}});
+        QJsonObject fields{{QStringLiteral("command"), m_command}, {QStringLiteral("bits"), array}};
+        if (value)
+            fields.insert(QStringLiteral("value"), HexText::HexByteToStr2(*value));
+        m_writer.write(QStringLiteral("fuse"), fields);
+        return;
+    }
+    for (const Bit &b : bits)
+        line(b.label + QLatin1String(" : ") + b.state);
+    if (value)
+        line(QStringLiteral("Fuse Value : ") + HexText::HexByteToStr2(*value));
+}
+
+void CliOutput::result(bool passed)
+{
+    m_progress.clear();
+    if (m_json)
+        m_writer.write(QStringLiteral("result"), {{QStringLiteral("command"), m_command}, {QStringLiteral("passed"), passed}});
+}
+
+void CliOutput::usageError(const QString &text)
+{
+    printErr(QStringLiteral("tarvo-cli: ") + text);
+    if (m_json)
+        m_writer.write(QStringLiteral("usage-error"), {{QStringLiteral("text"), text}});
+}
+
+void CliOutput::exit(int code)
+{
+    m_progress.clear();
+    if (m_json)
+        m_writer.write(QStringLiteral("exit"), {{QStringLiteral("code"), code}});
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "JsonEventWriter.h"
+#include "Prompter.h"
+#include "TerminalProgress.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <optional>
+
+// Everything tarvo-cli tells its user, in one of two forms: text (status
+// lines on standard output, boxes on standard error, a progress bar when
+// standard output is a terminal) or JSON (one object per event on standard
+// output; boxes also go to standard error as text).
+class CliOutput
+{
+public:
+    struct Bit
+    {
+        QString label;
+        QString state;
+    };
+
+    CliOutput(bool json, bool terminal);
+
+    bool json() const { return m_json; }
+
+    // The command the next events belong to ("" before the first).
+    void setCommand(const QString &command) { m_command = command; }
+
+    // A status line that settled (an outcome, not a running address).
+    void status(int line, const QString &text);
+    // What a status line shows while it moves; the bar on a terminal only.
+    void moving(const QString &text, int value, int minimum, int maximum, bool force);
+    // One block of a transfer done; JSON only.
+    void blockDone(const QString &text, int done, int total);
+    void message(Prompter::Icon icon, const QString &text, std::optional<Prompter::Answer> answer);
+    // The detection passed: its status bar text and the firmware date.
+    void hardware(const QString &statusText, const QString &biosCode);
+    void fuseBits(const QList<Bit> &bits, std::optional<uint8_t> value);
+    void result(bool passed);
+    void usageError(const QString &text);
+    void exit(int code);
+
+private:
+    void line(const QString &text);
+
+    bool m_json;
+    bool m_terminal;
+    QString m_command;
+    JsonEventWriter m_writer{stdout};
+    TerminalProgress m_progress{stdout};
+};

@@ -1,0 +1,15 @@
+#include "CliPrompter.h"
+
+#include "CliOutput.h"
+
+Prompter::Answer CliPrompter::show(Icon icon, const QString &text, Buttons buttons)
+{
+    m_shown.append({icon, text});
+    if (buttons == Buttons::Ok) {
+        m_output.message(icon, text, std::nullopt);
+        return Answer::Ok;
+    }
+    const Answer answer = (m_stopWanted || m_allowed.contains(text)) ? Answer::Yes : Answer::No;
+    m_output.message(icon, text, answer);
+    return answer;
+}

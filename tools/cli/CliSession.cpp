@@ -1,0 +1,332 @@
+#include "CliSession.h"
+
+#include "BufferRange.h"
+#include "CliOutput.h"
+#include "DeviceCatalogue.h"
+#include "DeviceSelection.h"
+#include "ExitCode.h"
+#include "HexFileActions.h"
+#include "HexText.h"
+
+#include <QRegularExpression>
+#include <QTimer>
+
+namespace {
+
+// Environment variable for the limit of the single-reply waits (erase,
+// blank check, lock), normally 15000 ms; tests shorten it.
+constexpr char LongTimeoutVariable[] = "TARVO_CLI_LONG_TIMEOUT_MS";
+
+// Time the last bytes (ENQ, CAN) get to leave before the port closes.
+constexpr int FinalFlushMs = 500;
+
+const QString AdapterNotice = QStringLiteral("This Device Used With Adapter AT90S8535");
+const QString NoFuseText = QStringLiteral("Not Fuse on Device");
+
+QString hexList(const QList<uint8_t> &values)
+{
+    QStringList out;
+    for (uint8_t v : values)
+        out << HexText::HexByteToStr2(v);
+    return out.join(QLatin1String(", "));
+}
+
+} // namespace
+
+CliSession::CliSession(const CliOptions &options, CliOutput &output)
+    : m_options(options)
+    , m_output(output)
+    , m_prompter(output)
+    , m_link(m_prompter)
+    , m_view(output)
+    , m_runner(m_link, m_view, m_buffer, m_selection, m_prompter)
+    , m_fuse(m_link, m_selection, output)
+{
+    m_prompter.allow(HexFileActions::Text::Overwrite);
+    QObject::connect(&m_link, &ProgrammerLink::statusText, &m_context,
+                     [this](const QString &text) { m_hardwareText = text; });
+    QObject::connect(&m_stopSignal, &StopSignal::stopRequested, &m_context, [this](int count) { onStop(count); });
+    m_view.onPassed = [this] {
+        // As the operator would: Exit once the pass has been shown.
+        QTimer::singleShot(0, &m_context, [this] { m_runner.StopRunClick(); });
+    };
+
+    bool ok = false;
+    const int longMs = qEnvironmentVariableIntValue(LongTimeoutVariable, &ok);
+    if (ok && longMs > 0) {
+        CommandRunner::Timeouts timeouts = m_runner.timeouts();
+        timeouts.longMs = longMs;
+        m_runner.setTimeouts(timeouts);
+    }
+}
+
+CliSession::~CliSession()
+{
+    m_link.port().close();
+}
+
+int CliSession::run()
+{
+    if (const int code = prepare(); code != ExitCode::Passed)
+        return finish(code);
+    if (const int code = connect(); code != ExitCode::Passed)
+        return finish(code);
+    if (const int code = applyFirmwareRule(); code != ExitCode::Passed)
+        return finish(code);
+    for (const CliCommand &command : m_options.commands) {
+        if (m_stopped)
+            return finish(ExitCode::Stopped);
+        m_output.setCommand(command.name());
+        if (const int code = runCommand(command); code != ExitCode::Passed)
+            return finish(code);
+    }
+    return finish(m_stopped ? ExitCode::Stopped : ExitCode::Passed);
+}
+
+// ---- before the line is touched ------------------------------------------
+
+int CliSession::prepare()
+{
+    if (m_options.device.isEmpty())
+        return ExitCode::Passed;
+    m_deviceIndex = DeviceCatalogue::indexOf(m_options.device);
+    if (m_deviceIndex < 0) {
+        m_output.usageError(QStringLiteral("unknown device \"%1\"; the devices are: %2")
+                                .arg(m_options.device, DeviceCatalogue::names().join(QLatin1String(", "))));
+        return ExitCode::UsageOrFile;
+    }
+    DeviceSelection::Input input;
+    input.index = m_deviceIndex;
+    const DeviceSelection::Outcome selected = DeviceSelection::compute(input);
+    m_selection = selected.state;
+    if (selected.adapterNotice)
+        m_prompter.inform(AdapterNotice);
+    if (const int code = checkCommands(selected.menu); code != ExitCode::Passed)
+        return code;
+    return loadFile();
+}
+
+int CliSession::checkCommands(const DeviceMenuState &menu)
+{
+    const QString &type = m_selection.SelectedDevice.TypeCode;
+    for (const CliCommand &c : m_options.commands) {
+        DeviceMenuItem item;
+        switch (c.kind) {
+        case CliCommand::Kind::Lock1:
+            item = DeviceMenuItem::Lock1;
+            break;
+        case CliCommand::Kind::Lock2:
+            item = DeviceMenuItem::Lock2;
+            break;
+        case CliCommand::Kind::Lock3:
+            item = DeviceMenuItem::Lock3;
+            break;
+        case CliCommand::Kind::FuseRead:
+        case CliCommand::Kind::FuseWrite:
+            item = DeviceMenuItem::Fuse;
+            break;
+        default:
+            continue;
+        }
+        if (!menu[item]) {
+            if (c.isFuse())
+                m_prompter.inform(NoFuseText);
+            m_output.usageError(QStringLiteral("%1 is not available on %2").arg(c.name(), m_options.device));
+            return ExitCode::UsageOrFile;
+        }
+        if (c.kind == CliCommand::Kind::FuseWrite) {
+            const QList<uint8_t> allowed = FuseCommands::writableValues(type);
+            if (!allowed.contains(c.fuseValue)) {
+                m_output.usageError(QStringLiteral("fuse value %1 is out of range for %2 (allowed: %3)")
+                                        .arg(HexText::HexByteToStr2(c.fuseValue), m_options.device, hexList(allowed)));
+                return ExitCode::UsageOrFile;
+            }
+        }
+    }
+    return ExitCode::Passed;
+}
+
+int CliSession::loadFile()
+{
+    if (m_options.file.isEmpty())
+        return ExitCode::Passed;
+    const qsizetype before = m_prompter.shown().size();
+    const HexFileActions::OpenOutcome loaded =
+        HexFileActions::OpenHexFile(m_options.file, m_buffer, m_selection, m_prompter);
+    if (!loaded.opened || !loaded.finished)
+        return ExitCode::UsageOrFile;
+    // The window keeps what it read before a format error or a damaged
+    // record and carries on; a device must not get a partial or corrupted
+    // image, so here the file is refused. The length warning stays a warning.
+    for (qsizetype i = before; i < m_prompter.shown().size(); ++i) {
+        const CliPrompter::Shown &box = m_prompter.shown().at(i);
+        const bool harmless = box.text == HexFileActions::Text::EndOverDevice;
+        if (!harmless && (box.icon == Prompter::Icon::Error || box.icon == Prompter::Icon::Warning)) {
+            m_output.usageError(QStringLiteral("%1: refused, the file is damaged").arg(m_options.file));
+            return ExitCode::UsageOrFile;
+        }
+    }
+    return ExitCode::Passed;
+}
+
+// ---- the line --------------------------------------------------------------
+
+int CliSession::connect()
+{
+    ComPort &port = m_link.port();
+    static const QRegularExpression comName(QStringLiteral("^com([1-4])$"), QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch com = comName.match(m_options.port);
+    if (com.hasMatch()) {
+        port.setComNumber(uint16_t(com.captured(1).toInt()));
+    } else if (m_options.port.contains(QLatin1Char('/'))) {
+        port.setDevicePath(m_options.port);
+    } else {
+        m_output.usageError(QStringLiteral("unknown port \"%1\": use Com1 to Com4 or a device path").arg(m_options.port));
+        return ExitCode::UsageOrFile;
+    }
+    if (!port.open()) {
+        m_prompter.defaultError(port.errorString());
+        return ExitCode::NoProgrammer;
+    }
+
+    m_output.setCommand(QStringLiteral("detect"));
+    const std::optional<QString> date = m_link.ReadVersion();
+    if (m_stopped)
+        return ExitCode::Stopped;
+    if (!date)
+        return ExitCode::NoProgrammer;
+    m_biosCode = *date;
+    QString text = m_hardwareText;
+    if (!com.hasMatch())
+        text = QStringLiteral("Search Hardware On ") + m_options.port + QStringLiteral(" OK");
+    m_output.hardware(text, m_biosCode);
+    return ExitCode::Passed;
+}
+
+int CliSession::applyFirmwareRule()
+{
+    if (m_deviceIndex < 0)
+        return ExitCode::Passed;
+    DeviceSelection::Input input;
+    input.index = m_deviceIndex;
+    input.biosCode = m_biosCode;
+    const DeviceSelection::Outcome selected = DeviceSelection::compute(input);
+    if (selected.refusal.isEmpty())
+        return ExitCode::Passed;
+    m_selection.DeviceSelected = false;
+    m_prompter.error(selected.refusal);
+    return ExitCode::UsageOrFile;
+}
+
+// ---- the commands ----------------------------------------------------------
+
+int CliSession::runCommand(const CliCommand &command)
+{
+    bool passed = false;
+    switch (command.kind) {
+    case CliCommand::Kind::Detect:
+        // The detection has run already, before any command.
+        passed = true;
+        break;
+    case CliCommand::Kind::Erase:
+        passed = runDeviceCommand(&CommandRunner::EraseDeviceClick);
+        break;
+    case CliCommand::Kind::Blank:
+        passed = runDeviceCommand(&CommandRunner::BlankDeviceClick);
+        break;
+    case CliCommand::Kind::Program:
+        passed = runDeviceCommand(&CommandRunner::ProgramDeviceClick);
+        break;
+    case CliCommand::Kind::Verify:
+        passed = runDeviceCommand(&CommandRunner::VerifyDeviceClick);
+        break;
+    case CliCommand::Kind::Read:
+        passed = runDeviceCommand(&CommandRunner::ReadDeviceClick);
+        break;
+    case CliCommand::Kind::Lock1:
+        passed = runDeviceCommand(&CommandRunner::Lock1Click);
+        break;
+    case CliCommand::Kind::Lock2:
+        passed = runDeviceCommand(&CommandRunner::Lock2Click);
+        break;
+    case CliCommand::Kind::Lock3:
+        passed = runDeviceCommand(&CommandRunner::Lock3Click);
+        break;
+    case CliCommand::Kind::Auto:
+        passed = runDeviceCommand(&CommandRunner::AutoProgramClick);
+        break;
+    case CliCommand::Kind::FuseRead:
+        passed = m_fuse.read();
+        break;
+    case CliCommand::Kind::FuseWrite:
+        passed = m_fuse.write(command.fuseValue);
+        break;
+    }
+    m_output.result(passed);
+    if (!passed)
+        return failureCode();
+    if (command.kind == CliCommand::Kind::Read)
+        return saveRead();
+    return ExitCode::Passed;
+}
+
+bool CliSession::runDeviceCommand(void (CommandRunner::*handler)())
+{
+    const uint8_t successes = m_runner.SuccessCount;
+    // Run is pressed once the command waits for it.
+    QTimer::singleShot(0, &m_context, [this] { m_runner.StartRunClick(); });
+    (m_runner.*handler)();
+    return m_runner.SuccessCount != successes;
+}
+
+int CliSession::saveRead()
+{
+    // The user named the file: it is replaced (atomically) without asking.
+    if (!HexFileActions::SaveHexFile(m_options.output, m_buffer, m_selection, m_prompter))
+        return ExitCode::UsageOrFile;
+    return ExitCode::Passed;
+}
+
+int CliSession::failureCode()
+{
+    if (m_stopped)
+        return ExitCode::Stopped;
+    // A port that went away is a port error, not a device failure.
+    if (!m_link.port().isOpen())
+        return ExitCode::NoProgrammer;
+    return ExitCode::CommandFailed;
+}
+
+// ---- the end ---------------------------------------------------------------
+
+void CliSession::onStop(int count)
+{
+    m_stopped = true;
+    m_prompter.setStopWanted(true);
+    if (count >= 2) {
+        // Asked again: every wait ends now, without questions.
+        m_link.requestShutdown();
+        return;
+    }
+    if (m_fuse.busy())
+        m_fuse.requestStop();
+    else if (m_runner.active())
+        m_runner.StopRunClick();
+    else
+        m_link.StopRequested = true;
+}
+
+int CliSession::finish(int code)
+{
+    ComPort &port = m_link.port();
+    if (code == ExitCode::Stopped && port.isOpen()) {
+        // Whatever was under way, the programmer is told to drop it.
+        m_link.StopRequested = false;
+        m_link.SendByte(Ctl::CAN);
+    }
+    if (port.isOpen())
+        port.flush(FinalFlushMs);
+    port.close();
+    m_output.exit(code);
+    return code;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "CliOptions.h"
+#include "CliPrompter.h"
+#include "CliRunView.h"
+#include "CommandRunner.h"
+#include "DeviceMenuState.h"
+#include "FuseCommands.h"
+#include "MemoryBuffer.h"
+#include "ProgrammerLink.h"
+#include "SelectionState.h"
+#include "StopSignal.h"
+
+#include <QObject>
+#include <QString>
+
+class CliOutput;
+
+// The whole run of tarvo-cli: check the device, the commands and the file;
+// open the port and detect the programmer; apply the firmware rule; run
+// the commands in order up to the first failure; end the line cleanly.
+// Returns the exit code.
+class CliSession
+{
+public:
+    CliSession(const CliOptions &options, CliOutput &output);
+    ~CliSession();
+
+    int run();
+
+private:
+    int prepare();
+    int checkCommands(const DeviceMenuState &menu);
+    int loadFile();
+    int connect();
+    int applyFirmwareRule();
+    int runCommand(const CliCommand &command);
+    // Arms one device command, presses Run once and Exit after a pass.
+    bool runDeviceCommand(void (CommandRunner::*handler)());
+    int saveRead();
+    // The code for a command that did not pass.
+    int failureCode();
+    int finish(int code);
+    void onStop(int count);
+
+    const CliOptions &m_options;
+    CliOutput &m_output;
+    CliPrompter m_prompter;
+    ProgrammerLink m_link;
+    MemoryBuffer m_buffer;
+    SelectionState m_selection;
+    int m_deviceIndex = -1;
+    CliRunView m_view;
+    CommandRunner m_runner;
+    FuseCommands m_fuse;
+    StopSignal m_stopSignal;
+    QObject m_context;
+    QString m_hardwareText;
+    QString m_biosCode;
+    bool m_stopped = false;
+};

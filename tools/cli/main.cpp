@@ -1,0 +1,34 @@
+// tarvo-cli: the device commands of the programmer without the window.
+#include "CliOptions.h"
+#include "CliOutput.h"
+#include "CliSession.h"
+#include "ExitCode.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <unistd.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tarvo-cli"));
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const CliOptions options = CliOptions::parse(arguments);
+    if (options.help) {
+        std::fputs(qPrintable(CliOptions::helpText()), stdout);
+        return ExitCode::Passed;
+    }
+
+    CliOutput output(options.json, ::isatty(STDOUT_FILENO) == 1);
+    if (!options.error.isEmpty()) {
+        output.usageError(options.error);
+        if (!options.json)
+            std::fputs("Try 'tarvo-cli --help'.\n", stderr);
+        output.exit(ExitCode::UsageOrFile);
+        return ExitCode::UsageOrFile;
+    }
+    CliSession session(options, output);
+    return session.run();
+}
