@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -499,12 +498,14 @@ private slots:
         m_prompter->defaultAnswer = stop ? Prompter::Answer::Yes : Prompter::Answer::No;
 
         QString stopCaption;
+        bool resetDuringRun = true;
         Script script;
         script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
             .then("blocks going out",
                   [&] { return m_form->runner().running() && m_emu->blocksReceived() >= 3; },
                   [&] {
                       stopCaption = text("StopRun");
+                      resetDuringRun = ui().ResetCount->isEnabled();
                       ui().StopRun->click();
                   });
         if (!stop)
@@ -515,6 +516,7 @@ private slots:
 
         QVERIFY2(script.finished(), qPrintable(script.pending()));
         QCOMPARE(stopCaption, QStringLiteral("Stop"));
+        QVERIFY(!resetDuringRun);
         QCOMPARE(m_prompter->texts(), QStringList({"Do you want to Stop Command..?"}));
         QCOMPARE(m_prompter->shown[0].icon, Icon::Question);
         QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::YesNo);
@@ -676,14 +678,17 @@ private slots:
         QTest::addColumn<int>("event");
         QTest::addColumn<int>("action");
         QTest::addColumn<int>("index");
-        QTest::addColumn<QString>("word");
+        QTest::addColumn<QStringList>("words");
         using E = EmulatorFault;
         QTest::newRow("erase, reply withheld") << "EraseDevice" << int(E::Event::CommandReply)
-                                               << int(E::Action::Silence) << -1 << "05000001";
+                                               << int(E::Action::Silence) << -1 << QStringList({"05000001"});
         QTest::newRow("erase, reply late") << "EraseDevice" << int(E::Event::CommandReply) << int(E::Action::Delay)
-                                           << -1 << "05000001";
+                                           << -1 << QStringList({"05000001"});
         QTest::newRow("program, block 5 not asked for") << "ProgramDevice" << int(E::Event::BlockRequest)
-                                                        << int(E::Action::Silence) << 5 << "01000001";
+                                                        << int(E::Action::Silence) << 5 << QStringList({"01000001"});
+        QTest::newRow("auto, program step, block 2 not asked for")
+            << "AutoProgram" << int(E::Event::BlockRequest) << int(E::Action::Silence) << 2
+            << QStringList({"05000001", "0A07FF01", "01000001"});
     }
     void closeWhileWaitingForReply()
     {
@@ -691,7 +696,7 @@ private slots:
         QFETCH(int, event);
         QFETCH(int, action);
         QFETCH(int, index);
-        QFETCH(QString, word);
+        QFETCH(QStringList, words);
 
         choosePort(0);
         chooseDevice("AT89C2051");
@@ -714,7 +719,7 @@ private slots:
         QVERIFY2(script.finished(), qPrintable(script.pending()));
         QVERIFY(refused);
         QCOMPARE(m_prompter->texts(), QStringList());
-        QCOMPARE(m_emu->commandWords(), QStringList({"0D000000", word}));
+        QCOMPARE(m_emu->commandWords(), QStringList({"0D000000"}) + words);
         QVERIFY2(canArrivesAfterLastFrame(), qPrintable(sentAfterLastFrame().toHex()));
         QTRY_VERIFY(!m_form->isVisible());
         QVERIFY(!m_form->link().port().isOpen());
