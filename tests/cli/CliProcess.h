@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// tarvo-cli run as a process, as a user or a build server runs it.
+class CliProcess
+{
+public:
+    struct Result
+    {
+        bool finished = false;
+        int exitCode = -1;
+        QByteArray out;
+        QByteArray err;
+        QStringList outLines() const { return lines(out); }
+        QStringList errLines() const { return lines(err); }
+        static QStringList lines(const QByteArray &text);
+    };
+
+    explicit CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment = {});
+    ~CliProcess();
+
+    void start();
+    // Ctrl+C as a terminal sends it.
+    void interrupt();
+    Result finish(int timeoutMs = 30000);
+
+    static Result run(const QStringList &arguments, const QMap<QString, QString> &environment = {},
+                      int timeoutMs = 30000);
+
+private:
+    QProcess m_process;
+    QStringList m_arguments;
+};

@@ -1,0 +1,439 @@
+// tarvo-cli as a process against the emulated programmer: every command,
+// every exit code, the stop by Ctrl+C and the JSON events.
+#include "CliProcess.h"
+#include "EmulatorFault.h"
+#include "HexFileLoader.h"
+#include "HexFileWriter.h"
+#include "MemoryBuffer.h"
+#include "ProgrammerEmulator.h"
+#include "TerminalProgress.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using Fault = EmulatorFault;
+using Event = EmulatorFault::Event;
+using Action = EmulatorFault::Action;
+
+Q_DECLARE_METATYPE(EmulatorFault)
+
+namespace {
+
+constexpr char CAN = 0x18;
+
+QByteArray randomImage(int size)
+{
+    QByteArray image(size, Qt::Uninitialized);
+    QRandomGenerator gen(size);
+    for (char &c : image)
+        c = char(gen.bounded(256));
+    return image;
+}
+
+} // namespace
+
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<ProgrammerEmulator> emu;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    QString path() const { return emu->slavePath(); }
+    QStringList detected() const
+    {
+        return {QStringLiteral("Search Hardware On %1 OK").arg(path()), QStringLiteral("Bios Code 15/08/2003")};
+    }
+    QStringList args(const QString &device, const QStringList &rest) const
+    {
+        return QStringList{QStringLiteral("--port"), path(), QStringLiteral("--device"), device} + rest;
+    }
+    // The image as a file written by the program's own writer, 0..end.
+    QString hexFile(const QByteArray &image, uint16_t end, const QString &name = QStringLiteral("image.hex"))
+    {
+        MemoryBuffer buffer;
+        buffer.fill(0xFF);
+        for (int a = 0; a < image.size(); ++a)
+            buffer.set(uint16_t(a), uint8_t(image.at(a)));
+        const QString file = dir->filePath(name);
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write(HexFileWriter::image(buffer, end));
+        return file;
+    }
+    QString textFile(const QByteArray &content)
+    {
+        const QString file = dir->filePath(QStringLiteral("text.hex"));
+        QFile f(file);
+        f.open(QIODevice::WriteOnly);
+        f.write(content);
+        return file;
+    }
+    // What the program sent after the frame whose word starts with `code`.
+    QByteArray sentAfterFrame(const QByteArray &code) const
+    {
+        for (const ReceivedFrame &f : emu->frames())
+            if (f.word.startsWith(code))
+                return emu->received().mid(f.streamOffset + 12);
+        return {};
+    }
+
+private slots:
+    void init()
+    {
+        emu = std::make_unique<ProgrammerEmulator>();
+        dir = std::make_unique<QTemporaryDir>();
+        QString error;
+        QVERIFY2(emu->start(&error), qPrintable(error));
+    }
+    void cleanup()
+    {
+        emu.reset();
+        dir.reset();
+    }
+
+    void singleReplyCommandsRunInOrder()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C51"));
+        emu->setFlash(0x03, QByteArray(16, '\0'));
+        const auto r = CliProcess::run(args(QStringLiteral("AT89C51"), {"erase", "blank", "lock1", "lock2", "lock3"}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outLines(), (detected() + QStringList{"Erase.........Pass", "Blank.........Pass", "Lock1.........Pass",
+                                                        "Lock1,2.......Pass", "Lock1,2,3.....Pass"}));
+        QVERIFY(r.err.isEmpty());
+        QCOMPARE(emu->commandWords(), (QStringList{"0D000000", "05000003", "0A0FFF03", "03000103", "03000203", "03000303"}));
+        QCOMPARE(emu->lockBits(0x03), uint8_t(0x07));
+        // Each pass ends with ENQ, and the last one reaches the line before the port closes.
+        QVERIFY(emu->received().endsWith(char(0x05)));
+        QCOMPARE(emu->flash(0x03), QByteArray(0x1000, char(0xFF)));
+    }
+
+    void programVerifyAndAutoWriteTheFile()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        const QByteArray image = randomImage(0x800);
+        const QString file = hexFile(image, 0x7FF);
+        auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", file, "program", "verify"}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outLines(), (detected() + QStringList{"Program.......Pass", "Verify........Pass"}));
+        // Not a terminal: no progress bar.
+        QVERIFY(!r.out.contains('\r') && !r.out.contains('\x1b'));
+        QCOMPARE(emu->flash(0x01), image);
+
+        emu->setFlash(0x01, QByteArray(0x800, '\0'));
+        r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"auto", "--file", file}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outLines(), (detected() + QStringList{"Erase.........Pass", "Blank.........Pass", "Program.......Pass",
+                                                        "Verify........Pass", "Lock..........Pass", "Auto Program..Pass"}));
+        QCOMPARE(emu->flash(0x01), image);
+        QCOMPARE(emu->lockBits(0x01), uint8_t(0x03));
+    }
+
+    void fileLongerThanDeviceOnlyWarns()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        const QByteArray image = randomImage(0x1000);
+        const auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", hexFile(image, 0xFFF), "program"}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.errLines(), QStringList{"Warning: End Buffer Over End Device"});
+        QCOMPARE(emu->flash(0x01), image.left(0x800));
+    }
+
+    void readSavesTheDeviceFlash()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        const QByteArray flash = randomImage(0x800);
+        emu->setFlash(0x01, flash);
+        const QString out = textFile("an older file, replaced without asking");
+        const auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"read", "--output", out}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outLines(), (detected() + QStringList{"Read..........Pass"}));
+        MemoryBuffer saved;
+        QVERIFY(HexFileLoader::loadFile(out, saved).dataStored);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(saved.data()), 0x800), flash);
+        QCOMPARE(saved.BufferEnd, uint16_t(0x7FF));
+    }
+
+    void fuseBitsReadAndWritten()
+    {
+        // Type 04: fuse byte FE, lock byte 07 (nothing programmed).
+        auto r = CliProcess::run(args(QStringLiteral("AT89S53"), {"fuse-read", "fuse-write", "0x01"}));
+        QCOMPARE(r.exitCode, 0);
+        const QStringList locks{"Lock Bit1 : Disable(Erase)", "Lock Bit2 : Disable(Erase)", "Lock Bit3 : Disable(Erase)"};
+        QCOMPARE(r.outLines(), (detected() + QStringList{"Read Fuse Complete", "Fuse FSTRT : Not Present", "Fuse SPIEN : Enable(Program)"}
+                                   + locks + QStringList{"Fuse Value : 00", "Program Fuse Complete", "Fuse FSTRT : Not Present",
+                                                         "Fuse SPIEN : Disable(Erase)"} + locks + QStringList{"Fuse Value : 01"}));
+        QCOMPARE(emu->fuseByte(0x04), uint8_t(0x01));
+
+        // Types 06/07: bits 0 and 5 of the fuse byte, lock bits in 7 and 6.
+        r = CliProcess::run(args(QStringLiteral("AT90S2313"), {"fuse-write", "20"}));
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(emu->commandWords().contains(QStringLiteral("04002006")));
+        QCOMPARE(r.outLines().mid(2, 3), (QStringList{"Program Fuse Complete", "Fuse FSTRT : Enable(Program)",
+                                                      "Fuse SPIEN : Disable(Erase)"}));
+        QCOMPARE(r.outLines().mid(7), (QStringList{"Lock Bit3 : Not Present", "Fuse Value : 20"}));
+    }
+
+    void comPortsMapAsInTheWindow()
+    {
+        const auto r = CliProcess::run({"--port", "com3", "detect"}, {{"TARVO_COM3", path()}});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.outLines(), (QStringList{"Search Hardware On Com3 OK", "Bios Code 15/08/2003"}));
+    }
+
+    void commandFailures_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<EmulatorFault>("fault");
+        QTest::addColumn<QStringList>("lines");
+
+        const QStringList abort{"Command......Abort"};
+        QTest::newRow("erase refused, blank never sent")
+            << "AT89C2051" << QStringList{"erase", "blank"} << Fault::at(Event::CommandReply, Action::Nak).forCommand(0x05)
+            << QStringList{"Erase.........Fail"} + abort;
+        QTest::newRow("erase without reply")
+            << "AT89C2051" << QStringList{"erase"} << Fault::at(Event::CommandReply, Action::Silence).forCommand(0x05)
+            << QStringList{"Erase.....Time-Out"} + abort;
+        QTest::newRow("program refused at a block")
+            << "AT89C2051" << QStringList{"program"} << Fault::at(Event::BlockRequest, Action::Nak, 3).withReport("01A3")
+            << QStringList{"Program..Fail:01A3"} + abort;
+        QTest::newRow("program without a block request")
+            << "AT89C2051" << QStringList{"program"} << Fault::at(Event::BlockRequest, Action::Silence, 2)
+            << QStringList{"Program...Time-Out"} + abort;
+        QTest::newRow("verify finds a weak cell")
+            << "AT89C2051" << QStringList{"program", "verify"}
+            << Fault::at(Event::BlockReceived, Action::WrongData, 4).withOffset(3)
+            << QStringList{"Program.......Pass", "Verify...Fail:0103"} + abort;
+        QTest::newRow("read block checksum")
+            << "AT89C2051" << QStringList{"read"} << Fault::at(Event::ReadBlock, Action::WrongChecksum, 2)
+            << QStringList{"ReadChecksum Error"} + abort;
+        QTest::newRow("auto fails at the blank check")
+            << "AT89C2051" << QStringList{"auto"} << Fault::at(Event::CommandReply, Action::Nak).forCommand(0x0A)
+            << QStringList{"Erase.........Pass", "Blank.........Fail"} + abort;
+        QTest::newRow("fuse read-back differs")
+            << "AT89S8252" << QStringList{"fuse-write", "01"} << Fault::at(Event::FuseReply, Action::Value).withByte(0x00)
+            << QStringList{"Verify Fuse Error"};
+        QTest::newRow("fuse reply not hex")
+            << "AT90S2313" << QStringList{"fuse-read"} << Fault::at(Event::FuseReply, Action::NonHex).withOffset(1)
+            << QStringList{"Read Fuse Error"};
+    }
+
+    void commandFailures()
+    {
+        QFETCH(QString, device);
+        QFETCH(QStringList, commands);
+        QFETCH(EmulatorFault, fault);
+        QFETCH(QStringList, lines);
+        emu->setSocketDevice(device);
+        emu->addFault(fault);
+        QStringList extra{"--file", hexFile(randomImage(0x800), 0x7FF)};
+        if (commands.contains(QStringLiteral("read")))
+            extra << "--output" << dir->filePath("read.hex");
+        const auto r = CliProcess::run(args(device, commands + extra), {{"TARVO_CLI_LONG_TIMEOUT_MS", "300"}});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.outLines(), (detected() + lines));
+        QVERIFY(emu->received().endsWith(CAN));
+        if (commands.first() == QLatin1String("erase"))
+            QCOMPARE(emu->frameCount(), 2);
+        if (commands.first() == QLatin1String("fuse-write"))
+            QCOMPARE(r.errLines(), QStringList{"Error: Write Fuse Error"});
+        QVERIFY(!QFile::exists(dir->filePath("read.hex")));
+    }
+
+    void usageAndFileErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        const QString image = QStringLiteral("image.hex");
+        QTest::newRow("unknown device") << QStringList{"--device", "AT89X", "erase"} << "unknown device \"AT89X\"";
+        QTest::newRow("unknown command") << QStringList{"--device", "AT89C2051", "wipe"} << "unknown command \"wipe\"";
+        QTest::newRow("unknown option") << QStringList{"--baud", "9600", "detect"} << "unknown option \"--baud\"";
+        QTest::newRow("no command") << QStringList{"--device", "AT89C2051"} << "no command given";
+        QTest::newRow("program without file") << QStringList{"--device", "AT89C2051", "program"} << "need --file";
+        QTest::newRow("read without output") << QStringList{"--device", "AT89C2051", "read"} << "read needs --output";
+        QTest::newRow("missing file") << QStringList{"--device", "AT89C2051", "--file", "/no/such.hex", "program"}
+                                      << "Error: Open File Error!!!";
+        QTest::newRow("format error") << QStringList{"--device", "AT89C2051", "--file", "format", "program"}
+                                      << "Error: Format Intel-Hex...Error";
+        QTest::newRow("damaged record") << QStringList{"--device", "AT89C2051", "--file", "damaged", "verify"}
+                                        << "Warning: Checksum Or Format Error In Line 1 (1 Line)";
+        QTest::newRow("fuse value not a byte") << QStringList{"--device", "AT90S2313", "fuse-write", "1FF"}
+                                               << "fuse value \"1FF\" is not a byte in hex";
+        QTest::newRow("fuse value type 06") << QStringList{"--device", "AT90S2313", "fuse-write", "0x40"}
+                                            << "allowed: 00, 01, 20, 21";
+        QTest::newRow("fuse value type 04") << QStringList{"--device", "AT89S8252", "fuse-write", "20"} << "allowed: 00, 01)";
+        QTest::newRow("no fuse") << QStringList{"--device", "AT89C2051", "fuse-read"} << "Not Fuse on Device";
+        QTest::newRow("lock beyond the device") << QStringList{"--device", "AT89C2051", "lock3"}
+                                                << "lock3 is not available on AT89C2051";
+        QTest::newRow("port name") << QStringList{"--port", "Com5", "detect"} << "unknown port \"Com5\"";
+    }
+
+    void usageAndFileErrors()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        const qsizetype file = arguments.indexOf(QStringLiteral("--file")) + 1;
+        if (file > 0 && arguments.at(file) == QLatin1String("format"))
+            arguments[file] = textFile(":0300300002337A1E\r\n :00000001FF\r\n");
+        else if (file > 0 && arguments.at(file) == QLatin1String("damaged"))
+            arguments[file] = textFile(":0300300002337A00\r\n:00000001FF\r\n");
+        if (!arguments.contains(QStringLiteral("--port")))
+            arguments = QStringList{"--port", path()} + arguments;
+        const auto r = CliProcess::run(arguments);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(message.toLocal8Bit()), r.err.constData());
+        // Bad input is found before anything goes out on the line.
+        QVERIFY(emu->received().isEmpty());
+    }
+
+    void firmwareRuleRefusesAfterDetection()
+    {
+        emu->setFirmwareDate("04062001");
+        auto r = CliProcess::run(args(QStringLiteral("AT89S51"), {"erase"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines(), QStringList{"Error: This Device Not Support on Bios :04/06/2001"});
+        QCOMPARE(emu->commandWords(), QStringList{"0D000000"});
+        r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"erase"}));
+        QCOMPARE(r.exitCode, 0);
+    }
+
+    void noProgrammer_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<EmulatorFault>("fault");
+        QTest::addColumn<QString>("message");
+        const Fault none = Fault::at(Event::FinalReply, Action::Delay).withDelay(0);
+        QTest::newRow("silent") << QStringList{"detect"} << Fault::at(Event::DetectionReply, Action::Silence)
+                                << "Error: Hardware Not Found";
+        QTest::newRow("wrong date checksum") << QStringList{"detect"} << Fault::at(Event::DetectionReply, Action::WrongChecksum)
+                                             << "Error: Hardware Not Found";
+        QTest::newRow("no such port") << QStringList{"--port", "/dev/tarvo-no-such-port", "detect"} << none
+                                      << "Error: ie_BadId - Specified comport doesn't exist.";
+        QTest::newRow("mapped com port missing") << QStringList{"--port", "Com4", "detect"} << none
+                                                 << "Error: ie_BadId - Specified comport doesn't exist.";
+        QTest::newRow("unplugged during program")
+            << QStringList{"--device", "AT89C2051", "--file", "", "program"} << Fault::at(Event::BlockRequest, Action::HangUp, 2)
+            << "Error: Comport Not Found";
+    }
+
+    void noProgrammer()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(EmulatorFault, fault);
+        QFETCH(QString, message);
+        emu->addFault(fault);
+        const qsizetype file = arguments.indexOf(QStringLiteral("--file")) + 1;
+        if (file > 0)
+            arguments[file] = hexFile(randomImage(0x800), 0x7FF);
+        if (!arguments.contains(QStringLiteral("--port")))
+            arguments = QStringList{"--port", path()} + arguments;
+        const auto r = CliProcess::run(arguments, {{"TARVO_COM4", "/dev/tarvo-no-such-port"}});
+        QCOMPARE(r.exitCode, 3);
+        QVERIFY2(r.errLines().contains(message), r.err.constData());
+        if (QTest::currentDataTag() == QLatin1String("silent"))
+            QVERIFY(sentAfterFrame("0D").endsWith(CAN));
+    }
+
+    void ctrlCStopsAndSendsCan_data()
+    {
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<EmulatorFault>("fault");
+        QTest::addColumn<QByteArray>("frame");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("detection") << QStringList{"erase"} << Fault::at(Event::DetectionReply, Action::Delay).withDelay(20000)
+                                   << QByteArray("0D") << QStringList{};
+        QTest::newRow("erase") << QStringList{"erase", "blank"}
+                               << Fault::at(Event::CommandReply, Action::Delay).forCommand(0x05).withDelay(20000)
+                               << QByteArray("05") << QStringList{"Erase.....Time-Out", "Command......Abort"};
+        QTest::newRow("program") << QStringList{"program"} << Fault::at(Event::BlockRequest, Action::Delay, 3).withDelay(20000)
+                                 << QByteArray("01") << QStringList{"Program......Break", "Command......Abort"};
+    }
+
+    void ctrlCStopsAndSendsCan()
+    {
+        QFETCH(QStringList, commands);
+        QFETCH(EmulatorFault, fault);
+        QFETCH(QByteArray, frame);
+        QFETCH(QStringList, lines);
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        emu->addFault(fault);
+        CliProcess p(args(QStringLiteral("AT89C2051"), commands + QStringList{"--file", hexFile(randomImage(0x800), 0x7FF)}));
+        p.start();
+        // Stop once the programmer holds back its reply.
+        QVERIFY(emu->waitFor([&] { return emu->pendingFaults() == 0; }, 10000));
+        p.interrupt();
+        const auto r = p.finish(10000);
+        QVERIFY(r.finished);
+        QCOMPARE(r.exitCode, 4);
+        QVERIFY2(r.errLines().contains(QStringLiteral("Do you want to Stop Command..? Yes")), r.err.constData());
+        if (!lines.isEmpty())
+            QCOMPARE(r.outLines(), (detected() + lines));
+        QVERIFY(sentAfterFrame(frame).contains(CAN));
+        QCOMPARE(emu->frameCount(), frame == "0D" ? 1 : 2);
+    }
+
+    void jsonOneObjectPerEvent()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        emu->addFault(Fault::at(Event::BlockRequest, Action::Nak, 3).withReport("01A3"));
+        const auto r = CliProcess::run(
+            args(QStringLiteral("AT89C2051"), {"--json", "--file", hexFile(randomImage(0x800), 0x7FF), "erase", "program"}));
+        QCOMPARE(r.exitCode, 1);
+        QList<QJsonObject> events;
+        for (const QString &line : r.outLines()) {
+            QJsonParseError error;
+            const QJsonDocument doc = QJsonDocument::fromJson(line.toUtf8(), &error);
+            QVERIFY2(error.error == QJsonParseError::NoError && doc.isObject(), qPrintable(line));
+            events.append(doc.object());
+        }
+        QStringList names;
+        for (const QJsonObject &e : events)
+            names << e.value("event").toString();
+        QCOMPARE(names, (QStringList{"hardware", "status", "result", "progress", "progress", "progress", "status", "status",
+                                     "result", "exit"}));
+        QCOMPARE(events[0].value("bios").toString(), QStringLiteral("15/08/2003"));
+        QCOMPARE(events[1].value("text").toString(), QStringLiteral("Erase.........Pass"));
+        QCOMPARE(events[2].value("passed").toBool(), true);
+        QCOMPARE(events[5].value("done").toInt(), 192);
+        QCOMPARE(events[5].value("total").toInt(), 2048);
+        QCOMPARE(events[6].value("text").toString(), QStringLiteral("Program..Fail:01A3"));
+        QCOMPARE(events[7].value("line").toInt(), 2);
+        QCOMPARE(events[8].value("command").toString(), QStringLiteral("program"));
+        QCOMPARE(events[8].value("passed").toBool(), false);
+        QCOMPARE(events[9].value("code").toInt(), 1);
+
+        const auto usage = CliProcess::run({"--json", "--port", path(), "--device", "AT89X", "erase"});
+        QCOMPARE(usage.exitCode, 2);
+        QCOMPARE(usage.outLines().last(), QStringLiteral("{\"code\":2,\"event\":\"exit\"}"));
+    }
+
+    void helpDocumentsExitCodes()
+    {
+        const auto r = CliProcess::run({"--help"});
+        QCOMPARE(r.exitCode, 0);
+        for (const char *text : {"  0  every command passed", "  1  a command failed", "  2  usage or file error",
+                                 "  3  no programmer found", "  4  stopped by the user", "fuse-write VALUE", "AT90S2323"})
+            QVERIFY2(r.out.contains(text), text);
+    }
+
+    void progressBarRendering()
+    {
+        QCOMPARE(TerminalProgress::render("Program.......0000", 0, 0, 0x7FF),
+                 QByteArray("[------------------------------]   0% Program.......0000"));
+        QCOMPARE(TerminalProgress::render("x", 0x3FF, 0, 0x7FF).left(21), QByteArray("[##############------"));
+        // The gauge ends at the last address: that is the whole transfer.
+        QVERIFY(TerminalProgress::render("x", 0x7FF, 0, 0x7FF).contains("] 100% x"));
+        QVERIFY(TerminalProgress::render("x", 0x9000, 0, 0x7FF).contains("] 100% x"));
+        QCOMPARE(TerminalProgress::render("Erase.....", 0, 0, 0), QByteArray("Erase....."));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
