@@ -9,6 +9,7 @@
 #include "Prompter.h"
 
 #include <QCloseEvent>
+#include <QDialog>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -226,6 +227,12 @@ void TTarvoForm::closeEvent(QCloseEvent *event)
         // without asking. File > Exit has asked for a stop already.
         if (!m_exitRequested)
             m_link.requestShutdown();
+        // A dialog of ours still open over the window (the fuse editor in
+        // its exchange, the viewer) would hold the handler that shows it.
+        for (QDialog *dialog : {m_windows.fuseForm(), m_windows.editForm(), m_windows.aboutBox(),
+                                m_windows.adapterForm()})
+            if (dialog && dialog->isVisible())
+                dialog->close();
         m_closePending = true;
         event->ignore();
         return;

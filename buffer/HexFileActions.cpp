@@ -33,6 +33,8 @@ OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const Selecti
         return outcome;
     }
     outcome.opened = true;
+    outcome.formatError = result.formatError;
+    outcome.damagedCount = result.damagedCount;
     if (result.dataStored) {
         outcome.showBufferEnd = true;
         outcome.bufferEndText = BufferRange::addressText(buffer.BufferEnd);

@@ -38,6 +38,11 @@ struct OpenOutcome
     bool enableBufferCommands = false;
     // Buffer_Sum := bufferSumText when finished.
     QString bufferSumText;
+    // Reading stopped at a line that is not a record (the records before it
+    // are loaded); records with a wrong checksum, bad characters or missing
+    // data were loaded as they stand. Both were reported to the operator.
+    bool formatError = false;
+    int damagedCount = 0;
 };
 
 // The name SelectFileName shows: the path without its folders.

@@ -948,6 +948,35 @@ private slots:
         expectIdle();
     }
 
+    // The window asked to close while the fuse editor waits for a reply:
+    // the editor's exchange ends as a confirmed stop would, then both go.
+    void closeWhileFuseEditorWaits()
+    {
+        choosePort(0);
+        chooseDevice("AT89S53");
+        m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::FuseReply, EmulatorFault::Action::Delay)
+                            .withDelay(3000));
+        bool refused = false;
+        Script script;
+        script.then("editor waits for the fuse byte",
+                    [&] {
+                        auto *editor = qobject_cast<TFuseForm *>(QApplication::activeModalWidget());
+                        return editor && editor->exchanging() && m_emu->pendingFaults() == 0;
+                    },
+                    [&] { refused = !m_form->close(); });
+        script.start();
+        item("Fuse")->trigger();
+        script.stop();
+
+        QVERIFY2(script.finished(), qPrintable(script.pending()));
+        QVERIFY(refused);
+        QVERIFY(!m_form->secondaryWindows().fuseForm()->isVisible());
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QVERIFY2(canArrivesAfterLastFrame(), qPrintable(sentAfterLastFrame().toHex()));
+        QTRY_VERIFY(!m_form->isVisible());
+        QVERIFY(!m_form->link().port().isOpen());
+    }
+
     void fuseWithoutProgrammer()
     {
         chooseDevice("AT89S53");

@@ -150,7 +150,6 @@ int CliSession::loadFile()
 {
     if (m_options.file.isEmpty())
         return ExitCode::Passed;
-    const qsizetype before = m_prompter.shown().size();
     const HexFileActions::OpenOutcome loaded =
         HexFileActions::OpenHexFile(m_options.file, m_buffer, m_selection, m_prompter);
     if (!loaded.opened || !loaded.finished)
@@ -158,13 +157,9 @@ int CliSession::loadFile()
     // The window keeps what it read before a format error or a damaged
     // record and carries on; a device must not get a partial or corrupted
     // image, so here the file is refused. The length warning stays a warning.
-    for (qsizetype i = before; i < m_prompter.shown().size(); ++i) {
-        const CliPrompter::Shown &box = m_prompter.shown().at(i);
-        const bool harmless = box.text == HexFileActions::Text::EndOverDevice;
-        if (!harmless && (box.icon == Prompter::Icon::Error || box.icon == Prompter::Icon::Warning)) {
-            m_output.usageError(QStringLiteral("%1: refused, the file is damaged").arg(m_options.file));
-            return ExitCode::UsageOrFile;
-        }
+    if (loaded.formatError || loaded.damagedCount > 0) {
+        m_output.usageError(QStringLiteral("%1: refused, the file is damaged").arg(m_options.file));
+        return ExitCode::UsageOrFile;
     }
     return ExitCode::Passed;
 }
