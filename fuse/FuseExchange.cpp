@@ -291,9 +291,8 @@ void FuseExchange::abandon()
     // No stop question: the operator already chose to leave.
     m_link.StopRequested = false;
     m_link.AbortRequested = true;
-    // The pending wait ends on its next pass as if its time ran out.
     if (m_waiting)
-        m_link.Timer1Timer();
+        m_link.cancelWait();
 }
 
 void FuseExchange::formClose()

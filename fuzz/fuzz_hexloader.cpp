@@ -3,6 +3,7 @@
 // and that what ends in the buffer saves and loads back unchanged.
 #include "HexFileLoader.h"
 #include "HexFileWriter.h"
+#include "PieceDevice.h"
 
 #include <QBuffer>
 
@@ -11,32 +12,6 @@
 #include <cstring>
 
 namespace {
-
-// Hands out at most m_piece bytes per read, so lines and CR LF pairs are
-// split across reads.
-class PieceDevice : public QIODevice
-{
-public:
-    PieceDevice(const QByteArray &bytes, qint64 piece) : m_bytes(bytes), m_piece(piece)
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min({maxSize, m_piece, qint64(m_bytes.size()) - m_pos});
-        memcpy(data, m_bytes.constData() + m_pos, size_t(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_piece;
-    qint64 m_pos = 0;
-};
 
 bool same(const HexFileLoader::Result &a, const HexFileLoader::Result &b)
 {

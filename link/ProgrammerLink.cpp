@@ -8,7 +8,6 @@
 
 namespace {
 
-const char StopQuestion[] = "Do you want to Stop Command..?";
 const char PortNotFound[] = "Comport Not Found";
 
 // Runs whatever is pending without waiting.
@@ -36,6 +35,8 @@ private:
 
 } // namespace
 
+const QString ProgrammerLink::StopQuestion = QStringLiteral("Do you want to Stop Command..?");
+
 ProgrammerLink::ProgrammerLink(Prompter &prompter, QObject *parent)
     : QObject(parent)
     , m_prompter(prompter)
@@ -55,14 +56,15 @@ void ProgrammerLink::Timer1Timer()
 
 bool ProgrammerLink::stopConfirmed()
 {
-    if (m_shutdown) {
+    if (m_shutdown || m_cancelWait) {
+        m_cancelWait = false;
         AbortRequested = true;
         return true;
     }
     if (!StopRequested)
         return false;
     StopRequested = false;
-    if (m_prompter.confirm(QString::fromLatin1(StopQuestion))) {
+    if (m_prompter.confirm(StopQuestion)) {
         AbortRequested = true;
         return true;
     }

@@ -77,6 +77,13 @@ public:
     // While the program closes it returns at once with AbortRequested set.
     void waitForEvents();
 
+    // Ends the wait in progress (or, when none is, the next one) as a
+    // confirmed stop would, without asking: for an exchange the operator has
+    // already chosen to leave, as by closing its dialog.
+    void cancelWait() { m_cancelWait = true; }
+
+    static const QString StopQuestion;
+
     // The main window is closing: every wait ends at once as after a
     // confirmed stop, without asking and without message boxes; sends still
     // go out (the final CAN).
@@ -100,4 +107,5 @@ private:
     ComPort m_port;
     bool m_detecting = false;
     bool m_shutdown = false;
+    bool m_cancelWait = false;
 };

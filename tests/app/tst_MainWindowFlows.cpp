@@ -1,3 +1,4 @@
+#include "WindowDriver.h"
 #include "HexFileActions.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
@@ -192,10 +193,7 @@ class TestMainWindowFlows : public QObject
     template <typename T>
     T *find(const char *name)
     {
-        T *w = m_form->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return WindowDriver::control<T>(m_form.get(), name);
     }
     QAction *item(const char *name) { return find<QAction>(name); }
     QString text(const char *name)
@@ -246,17 +244,7 @@ class TestMainWindowFlows : public QObject
 
     bool armed() { return m_form->runner().active() && !m_form->runner().running() && m_form->runEnabled(); }
 
-    // Picks an entry the way the operator does: open the list, click it.
-    void choose(QComboBox *list, int index)
-    {
-        list->showPopup();
-        QAbstractItemView *view = list->view();
-        if (!QTest::qWaitForWindowExposed(view->window()))
-            qFatal("list did not open");
-        const QModelIndex entry = view->model()->index(index, 0);
-        view->scrollTo(entry);
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(entry).center());
-    }
+    void choose(QComboBox *list, int index) { WindowDriver::chooseEntry(list, index); }
     void choosePort(int index) { choose(ui().SelectComPort, index); }
     void chooseDevice(const char *name) { choose(ui().SelectDevice, DeviceCatalogue::indexOf(QLatin1String(name))); }
 

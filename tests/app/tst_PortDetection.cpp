@@ -1,3 +1,4 @@
+#include "WindowDriver.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
 #include "ScriptedPrompter.h"
@@ -25,26 +26,13 @@ class TestPortDetection : public QObject
     template <typename T>
     T *find(const char *name)
     {
-        T *w = m_form->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return WindowDriver::control<T>(m_form.get(), name);
     }
     QComboBox *portList() { return find<QComboBox>("SelectComPort"); }
     QString biosCode() { return find<QLineEdit>("Tarvo_Code")->text(); }
     QString statusText() { return m_form->statusBar()->currentMessage(); }
 
-    // Picks an entry the way the operator does: open the list, click it.
-    // The handler, detection included, has run when this returns.
-    void choose(QComboBox *list, int index)
-    {
-        list->showPopup();
-        QAbstractItemView *view = list->view();
-        if (!QTest::qWaitForWindowExposed(view->window()))
-            qFatal("list did not open");
-        const QRect item = view->visualRect(view->model()->index(index, 0));
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, item.center());
-    }
+    void choose(QComboBox *list, int index) { WindowDriver::chooseEntry(list, index); }
 
     // Runs action once, inside whatever wait is running, when condition holds.
     void when(std::function<bool()> condition, std::function<void()> action)

@@ -1,3 +1,4 @@
+#include "WindowDriver.h"
 #include "PercentGauge.h"
 #include "ScriptedPrompter.h"
 #include "TTarvoForm.h"
@@ -31,10 +32,7 @@ class TestTTarvoForm : public QObject
     template <typename T>
     T *find(const char *name)
     {
-        T *w = m_form->findChild<T *>(QLatin1String(name));
-        if (!w)
-            qFatal("no control %s", name);
-        return w;
+        return WindowDriver::control<T>(m_form.get(), name);
     }
     QAction *action(const char *name) { return find<QAction>(name); }
     QMenu *menu(const char *name) { return find<QMenu>(name); }

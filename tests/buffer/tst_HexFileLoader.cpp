@@ -1,4 +1,5 @@
 #include "HexFileLoader.h"
+#include "PieceDevice.h"
 
 #include <QTest>
 
@@ -45,32 +46,6 @@ protected:
 
 private:
     QByteArray m_head;
-};
-
-// Hands out at most a few bytes per read, as a slow disk or pipe may.
-class PieceDevice : public QIODevice
-{
-public:
-    PieceDevice(QByteArray bytes, qint64 piece) : m_bytes(std::move(bytes)), m_piece(piece)
-    {
-        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
-    }
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
-        const qint64 n = std::min({maxSize, m_piece, qint64(m_bytes.size()) - m_pos});
-        memcpy(data, m_bytes.constData() + m_pos, size_t(n));
-        m_pos += n;
-        return n;
-    }
-    qint64 writeData(const char *, qint64) override { return -1; }
-    bool isSequential() const override { return true; }
-
-private:
-    QByteArray m_bytes;
-    qint64 m_piece;
-    qint64 m_pos = 0;
 };
 
 } // namespace

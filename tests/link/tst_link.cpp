@@ -143,6 +143,20 @@ private slots:
         QCOMPARE(m_prompter->shown.size(), 1);
     }
 
+    void cancelledWaitEndsWithoutAsking()
+    {
+        QTimer::singleShot(100, m_ctx.get(), [&] { m_link->cancelWait(); });
+        uint8_t b;
+        QVERIFY(!m_link->ReadByte(b, 15000));
+        QVERIFY(m_link->AbortRequested);
+        QVERIFY(m_prompter->shown.isEmpty());
+        // Used up by that wait: the next one gets its byte.
+        m_link->AbortRequested = false;
+        QTimer::singleShot(100, m_ctx.get(), [&] { m_pty->write("C"); });
+        QVERIFY(m_link->ReadByte(b, 1500));
+        QCOMPARE(b, uint8_t('C'));
+    }
+
     void stopDuringSendKeepsTheCharacter()
     {
         m_prompter->queue(Prompter::Answer::Yes);

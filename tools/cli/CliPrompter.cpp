@@ -1,6 +1,7 @@
 #include "CliPrompter.h"
 
 #include "CliOutput.h"
+#include "ProgrammerLink.h"
 
 Prompter::Answer CliPrompter::show(Icon icon, const QString &text, Buttons buttons)
 {
@@ -9,7 +10,8 @@ Prompter::Answer CliPrompter::show(Icon icon, const QString &text, Buttons butto
         m_output.message(icon, text, std::nullopt);
         return Answer::Ok;
     }
-    const Answer answer = (m_stopWanted || m_allowed.contains(text)) ? Answer::Yes : Answer::No;
+    const bool yes = text == ProgrammerLink::StopQuestion ? m_stopWanted : m_allowed.contains(text);
+    const Answer answer = yes ? Answer::Yes : Answer::No;
     m_output.message(icon, text, answer);
     return answer;
 }

@@ -9,9 +9,9 @@
 class CliOutput;
 
 // Message boxes without a window: each box is printed (standard error, and
-// a JSON event) and answered at once. A question is answered Yes only once
-// the user has asked to stop (the stop question after Ctrl+C) or when it
-// was allowed beforehand; any other question gets No.
+// a JSON event) and answered at once. The stop question is answered Yes
+// once the user has asked to stop (Ctrl+C); another question is answered Yes
+// only when it was allowed beforehand.
 class CliPrompter : public Prompter
 {
 public:
