@@ -3,6 +3,7 @@
 #include "CliOutput.h"
 #include "CliSession.h"
 #include "ExitCode.h"
+#include "PortFleet.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -16,7 +17,7 @@ int main(int argc, char **argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     CliOptions options = CliOptions::parse(arguments);
-    options.portChild = qEnvironmentVariableIsSet("TARVO_CLI_PORT_CHILD");
+    options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
     if (options.help) {
         std::fputs(qPrintable(CliOptions::helpText()), stdout);
         return ExitCode::Passed;
@@ -33,6 +34,10 @@ int main(int argc, char **argv)
             std::fputs("Try 'tarvo-cli --help'.\n", stderr);
         output.exit(ExitCode::UsageOrFile);
         return ExitCode::UsageOrFile;
+    }
+    if (options.severalPorts()) {
+        PortFleet fleet(options, arguments, options.json);
+        return fleet.run();
     }
     CliSession session(options, output);
     return session.run();
