@@ -100,12 +100,11 @@ int ProductionRun::run(const Line &line)
                 break;
         }
         clock.start();
-        const int code = runDevice(++devices);
+        bool devicePassed = false;
+        const int code = runDevice(++devices, devicePassed);
         busyMs += clock.elapsed();
-        if (code == ExitCode::Passed)
-            ++passed;
-        else
-            worst = std::max(worst, code);
+        passed += devicePassed ? 1 : 0;
+        worst = std::max(worst, code);
         // A failed device is counted and the next one may come; a line or
         // a store that failed, or a stop, ends the run.
         if (!m_input || (code != ExitCode::Passed && code != ExitCode::CommandFailed))
@@ -116,7 +115,7 @@ int ProductionRun::run(const Line &line)
     return worst;
 }
 
-int ProductionRun::runDevice(int number)
+int ProductionRun::runDevice(int number, bool &passed)
 {
     m_recorder.begin();
     QString error;
@@ -147,6 +146,7 @@ int ProductionRun::runDevice(int number)
         if (!kept)
             code = refuse(error);
     }
+    passed = record.passed;
     if (m_log && !m_log->append(record, &error))
         code = refuse(error);
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
