@@ -86,8 +86,11 @@ void ProductionRun::stop()
 int ProductionRun::run(const Line &line)
 {
     m_line = line;
-    OperatorInput input;
-    m_input = m_options.repeat ? &input : nullptr;
+    // Standard input is read only when the operator's go is asked for.
+    std::unique_ptr<OperatorInput> input;
+    if (m_options.repeat)
+        input = std::make_unique<OperatorInput>();
+    m_input = input.get();
     int devices = 0;
     int passed = 0;
     int worst = ExitCode::Passed;
@@ -95,8 +98,8 @@ int ProductionRun::run(const Line &line)
     qint64 busyMs = 0;
     while (!m_stopped) {
         if (m_input) {
-            m_output.prompt(NextDevice, input.terminal());
-            if (input.wait() != OperatorInput::Go::Run)
+            m_output.prompt(NextDevice, m_input->terminal());
+            if (m_input->wait() != OperatorInput::Go::Run)
                 break;
         }
         clock.start();
