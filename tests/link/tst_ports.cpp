@@ -210,6 +210,13 @@ private slots:
         port.setComNumber(3);
         QVERIFY(!port.open());
         QCOMPARE(port.errorString(), QStringLiteral("ie_BadId - Specified comport doesn't exist"));
+        // An adapter plugged in later is found by choosing the entry again.
+        PtyPair plugged;
+        qputenv("TARVO_PORTS", (one.slavePath() + ':' + two.slavePath() + ':' + plugged.slavePath()).toLocal8Bit());
+        QVERIFY(port.open());
+        port.WriteText("x");
+        port.flush();
+        QCOMPARE(plugged.read(1, 2000), QByteArray("x"));
         qunsetenv("TARVO_PORTS");
     }
 };
