@@ -59,7 +59,12 @@ ComPortMap SystemPorts::comPortMap()
 PortDescription SystemPorts::describe(const QSerialPortInfo &info)
 {
     PortDescription p;
+#ifdef Q_OS_WIN
+    // "COM3", as the Com entries name it (the system location is \\.\COM3).
+    p.path = info.portName();
+#else
     p.path = info.systemLocation();
+#endif
     p.name = info.portName();
     p.description = info.description();
     p.manufacturer = info.manufacturer();

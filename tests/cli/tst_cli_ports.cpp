@@ -113,7 +113,7 @@ private slots:
                                        {{"TARVO_PORTS", ports({"/dev/tarvo-no-such-port", silent.path()})}});
         QCOMPARE(r.exitCode, 3);
         QCOMPARE(r.errLines().last(),
-                 QStringLiteral("tarvo-cli: no programmer answered on any port (/dev/tarvo-no-such-port (missing), %1 (no answer))")
+                 QStringLiteral("Error: No programmer answered on any port (/dev/tarvo-no-such-port (missing), %1 (no answer))")
                      .arg(silent.path()));
         const QStringList events = r.outLines();
         QCOMPARE(QJsonDocument::fromJson(events.first().toUtf8()).object().value("reason").toString(), QStringLiteral("missing"));
@@ -123,7 +123,7 @@ private slots:
         // Nothing to search at all.
         const auto none = CliProcess::run({"--port", "auto", "detect"}, {{"TARVO_PORTS", ""}});
         QCOMPARE(none.exitCode, 3);
-        QCOMPARE(none.errLines(), QStringList{"tarvo-cli: no serial port found to search for the programmer"});
+        QCOMPARE(none.errLines(), QStringList{"Error: No serial port found to search for the programmer"});
     }
 
     void linksAreFollowedAndUsbSerialsLookedUp()
@@ -142,7 +142,7 @@ private slots:
 
         r = CliProcess::run({"--port", "usb:A50285BI", "detect"}, env);
         QCOMPARE(r.exitCode, 3);
-        QCOMPARE(r.errLines(), QStringList{"tarvo-cli: no USB serial adapter with the serial number \"A50285BI\""});
+        QCOMPARE(r.errLines(), QStringList{"Error: No USB serial adapter with the serial number \"A50285BI\""});
         r = CliProcess::run({"--port", "ttyUSB0", "detect"}, env);
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(emu.commandWords(), QStringList{"0D000000"});

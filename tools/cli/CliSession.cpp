@@ -176,7 +176,7 @@ int CliSession::connect()
         return ExitCode::UsageOrFile;
     }
     if (!choice.notFound.isEmpty()) {
-        m_output.usageError(choice.notFound);
+        m_prompter.error(choice.notFound);
         return ExitCode::NoProgrammer;
     }
 
@@ -194,8 +194,8 @@ int CliSession::connect()
         return ExitCode::NoProgrammer;
     case PortFinder::Result::NoAnswer:
         if (choice.search)
-            m_output.usageError(QStringLiteral("no programmer answered on any port (%1)")
-                                    .arg(finder.tried().join(QLatin1String(", "))));
+            m_prompter.error(QStringLiteral("No programmer answered on any port (%1)")
+                                 .arg(finder.tried().join(QLatin1String(", "))));
         return ExitCode::NoProgrammer;
     }
     const PortChoice::Candidate &port = finder.chosen();

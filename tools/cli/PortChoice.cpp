@@ -23,7 +23,7 @@ PortChoice PortChoice::resolve(const QString &value, const ComPortMap &map)
         for (const PortDescription &p : map.ports())
             choice.candidates.append({p.path, map.comNumberOf(p.path)});
         if (choice.candidates.isEmpty())
-            choice.notFound = QStringLiteral("no serial port found to search for the programmer");
+            choice.notFound = QStringLiteral("No serial port found to search for the programmer");
     } else if (value.startsWith(usbPrefix, Qt::CaseInsensitive) && value.size() > usbPrefix.size()) {
         const QString serial = value.mid(usbPrefix.size());
         for (const PortDescription &p : map.ports())
@@ -32,7 +32,7 @@ PortChoice PortChoice::resolve(const QString &value, const ComPortMap &map)
         choice.search = choice.candidates.size() > 1;
         choice.indirect = true;
         if (choice.candidates.isEmpty())
-            choice.notFound = QStringLiteral("no USB serial adapter with the serial number \"%1\"").arg(serial);
+            choice.notFound = QStringLiteral("No USB serial adapter with the serial number \"%1\"").arg(serial);
     } else if (value.contains(QLatin1Char('/')) || value.contains(QLatin1Char('\\'))) {
         const QFileInfo info(value);
         if (info.isSymLink() && !info.canonicalFilePath().isEmpty()) {
