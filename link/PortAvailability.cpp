@@ -1,6 +1,8 @@
 #include "PortAvailability.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
@@ -28,6 +30,30 @@ qint64 liveOwner(const QString &lockFile)
         return pid;
     return 0;
 }
+
+#ifdef Q_OS_LINUX
+// A process that has the device open, from /proc (every process for root,
+// one's own otherwise). A pseudo-terminal's slave is always held by its
+// far end, so for those it says nothing.
+qint64 processHolding(const QString &path)
+{
+    if (path.startsWith(QLatin1String("/dev/pts/")))
+        return 0;
+    const QString device = QFileInfo(path).canonicalFilePath();
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &pidText : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const qint64 pid = pidText.toLongLong(&ok);
+        if (!ok)
+            continue;
+        const QDir fds(proc.filePath(pidText + QLatin1String("/fd")));
+        for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot))
+            if (QFile::symLinkTarget(fds.filePath(fd)) == device)
+                return pid;
+    }
+    return 0;
+}
+#endif
 #endif
 
 } // namespace
@@ -60,6 +86,13 @@ PortAvailability::Result PortAvailability::check(const QString &path)
             return r;
         }
     }
+#ifdef Q_OS_LINUX
+    if (const qint64 pid = processHolding(path)) {
+        r.state = State::Busy;
+        r.ownerPid = pid;
+        return r;
+    }
+#endif
     const int fd = ::open(native.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         switch (errno) {

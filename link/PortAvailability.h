@@ -8,10 +8,14 @@
 // - a lock file of the kind QSerialPort and other serial programs write
 //   (LCK..ttyUSB0 in /run/lock and the other usual folders) naming a live
 //   process: busy, held by that process;
+// - a process that has the device open (Linux, from /proc; other users'
+//   processes only when run as root; pseudo-terminals left out, as their far
+//   end always holds them): busy, held by that process;
 // - otherwise a non-blocking open of our own, dropped at once: refused with
 //   EBUSY (the holder set exclusive use), or an flock() held on it: busy;
 //   the device missing: missing; access refused: no rights.
-// A program that holds a port without any of these marks is not seen.
+// Not seen: a program of another user that holds a port without a lock
+// file, exclusive use or flock(), when we are not root.
 class PortAvailability
 {
 public:

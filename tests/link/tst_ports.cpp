@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <sys/wait.h>
@@ -247,6 +248,20 @@ private slots:
         QCOMPARE(holder.readAll(), QByteArray("pong"));
         holder.close();
         QCOMPARE(PortAvailability::check(pty.slavePath()).state, PortAvailability::State::Free);
+    }
+
+    void heldWithoutAnyMark()
+    {
+        // A program that keeps the device open without lock file, exclusive use or flock().
+        QTemporaryDir dir;
+        const QString device = dir.filePath(QStringLiteral("ttyFake0"));
+        QFile holder(device);
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+        const PortAvailability::Result held = PortAvailability::check(device);
+        QCOMPARE(held.state, PortAvailability::State::Busy);
+        QCOMPARE(held.ownerPid, qint64(::getpid()));
+        holder.close();
+        QCOMPARE(PortAvailability::check(device).state, PortAvailability::State::Free);
     }
 
     void staleLockFileIsNotBusy()
