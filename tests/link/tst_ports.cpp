@@ -190,15 +190,6 @@ private slots:
         QCOMPARE(mac.ports().size(), 1);
     }
 
-    void naturalOrder()
-    {
-        QVERIFY(ComPortMap::naturalCompare("ttyUSB9", "ttyUSB10") < 0);
-        QVERIFY(ComPortMap::naturalCompare("1-1.10:1.0", "1-1.9:1.0") > 0);
-        QVERIFY(ComPortMap::naturalCompare("ttyUSB", "ttyUSB0") < 0);
-        QCOMPARE(ComPortMap::naturalCompare("a01", "a01"), 0);
-        QVERIFY(ComPortMap::naturalCompare("a01", "a1") != 0);
-    }
-
     void theListingSeamFeedsComPort()
     {
         PtyPair one, two;
