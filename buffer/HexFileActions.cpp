@@ -57,21 +57,57 @@ OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const Selecti
     return outcome;
 }
 
+namespace {
+
+// Writes all of content or fails with the system's own text. A write that
+// stops short (a disk filling up, a file-size limit) reports no error by
+// itself: the next write is the one that names the cause.
+bool writeAll(QFileDevice &file, const QByteArray &content)
+{
+    qint64 done = 0;
+    while (done < content.size()) {
+        const qint64 n = file.write(content.constData() + done, content.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// A device or a pipe is written into: replacing it would put a plain file
+// where the device was.
+bool writeInto(const QString &path, const QByteArray &content, Prompter &prompter)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, content)) {
+        prompter.error(file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const SelectionState &selection,
                  Prompter &prompter)
 {
     if (path.isEmpty())
         return false;
-    if (QFileInfo::exists(path) && !prompter.confirm(Text::Overwrite))
+    const QFileInfo target(path);
+    if (target.exists() && !prompter.confirm(Text::Overwrite))
         return false;
 
+    const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return writeInto(path, content, prompter);
+
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: every failure shows up at a write, with its cause.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         prompter.error(file.errorString());
         return false;
     }
-    const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));
-    if (file.write(content) != content.size()) {
+    if (!writeAll(file, content)) {
         const QString why = file.errorString();
         file.cancelWriting();
         prompter.error(why);

@@ -1,5 +1,6 @@
 // tarvo-cli as a process against the emulated programmer: every command,
 // every exit code, the stop by Ctrl+C and the JSON events.
+#include "EmulatorReceived.h"
 #include "CliProcess.h"
 #include "EmulatorFault.h"
 #include "HexFileLoader.h"
@@ -110,7 +111,7 @@ private slots:
         QCOMPARE(emu->commandWords(), (QStringList{"0D000000", "05000003", "0A0FFF03", "03000103", "03000203", "03000303"}));
         QCOMPARE(emu->lockBits(0x03), uint8_t(0x07));
         // Each pass ends with ENQ, and the last one reaches the line before the port closes.
-        QVERIFY(emu->received().endsWith(char(0x05)));
+        QVERIFY(EmulatorReceived::endsWith(*emu, char(0x05)));
         QCOMPARE(emu->flash(0x03), QByteArray(0x1000, char(0xFF)));
     }
 
@@ -239,7 +240,7 @@ private slots:
         const auto r = CliProcess::run(args(device, commands + extra), {{"TARVO_CLI_LONG_TIMEOUT_MS", "300"}});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(emu->received().endsWith(CAN));
+        QVERIFY(EmulatorReceived::endsWith(*emu, CAN));
         if (commands.first() == QLatin1String("erase"))
             QCOMPARE(emu->frameCount(), 2);
         if (commands.first() == QLatin1String("fuse-write"))
@@ -338,7 +339,7 @@ private slots:
         QCOMPARE(r.exitCode, 3);
         QVERIFY2(r.errLines().contains(message), r.err.constData());
         if (QTest::currentDataTag() == QLatin1String("silent"))
-            QVERIFY(sentAfterFrame("0D").endsWith(CAN));
+            QVERIFY(EmulatorReceived::arrived([&] { return sentAfterFrame("0D").endsWith(CAN); }));
     }
 
     void ctrlCStopsAndSendsCan_data()
@@ -375,7 +376,7 @@ private slots:
         QVERIFY2(r.errLines().contains(QStringLiteral("Do you want to Stop Command..? Yes")), r.err.constData());
         if (!lines.isEmpty())
             QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(sentAfterFrame(frame).contains(CAN));
+        QVERIFY(EmulatorReceived::arrived([&] { return sentAfterFrame(frame).contains(CAN); }));
         QCOMPARE(emu->frameCount(), frame == "0D" ? 1 : 2);
     }
 
