@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -302,9 +303,20 @@ private slots:
         QVERIFY(!saved);
         QCOMPARE(m_prompter.shown.size(), 2);
         QCOMPARE(m_prompter.shown[1].icon, Icon::Error);
-        QVERIFY(!m_prompter.shown[1].text.isEmpty());
+        QCOMPARE(m_prompter.shown[1].text, QStringLiteral("File too large"));
         QCOMPARE(readAll(file), "precious");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.hex")});
+    }
+
+    // A device is written into, not replaced by a plain file.
+    void fullDeviceShowsTheSystemText()
+    {
+        const QString full = QStringLiteral("/dev/full");
+        MemoryBuffer buffer;
+        m_prompter.queue(Answer::Yes);
+        QVERIFY(!SaveHexFile(full, buffer, selected("AT89C2051"), m_prompter));
+        QCOMPARE(m_prompter.texts(), (QStringList{Text::Overwrite, QStringLiteral("No space left on device")}));
+        QVERIFY(!QFileInfo(full).isFile());
     }
 
     void uncreatableFileShowsTheReason()
