@@ -11,10 +11,9 @@ namespace HexFileActions {
 
 QString Text::damagedRecords(int firstLine, int count)
 {
-    return QStringLiteral("Checksum Or Format Error In Line %1 (%2 %3)")
-        .arg(firstLine)
-        .arg(count)
-        .arg(count == 1 ? QStringLiteral("Line") : QStringLiteral("Lines"));
+    if (count == 1)
+        return QStringLiteral("Checksum Or Format Error In Line %1").arg(firstLine);
+    return QStringLiteral("Checksum Or Format Error In %1 Lines, First In Line %2").arg(count).arg(firstLine);
 }
 
 QString bareFileName(const QString &path)

@@ -18,7 +18,8 @@ inline const QString OpenError = QStringLiteral("Open File Error!!!");
 inline const QString FormatError = QStringLiteral("Format Intel-Hex...Error");
 inline const QString EndOverDevice = QStringLiteral("End Buffer Over End Device");
 inline const QString Overwrite = QStringLiteral("Do you want to overwrite?");
-// "Checksum Or Format Error In Line 12 (3 Lines)"
+// "Checksum Or Format Error In Line 7" for one damaged line;
+// "Checksum Or Format Error In 3 Lines, First In Line 12" for several.
 QString damagedRecords(int firstLine, int count);
 } // namespace Text
 

@@ -185,7 +185,7 @@ private slots:
                                                                  "garbage\r\n"
                                                                  ":0100020033CA\r\n"),
                                                 buffer, selected("AT89C2051"), m_prompter);
-        const QStringList expected{Text::FormatError, QStringLiteral("Checksum Or Format Error In Line 1 (2 Lines)"),
+        const QStringList expected{Text::FormatError, QStringLiteral("Checksum Or Format Error In 2 Lines, First In Line 1"),
                                    Text::EndOverDevice};
         QCOMPARE(m_prompter.texts(), expected);
         QCOMPARE(m_prompter.shown[0].icon, Icon::Error);
@@ -195,7 +195,8 @@ private slots:
         QCOMPARE(outcome.bufferEndText, QStringLiteral("0FFFH"));
         QCOMPARE(buffer.at(1), 0x22);
         QCOMPARE(buffer.at(2), 0xFF);
-        QCOMPARE(Text::damagedRecords(7, 1), QStringLiteral("Checksum Or Format Error In Line 7 (1 Line)"));
+        QCOMPARE(Text::damagedRecords(7, 1), QStringLiteral("Checksum Or Format Error In Line 7"));
+        QCOMPARE(Text::damagedRecords(12, 3), QStringLiteral("Checksum Or Format Error In 3 Lines, First In Line 12"));
     }
 
     void saveWritesExactRecords()

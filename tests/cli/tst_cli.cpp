@@ -276,7 +276,7 @@ private slots:
         QTest::newRow("format error") << QStringList{"--device", "AT89C2051", "--file", "format", "program"}
                                       << "Error: Format Intel-Hex...Error";
         QTest::newRow("damaged record") << QStringList{"--device", "AT89C2051", "--file", "damaged", "verify"}
-                                        << "Warning: Checksum Or Format Error In Line 1 (1 Line)";
+                                        << "Warning: Checksum Or Format Error In Line 1";
         QTest::newRow("fuse value not a byte") << QStringList{"--device", "AT90S2313", "fuse-write", "1FF"}
                                                << "fuse value \"1FF\" is not a byte in hex";
         QTest::newRow("fuse value type 06") << QStringList{"--device", "AT90S2313", "fuse-write", "0x40"}
