@@ -1,4 +1,5 @@
 #include "DeviceCatalogue.h"
+#include "FileChooser.h"
 #include "EmulatorReceived.h"
 #include "MessageBoxPrompter.h"
 #include "ProgrammerEmulator.h"
@@ -10,15 +11,18 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <sys/resource.h>
 #include <unistd.h>
 
 // The main window in a process of its own, as the operator runs it, against
@@ -32,10 +36,22 @@ const char *const Device = "AT89C55";
 
 // ---- the child: the real window, driven from its standard input ----------
 
+// File > Save answered with the path in SaveToVariable.
+class SavePath : public FileChooser
+{
+public:
+    QString openFileName() override { return {}; }
+    QString saveFileName() override { return qEnvironmentVariable(SaveToVariable); }
+    static constexpr char SaveToVariable[] = "TARVO_TEST_SAVE_TO";
+};
+
 // Says "ready" on standard output once the window is where the parent wants
 // it: "idle" after a detection with the device chosen, "armed" with Read
 // waiting for Run, "running" once Run was pressed. A line "read" on standard
-// input (arms Read if need be and) presses Run.
+// input (arms Read if need be and) presses Run; a line "save" saves the
+// buffer, says the text of every message box (answered with its default
+// button) and then "saved"; a line "stop" presses Stop and says "question"
+// once the stop question is open (left open).
 class WindowChild : public QObject
 {
 public:
@@ -47,6 +63,9 @@ public:
         connect(&m_input, &QSocketNotifier::activated, this, &WindowChild::command);
         m_poll.setInterval(10);
         connect(&m_poll, &QTimer::timeout, this, &WindowChild::poll);
+        m_boxes.setInterval(10);
+        connect(&m_boxes, &QTimer::timeout, this, &WindowChild::answerBox);
+        form.setFileChooser(&m_savePath);
         QTimer::singleShot(0, this, &WindowChild::prepare);
     }
 
@@ -90,7 +109,25 @@ private:
             m_input.setEnabled(false);
             return;
         }
-        if (std::strncmp(line, "read", 4) == 0) {
+        if (std::strncmp(line, "stop", 4) == 0) {
+            QTimer::singleShot(0, ui().StopRun, &QPushButton::click);
+            auto *open = new QTimer(this);
+            open->setInterval(10);
+            connect(open, &QTimer::timeout, open, [open] {
+                if (!qobject_cast<QMessageBox *>(QApplication::activeModalWidget()))
+                    return;
+                open->stop();
+                say("question");
+            });
+            open->start();
+        } else if (std::strncmp(line, "save", 4) == 0) {
+            m_boxes.start();
+            QTimer::singleShot(0, this, [this] {
+                ui().FileSaveItem->trigger();
+                m_boxes.stop();
+                say("saved");
+            });
+        } else if (std::strncmp(line, "read", 4) == 0) {
             m_readySaid = true;
             if (armed()) {
                 QTimer::singleShot(0, ui().StartRun, &QPushButton::click);
@@ -98,6 +135,14 @@ private:
                 arm(true);
             }
         }
+    }
+    void answerBox()
+    {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box || !box->defaultButton())
+            return;
+        say(qPrintable(QStringLiteral("box: ") + box->text()));
+        box->defaultButton()->click();
     }
     static void say(const char *text)
     {
@@ -109,6 +154,8 @@ private:
     QByteArray m_mode;
     QSocketNotifier m_input;
     QTimer m_poll;
+    QTimer m_boxes;
+    SavePath m_savePath;
     bool m_runWhenArmed = false;
     bool m_readySaid = false;
 };
@@ -174,10 +221,18 @@ class TestWindowProcess : public QObject
     std::unique_ptr<ProgrammerEmulator> m_emu;
     std::unique_ptr<QProcess> m_window;
 
-    void startWindow(const char *mode)
+    void startWindow(const char *mode, const QString &saveTo = {}, qint64 fileSizeLimit = 0)
     {
         m_window = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(SavePath::SaveToVariable), saveTo);
+        if (fileSizeLimit > 0)
+            m_window->setChildProcessModifier([fileSizeLimit] {
+                rlimit limit{};
+                ::getrlimit(RLIMIT_FSIZE, &limit);
+                limit.rlim_cur = rlim_t(fileSizeLimit);
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            });
         env.insert(QStringLiteral("TARVO_COM1"), m_emu->slavePath());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_window->setProcessEnvironment(env);
@@ -244,16 +299,48 @@ private slots:
         QCOMPARE(m_emu->commandWords().size(), 1);
     }
 
+    // A save over a file-size limit fails with the system's text; the window
+    // lives on (no SIGXFSZ) and the old file stays.
+    void saveOverASizeLimitNamesTheCause()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("keep.hex"));
+        {
+            QFile old(file);
+            QVERIFY(old.open(QIODevice::WriteOnly));
+            old.write("precious");
+        }
+        startWindow("idle", file, 4096);
+        m_window->write("save\n");
+        QStringList said;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                while (m_window->canReadLine())
+                    said << QString::fromUtf8(m_window->readLine().trimmed());
+                return said.contains(QLatin1String("saved")) || m_window->state() != QProcess::Running;
+            },
+            30000));
+        QCOMPARE(said, (QStringList{"box: Do you want to overwrite?", "box: File too large", "saved"}));
+        QCOMPARE(m_window->state(), QProcess::Running);
+        QFile kept(file);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("precious"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.hex"});
+    }
+
     void signalEndsARunAsTheCloseBox_data()
     {
         QTest::addColumn<int>("signal");
-        QTest::newRow("SIGTERM") << int(SIGTERM);
-        QTest::newRow("SIGHUP") << int(SIGHUP);
-        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::addColumn<bool>("questionOpen");
+        QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+        QTest::newRow("SIGINT") << int(SIGINT) << false;
+        QTest::newRow("SIGTERM, stop question open") << int(SIGTERM) << true;
     }
     void signalEndsARunAsTheCloseBox()
     {
         QFETCH(int, signal);
+        QFETCH(bool, questionOpen);
         // At the line rate a read of the device takes about 20 s.
         m_emu->setPaced(true);
         startWindow("running");
@@ -261,6 +348,11 @@ private slots:
         const QString lockFile = lockFileOf(m_emu->slavePath());
         QVERIFY2(!lockFile.isEmpty(), "no lock file for the open port");
         const qsizetype readFrameEnd = m_emu->frames().last().streamOffset + 12;
+        if (questionOpen) {
+            m_window->write("stop\n");
+            QVERIFY(QTest::qWaitFor([this] { return m_window->canReadLine(); }, 20000));
+            QCOMPARE(m_window->readLine().trimmed(), QByteArray("question"));
+        }
 
         QCOMPARE(::kill(pid_t(pid()), signal), 0);
         QVERIFY2(EmulatorReceived::arrived([&] { return m_emu->received().mid(readFrameEnd).contains(Ctl::CAN); }),
