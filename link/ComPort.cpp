@@ -51,7 +51,7 @@ ComPort::ComPort(QObject *parent)
     // The port's own buffer stays small too: it takes at most this much off
     // the line before the bytes are moved on (or dropped) here.
     m_port->setReadBufferSize(BufferSize);
-    connect(m_port, &QSerialPort::readyRead, this, &ComPort::takeReceived);
+    connect(m_port, &QSerialPort::readyRead, this, [this] { takeReceived(); });
 }
 
 ComPort::~ComPort()
@@ -155,9 +155,11 @@ void ComPort::close()
     clearReceived();
 }
 
-void ComPort::takeReceived()
+void ComPort::takeReceived(bool restartReading)
 {
-    if (!m_port->isOpen())
+    // The port stops reading only once its buffer is full, and then has
+    // bytes to give: an empty buffer needs no restart, short of a discard.
+    if (!m_port->isOpen() || (!restartReading && m_port->bytesAvailable() == 0))
         return;
     char chunk[BufferSize];
     for (;;) {
@@ -228,7 +230,7 @@ void ComPort::DiscardInput()
         return;
     m_port->clear(QSerialPort::Input);
     // Lets the port take from the line again, should its buffer have been full.
-    takeReceived();
+    takeReceived(true);
     clearReceived();
 }
 

@@ -74,7 +74,7 @@ signals:
 private:
     void onError(int error);
     void closeLost();
-    void takeReceived();
+    void takeReceived(bool restartReading = false);
     void clearReceived();
 
     QSerialPort *m_port;
