@@ -7,6 +7,10 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace HexFileActions {
 
 QString Text::damagedRecords(int firstLine, int count)
@@ -73,8 +77,20 @@ bool writeAll(QFileDevice &file, const QByteArray &content)
     return true;
 }
 
-// A device or a pipe is written into: replacing it would put a plain file
-// where the device was.
+// A device file (such as a tty or /dev/full) is written into: replacing it
+// would put a plain file where the device was. A pipe is not: opening one
+// without a reader would hang the program.
+bool isDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode));
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
 bool writeInto(const QString &path, const QByteArray &content, Prompter &prompter)
 {
     QFile file(path);
@@ -97,7 +113,7 @@ bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const Selectio
         return false;
 
     const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));
-    if (target.exists() && !target.isFile() && !target.isDir())
+    if (isDevice(path))
         return writeInto(path, content, prompter);
 
     QSaveFile file(path);

@@ -58,8 +58,8 @@ OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const Selecti
 // replaced. The new content goes to a temporary file in the same folder
 // that replaces the old one only once complete, so a failure leaves the old
 // file as it was; the error box then shows the system's text ("No space
-// left on device", "File too large"). A device or pipe (not a plain file)
-// is written into, never replaced. An empty path (dialog cancelled) writes
+// left on device", "File too large"). A device file is written into, never
+// replaced. An empty path (dialog cancelled) writes
 // nothing. Returns true when the file was written.
 bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const SelectionState &selection,
                  Prompter &prompter);
