@@ -259,9 +259,13 @@ private slots:
     }
     void cleanup()
     {
+        // Ended as a user would, so that the port's lock file goes too.
         if (m_window && m_window->state() != QProcess::NotRunning) {
-            m_window->kill();
-            m_window->waitForFinished(5000);
+            ::kill(pid_t(pid()), SIGTERM);
+            if (!QTest::qWaitFor([this] { return m_window->state() == QProcess::NotRunning; }, 10000)) {
+                m_window->kill();
+                m_window->waitForFinished(5000);
+            }
         }
         m_window.reset();
         m_emu.reset();
