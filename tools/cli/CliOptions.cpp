@@ -218,7 +218,8 @@ QString CliOptions::helpText()
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
         "     fuse value out of range, a device this programmer's firmware refuses)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
-        "  4  stopped by the user (Ctrl+C or SIGTERM); CAN is sent before the exit\n"
+        "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
+        "     the exit\n"
         "\n"
         "Devices:\n%1")
         .arg(deviceList());
