@@ -29,6 +29,7 @@ int main(int argc, char *argv[])
     dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
     form.createSecondaryWindows(dialogs);
     form.show();
+    app.closeOnSignals(&form);
 
     // The production log, only when asked for.
     std::unique_ptr<WindowRunLog> log;

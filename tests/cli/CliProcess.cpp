@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <csignal>
+#include <sys/resource.h>
 
 CliProcess::CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment)
     : m_arguments(arguments)
@@ -32,9 +33,24 @@ void CliProcess::start()
     m_process.waitForStarted(10000);
 }
 
+void CliProcess::setFileSizeLimit(qint64 bytes)
+{
+    m_process.setChildProcessModifier([bytes] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+}
+
 void CliProcess::interrupt()
 {
-    ::kill(pid_t(m_process.processId()), SIGINT);
+    sendSignal(SIGINT);
+}
+
+void CliProcess::sendSignal(int signal)
+{
+    ::kill(pid_t(m_process.processId()), signal);
 }
 
 void CliProcess::setInputFile(const QString &path)
@@ -94,6 +110,14 @@ CliProcess::Result CliProcess::runWithInput(const QStringList &arguments, const 
     p.write(input);
     p.closeInput();
     return p.finish(timeoutMs);
+}
+
+CliProcess::Result CliProcess::runLimited(const QStringList &arguments, qint64 fileSizeLimit)
+{
+    CliProcess p(arguments);
+    p.setFileSizeLimit(fileSizeLimit);
+    p.start();
+    return p.finish();
 }
 
 QStringList CliProcess::Result::lines(const QByteArray &text)

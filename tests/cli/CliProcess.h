@@ -26,6 +26,8 @@ public:
 
     // Standard input from a file (a terminal) instead of a pipe; before start().
     void setInputFile(const QString &path);
+    // A file-size limit for the process, as `ulimit -f` sets one (before start()).
+    void setFileSizeLimit(qint64 bytes);
     void start();
     // Standard input: lines for --repeat, and its end.
     void write(const QByteArray &input);
@@ -34,12 +36,15 @@ public:
     bool waitForOutput(const QByteArray &text, int timeoutMs = 30000);
     // Ctrl+C as a terminal sends it.
     void interrupt();
+    // A signal as kill(1) sends it.
+    void sendSignal(int signal);
     Result finish(int timeoutMs = 30000);
 
     static Result run(const QStringList &arguments, const QMap<QString, QString> &environment = {},
                       int timeoutMs = 30000);
     // Runs with input on standard input, which then ends.
     static Result runWithInput(const QStringList &arguments, const QByteArray &input, int timeoutMs = 30000);
+    static Result runLimited(const QStringList &arguments, qint64 fileSizeLimit);
 
 private:
     QProcess m_process;

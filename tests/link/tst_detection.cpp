@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
 #include "ScriptedPrompter.h"
@@ -161,7 +162,7 @@ private:
     bool endsWithCan() const
     {
         // The event loop puts the last byte on the line, as in the program.
-        return QTest::qWaitFor([this] { return m_emu->received().endsWith(char(Ctl::CAN)); }, 2000);
+        return EmulatorReceived::endsWith(*m_emu, Ctl::CAN);
     }
 
     std::unique_ptr<ProgrammerEmulator> m_emu;

@@ -305,7 +305,8 @@ QString CliOptions::helpText()
         "     a log or serial state that cannot be written, a serial number that does\n"
         "     not fit)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
-        "  4  stopped by the user (Ctrl+C or SIGTERM); CAN is sent before the exit\n"
+        "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
+        "     the exit\n"
         "\n"
         "Devices:\n%1")
         .arg(deviceList());

@@ -344,8 +344,9 @@ void CliSession::onStop(int count)
 int CliSession::finish(int code)
 {
     ComPort &port = m_link.port();
-    if (code == ExitCode::Stopped && port.isOpen()) {
-        // Whatever was under way, the programmer is told to drop it.
+    // Whatever was under way, the programmer is told to drop it, unless the
+    // failure ending has just done so.
+    if (code == ExitCode::Stopped && port.isOpen() && port.lastWritten() != Ctl::CAN) {
         m_link.StopRequested = false;
         m_link.SendByte(Ctl::CAN);
     }
