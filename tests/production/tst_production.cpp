@@ -255,6 +255,15 @@ private slots:
         QVERIFY(next && !used.contains(*next));
         QVERIFY(*next >= 500 && *next < 600);
 
+        // A process that dies holding a number gives it back to the next one.
+        const std::optional<quint64> expected = again.peek(&error);
+        QVERIFY(inProcesses(1, [&](int) {
+            QString e;
+            SerialStateFile crashing(state, 500, 1);
+            return crashing.reserve(&e) == expected;
+        }));
+        QCOMPARE(again.reserve(&error), expected);
+
         // A damaged state file is refused, not started afresh.
         QFile damaged(state);
         QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
