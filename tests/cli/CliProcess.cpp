@@ -3,6 +3,7 @@
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <csignal>
+#include <unistd.h>
 #include <sys/resource.h>
 
 CliProcess::CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment)
@@ -56,6 +57,11 @@ void CliProcess::sendSignal(int signal)
 void CliProcess::setInputFile(const QString &path)
 {
     m_process.setStandardInputFile(path);
+}
+
+void CliProcess::closeInputAtStart()
+{
+    m_process.setChildProcessModifier([] { ::close(STDIN_FILENO); });
 }
 
 void CliProcess::write(const QByteArray &input)

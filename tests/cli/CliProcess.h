@@ -26,6 +26,8 @@ public:
 
     // Standard input from a file (a terminal) instead of a pipe; before start().
     void setInputFile(const QString &path);
+    // Standard input closed, as `<&-` in a shell does; before start().
+    void closeInputAtStart();
     // A file-size limit for the process, as `ulimit -f` sets one (before start()).
     void setFileSizeLimit(qint64 bytes);
     void start();

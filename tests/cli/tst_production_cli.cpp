@@ -183,6 +183,15 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QVERIFY(r.out.contains("{\"devices\":0,\"event\":\"summary\""));
 
+        // Closed standard input: the end of input, and the port never takes its place.
+        CliProcess closed(args({"--repeat", "program"}));
+        closed.closeInputAtStart();
+        closed.start();
+        r = closed.finish();
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("Devices: 0, passed: 0, failed: 0"));
+        QCOMPARE(programFrames(*emu), 1);
+
         PtyPair terminal;
         QVERIFY(terminal.isValid());
         CliProcess operatorRun(args({"--repeat", "program"}));

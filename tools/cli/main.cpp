@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -35,6 +36,12 @@ int listPorts(CliOutput &output)
 
 int main(int argc, char **argv)
 {
+    // Started with standard input, output or error closed, the serial port
+    // would get that descriptor: input read from the line, output sent to
+    // the programmer. They point at /dev/null instead.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvo-cli"));
 
