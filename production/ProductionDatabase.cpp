@@ -31,7 +31,8 @@ const char *const SchemaStatements[] = {
     // used (a device passed) or released (to be given to the next device).
     "CREATE TABLE tarvo_reservations ("
     " sequence_name TEXT NOT NULL REFERENCES tarvo_sequences (name), number BIGINT NOT NULL,"
-    " state TEXT NOT NULL, host TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
+    " state TEXT NOT NULL, host TEXT NOT NULL, machine TEXT NOT NULL, pid BIGINT NOT NULL,"
+    " changed_ms BIGINT NOT NULL,"
     " PRIMARY KEY (sequence_name, number))",
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
 };
@@ -45,6 +46,7 @@ struct Dialect
     const char *begin;
     const char *hasSchemaTable;
     const char *nowMillis;
+    const char *forUpdate;
 };
 
 const Dialect Sqlite = {
@@ -56,6 +58,7 @@ const Dialect Sqlite = {
     "BEGIN IMMEDIATE",
     "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'tarvo_schema'",
     "CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)",
+    "",
 };
 
 const Dialect Postgres = {
@@ -65,6 +68,7 @@ const Dialect Postgres = {
     "BEGIN",
     "SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = 'tarvo_schema'",
     "CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)",
+    " FOR UPDATE",
 };
 
 const Dialect &dialectOf(bool postgres)
@@ -135,7 +139,7 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
             openError = db.lastError().text();
     }
     if (!openError.isEmpty()) {
-        *error = fault(openError);
+        *error = faultText(openError);
         disconnect();
         return false;
     }
@@ -144,7 +148,7 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
         QSqlQuery pragma = newQuery();
         if (!exec(pragma, QStringLiteral("PRAGMA journal_mode = WAL"))
             || !exec(pragma, QStringLiteral("PRAGMA synchronous = FULL"))) {
-            *error = fault(m_fault);
+            *error = faultText(m_fault);
             disconnect();
             return false;
         }
@@ -190,11 +194,11 @@ bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
         QString reason;
         if (transactOnce([this](QString *why) { return createSchema(why); }, &reason))
             return true;
-        *error = reason.isEmpty() ? fault(m_fault) : reason;
+        *error = reason.isEmpty() ? faultText(m_fault) : reason;
         return false;
     }
     if (version == -1)
-        *error = fault(m_fault);
+        *error = faultText(m_fault);
     else if (version == 0)
         *error = QStringLiteral("The database %1 holds no production records.").arg(m_location.text());
     else if (version > SchemaVersion)
@@ -251,7 +255,7 @@ bool ProductionDatabase::transact(const Work &work, QString *error)
         return false;
     if (transactOnce(work, &reason))
         return true;
-    *error = reason.isEmpty() ? fault(m_fault) : reason;
+    *error = reason.isEmpty() ? faultText(m_fault) : reason;
     return false;
 }
 
@@ -318,7 +322,12 @@ QString ProductionDatabase::nowMillis() const
     return QLatin1String(dialectOf(isPostgres()).nowMillis);
 }
 
-QString ProductionDatabase::fault(const QString &what) const
+QString ProductionDatabase::forUpdate() const
+{
+    return QLatin1String(dialectOf(isPostgres()).forUpdate);
+}
+
+QString ProductionDatabase::faultText(const QString &what) const
 {
     return QStringLiteral("The database %1 cannot be used: %2").arg(m_location.text(), what);
 }

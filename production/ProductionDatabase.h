@@ -56,6 +56,11 @@ public:
     // An SQL expression for the server's clock in milliseconds since 1970:
     // reservations of all benches are timed by one clock.
     QString nowMillis() const;
+    // What a SELECT that locks the rows it reads ends with (" FOR UPDATE";
+    // nothing on SQLite, whose transactions lock the whole file).
+    QString forUpdate() const;
+    // "The database LOCATION cannot be used: " and the driver's text.
+    QString faultText(const QString &driverText) const;
 
 private:
     bool connect(QString *error, OpenMode mode);
@@ -68,7 +73,6 @@ private:
     bool transactOnce(const Work &work, QString *reason);
     bool begin();
     bool finish(bool commit);
-    QString fault(const QString &what) const;
 
     DatabaseLocation m_location;
     QString m_connectionName;
