@@ -3,7 +3,9 @@
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace {
@@ -18,7 +20,7 @@ const char *const SchemaStatements[] = {
     " recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL,"
     " host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT,"
     " commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT,"
-    " serial_sequence TEXT, serial BIGINT, serial_text TEXT,"
+    " serial_sequence TEXT, serial TEXT, serial_text TEXT,"
     " outcome TEXT, passed INTEGER NOT NULL, duration_ms BIGINT, success INTEGER, failure INTEGER)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
     // The form of a product's numbers is kept with it on first use, so every
@@ -296,20 +298,28 @@ bool ProductionDatabase::finish(bool commit)
 
 bool ProductionDatabase::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
 {
-    bool ok;
-    if (values.isEmpty()) {
-        ok = query.exec(sql);
-    } else {
-        ok = query.prepare(sql);
-        if (ok) {
-            for (const QVariant &value : values)
-                query.addBindValue(value);
-            ok = query.exec();
+    // The values go in as literals the driver escapes, not as a prepared
+    // statement: on PostgreSQL that saves the round trips of PREPARE and
+    // DEALLOCATE, and a statement never has to be freed in a transaction
+    // that has already failed.
+    QString text;
+    text.reserve(sql.size() + 16 * values.size());
+    qsizetype next = 0;
+    QSqlDriver *driver = QSqlDatabase::database(m_connectionName, false).driver();
+    for (const QChar c : sql) {
+        if (c != QLatin1Char('?') || next >= values.size()) {
+            text += c;
+            continue;
         }
+        const QVariant &value = values.at(next++);
+        QSqlField field(QString(), value.metaType());
+        field.setValue(value);
+        text += driver->formatValue(field);
     }
-    if (!ok)
-        m_fault = query.lastError().text().trimmed();
-    return ok;
+    if (query.exec(text))
+        return true;
+    m_fault = query.lastError().text().trimmed();
+    return false;
 }
 
 QSqlQuery ProductionDatabase::newQuery() const

@@ -47,7 +47,8 @@ public:
     // Checks that the server still answers, reconnecting once if not.
     bool ping(QString *error);
 
-    // Prepares sql, binds values in order, executes it. On a driver error
+    // Executes sql with each ? replaced by the next of values (each a
+    // literal escaped by the driver). On a driver error
     // returns false and keeps the text for transact() and lastFault().
     bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
     QSqlQuery newQuery() const;

@@ -89,7 +89,7 @@ private slots:
                                        "the options ask for address 07F0, start 5000, step 2, bcd, 4 bytes. "
                                        "Leave out --serial to follow the sequence."));
         // Sequences are per product.
-        auto other = sequence(form(1), &error, QStringLiteral("other board"));
+        auto other = sequence(form(1), &error, QStringLiteral("other board's; --"));
         QVERIFY2(other, qPrintable(error));
         QCOMPARE(take(*other), 1u);
     }
