@@ -11,13 +11,14 @@ struct FormRow
     SerialFormat::Form form;
     const char *name;
     int maxBytes;
+    int defaultBytes;
 };
 
 const FormRow Forms[] = {
-    {SerialFormat::Form::Le, "le", 8},
-    {SerialFormat::Form::Be, "be", 8},
-    {SerialFormat::Form::Ascii, "ascii", 19},
-    {SerialFormat::Form::Bcd, "bcd", 9},
+    {SerialFormat::Form::Le, "le", 8, 4},
+    {SerialFormat::Form::Be, "be", 8, 4},
+    {SerialFormat::Form::Ascii, "ascii", 19, 8},
+    {SerialFormat::Form::Bcd, "bcd", 9, 4},
 };
 
 const FormRow &rowOf(SerialFormat::Form form)
@@ -54,6 +55,11 @@ QString SerialFormat::formName(Form form)
 int SerialFormat::maxBytes(Form form)
 {
     return rowOf(form).maxBytes;
+}
+
+int SerialFormat::defaultBytes(Form form)
+{
+    return rowOf(form).defaultBytes;
 }
 
 bool SerialFormat::parseSpec(const QString &spec, QString *error)

@@ -25,8 +25,9 @@ public:
 
     static std::optional<Form> formOf(const QString &name);
     static QString formName(Form form);
-    // The widest number of bytes each form takes.
+    // The widest number of bytes each form takes, and the width unless told.
     static int maxBytes(Form form);
+    static int defaultBytes(Form form);
 
     // "ADDR:START[:STEP]": ADDR in hex (0x7F0, 7F0 or 7F0H), START and STEP
     // in decimal, STEP at least 1. Fills address, start and step.

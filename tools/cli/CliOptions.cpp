@@ -16,16 +16,24 @@ struct OptionRow
     const char *valueName;
     QString CliOptions::*value;
     bool CliOptions::*flag;
+    // Options that may be given more than once.
+    QStringList CliOptions::*list = nullptr;
 };
 
 const OptionRow OptionRows[] = {
-    {{"P", "port"}, "PORT", &CliOptions::port, nullptr},
+    {{"P", "port"}, "PORT", nullptr, nullptr, &CliOptions::ports},
     {{"p", "device"}, "NAME", &CliOptions::device, nullptr},
     {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
     {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
     {{"json"}, "", nullptr, &CliOptions::json},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
+    {{"log"}, "FILE", &CliOptions::logFile, nullptr},
+    {{"serial"}, "ADDR:START[:STEP]", &CliOptions::serialSpec, nullptr},
+    {{"serial-format"}, "FORM", &CliOptions::serialForm, nullptr},
+    {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr},
+    {{"serial-state"}, "FILE", &CliOptions::serialState, nullptr},
+    {{"repeat"}, "", nullptr, &CliOptions::repeat},
 };
 
 // How an option is written on the command line: "--port", "-P".
@@ -63,7 +71,7 @@ QString parserError(const QCommandLineParser &parser)
         return QStringLiteral("unknown option \"%1\"").arg(spelled(unknown.first()));
     for (const OptionRow &row : OptionRows)
         for (const QString &name : row.names)
-            if (row.value && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
+            if ((row.value || row.list) && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
                 return QStringLiteral("%1 needs a value").arg(longName(row));
     return parser.errorText();
 }
@@ -97,6 +105,50 @@ void parseCommands(const QStringList &words, CliOptions &o, const std::function<
     }
 }
 
+// The production options: syntax, and what they need of each other.
+void checkProduction(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    o.stores.logFile = o.logFile;
+    o.stores.serialStateFile = o.serialState;
+    bool programs = false;
+    bool reads = false;
+    for (const CliCommand &c : o.commands) {
+        programs = programs || c.kind == CliCommand::Kind::Program || c.kind == CliCommand::Kind::Auto;
+        reads = reads || c.kind == CliCommand::Kind::Read;
+    }
+    if (o.repeat && reads)
+        fail(QStringLiteral("read cannot be repeated: every device would overwrite --output"));
+    if (o.serialSpec.isEmpty()) {
+        if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !o.serialState.isEmpty())
+            fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
+        return;
+    }
+    SerialFormat format;
+    QString error;
+    if (!format.parseSpec(o.serialSpec, &error))
+        fail(error);
+    if (!o.serialForm.isEmpty()) {
+        const std::optional<SerialFormat::Form> form = SerialFormat::formOf(o.serialForm);
+        if (!form)
+            fail(QStringLiteral("unknown serial format \"%1\" (formats: le, be, ascii, bcd)").arg(o.serialForm));
+        else
+            format.form = *form;
+    }
+    format.bytes = SerialFormat::defaultBytes(format.form);
+    if (!o.serialBytes.isEmpty()) {
+        bool ok = false;
+        format.bytes = o.serialBytes.toInt(&ok);
+        const int most = SerialFormat::maxBytes(format.form);
+        if (!ok || format.bytes < 1 || format.bytes > most)
+            fail(QStringLiteral("--serial-bytes must be 1 to %1 for %2").arg(most).arg(SerialFormat::formName(format.form)));
+    }
+    if (!programs)
+        fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
+    if (o.ports.size() > 1 && o.serialState.isEmpty())
+        fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
+    o.stores.serial = format;
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -125,6 +177,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         const QStringList values = parser.values(name);
         if (values.isEmpty())
             continue;
+        if (values.contains(QString()))
+            fail(QStringLiteral("%1 needs a value").arg(longName(row)));
+        if (row.list) {
+            o.*(row.list) = values;
+            continue;
+        }
         if (values.size() > 1)
             fail(QStringLiteral("%1 given twice").arg(longName(row)));
         if (values.first().isEmpty())
@@ -137,8 +195,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         return o;
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
-    if (o.port.isEmpty())
+    if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
+    if (o.ports.size() == 1)
+        o.port = o.ports.first();
+    if (o.ports.removeDuplicates() > 0)
+        fail(QStringLiteral("--port names the same port twice"));
     bool onlyDetect = true;
     bool needsFile = false;
     bool reads = false;
@@ -155,6 +217,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("read needs --output"));
     if (!reads && !o.output.isEmpty())
         fail(QStringLiteral("--output is only used by read"));
+    checkProduction(o, fail);
     return o;
 }
 

@@ -1,27 +1,47 @@
 #pragma once
 
 #include "CliCommand.h"
+#include "StoreOptions.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 // The command line of tarvo-cli:
-//   tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]
-//             [--json] COMMAND...
+//   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
+//             [--json] [production options] COMMAND...
 // Parsing checks the syntax only; whether the device knows a command is
 // decided once the device is known.
 class CliOptions
 {
 public:
+    // The one port of this process; empty when several are given.
     QString port;
+    // Every --port, in order.
+    QStringList ports;
     QString device;
     QString file;
     QString output;
     bool json = false;
     bool help = false;
     bool version = false;
+    // Production: the values as given, and what they make.
+    QString logFile;
+    QString serialSpec;
+    QString serialForm;
+    QString serialBytes;
+    QString serialState;
+    bool repeat = false;
+    StoreOptions stores;
+    // This process runs one port of several for a parent tarvo-cli (set
+    // from the environment): it reports each device and a summary.
+    bool portChild = false;
     QList<CliCommand> commands;
+
+    // A production run: one record, serial number and summary per device.
+    bool production() const { return repeat || portChild || !stores.logFile.isEmpty() || stores.serial.has_value(); }
+    // Several programmers at once: one process per port.
+    bool severalPorts() const { return ports.size() > 1; }
 
     // Empty when the command line is usable.
     QString error;

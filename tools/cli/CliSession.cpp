@@ -51,6 +51,11 @@ CliSession::CliSession(const CliOptions &options, CliOutput &output)
         QTimer::singleShot(0, &m_context, [this] { m_runner.StopRunClick(); });
     };
 
+    if (m_options.production()) {
+        ProductionRun::Parts parts{m_buffer, m_selection, m_runner, m_view, [this] { return runCommands(); }};
+        m_production = std::make_unique<ProductionRun>(m_options, m_output, parts);
+    }
+
     bool ok = false;
     const int longMs = qEnvironmentVariableIntValue(LongTimeoutVariable, &ok);
     if (ok && longMs > 0) {
@@ -69,18 +74,32 @@ int CliSession::run()
 {
     if (const int code = prepare(); code != ExitCode::Passed)
         return finish(code);
+    if (m_production)
+        if (const int code = m_production->prepare(); code != ExitCode::Passed)
+            return finish(code);
     if (const int code = connect(); code != ExitCode::Passed)
         return finish(code);
     if (const int code = applyFirmwareRule(); code != ExitCode::Passed)
         return finish(code);
+    if (m_production) {
+        const QString path = m_options.port.contains(QLatin1Char('/'))
+                                 ? m_options.port
+                                 : ComPort::deviceName(m_link.port().comNumber());
+        return finish(m_production->run({m_options.port, path, m_biosCode}));
+    }
+    return finish(runCommands());
+}
+
+int CliSession::runCommands()
+{
     for (const CliCommand &command : m_options.commands) {
         if (m_stopped)
-            return finish(ExitCode::Stopped);
+            return ExitCode::Stopped;
         m_output.setCommand(command.name());
         if (const int code = runCommand(command); code != ExitCode::Passed)
-            return finish(code);
+            return code;
     }
-    return finish(m_stopped ? ExitCode::Stopped : ExitCode::Passed);
+    return m_stopped ? ExitCode::Stopped : ExitCode::Passed;
 }
 
 // ---- before the line is touched ------------------------------------------
@@ -298,6 +317,8 @@ void CliSession::onStop(int count)
 {
     m_stopped = true;
     m_prompter.setStopWanted(true);
+    if (m_production)
+        m_production->stop();
     if (count >= 2) {
         // Asked again: every wait ends now, without questions.
         m_link.requestShutdown();

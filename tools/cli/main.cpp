@@ -15,7 +15,8 @@ int main(int argc, char **argv)
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const CliOptions options = CliOptions::parse(arguments);
+    CliOptions options = CliOptions::parse(arguments);
+    options.portChild = qEnvironmentVariableIsSet("TARVO_CLI_PORT_CHILD");
     if (options.help) {
         std::fputs(qPrintable(CliOptions::helpText()), stdout);
         return ExitCode::Passed;
