@@ -28,6 +28,11 @@ SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database) : m
 
 bool SqlRecordStore::open(QString *error)
 {
+    return m_database->open(error);
+}
+
+bool SqlRecordStore::ready(QString *error)
+{
     return m_database->ping(error);
 }
 

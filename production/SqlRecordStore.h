@@ -20,6 +20,7 @@ public:
     explicit SqlRecordStore(std::shared_ptr<ProductionDatabase> database);
 
     bool open(QString *error) override;
+    bool ready(QString *error) override;
     bool append(const DeviceRecord &record, QString *error) override;
     QString name() const override;
 

@@ -68,7 +68,7 @@ bool SqlSerialSequence::open(QString *error)
         *error = QStringLiteral("The serial sequence needs a name.");
         return false;
     }
-    return m_database->ping(error) && m_database->transact([this](QString *reason) { return define(reason); }, error);
+    return m_database->open(error) && m_database->transact([this](QString *reason) { return define(reason); }, error);
 }
 
 bool SqlSerialSequence::define(QString *reason)

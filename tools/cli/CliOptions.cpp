@@ -34,6 +34,11 @@ const OptionRow OptionRows[] = {
     {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr},
     {{"serial-state"}, "FILE", &CliOptions::serialState, nullptr},
     {{"repeat"}, "", nullptr, &CliOptions::repeat},
+    {{"db"}, "LOCATION", &CliOptions::database, nullptr},
+    {{"serial-sequence"}, "NAME", &CliOptions::serialSequence, nullptr},
+    {{"report"}, "", nullptr, &CliOptions::report},
+    {{"since"}, "DATE", &CliOptions::since, nullptr},
+    {{"csv"}, "", nullptr, &CliOptions::csv},
 };
 
 // How an option is written on the command line: "--port", "-P".
@@ -110,6 +115,16 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
 {
     o.stores.logFile = o.logFile;
     o.stores.serialStateFile = o.serialState;
+    o.stores.database = o.database;
+    o.stores.serialSequence = o.serialSequence;
+    if (!o.database.isEmpty() && !o.logFile.isEmpty())
+        fail(QStringLiteral("--db keeps the records: leave out --log"));
+    if (!o.serialSequence.isEmpty()) {
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--serial-sequence needs --db"));
+        if (!o.serialState.isEmpty())
+            fail(QStringLiteral("--serial-sequence keeps the numbers in the database: leave out --serial-state"));
+    }
     bool programs = false;
     bool reads = false;
     for (const CliCommand &c : o.commands) {
@@ -121,6 +136,9 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     if (o.serialSpec.isEmpty()) {
         if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !o.serialState.isEmpty())
             fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
+        // The sequence keeps its form: the options only name it.
+        if (!o.serialSequence.isEmpty() && !programs)
+            fail(QStringLiteral("--serial-sequence needs program or auto: the number goes into the image they send"));
         return;
     }
     SerialFormat format;
@@ -144,7 +162,7 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     if (!programs)
         fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
-    if (o.ports.size() > 1 && o.serialState.isEmpty())
+    if (o.ports.size() > 1 && o.serialState.isEmpty() && o.serialSequence.isEmpty())
         fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
     o.stores.serial = format;
 }
@@ -193,6 +211,15 @@ CliOptions CliOptions::parse(const QStringList &arguments)
 
     if (o.help || o.version)
         return o;
+    if (o.report || !o.since.isEmpty() || o.csv) {
+        if (!o.report)
+            fail(QStringLiteral("--since and --csv need --report"));
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--report needs --db"));
+        if (!o.commands.isEmpty() || !o.ports.isEmpty())
+            fail(QStringLiteral("--report runs no command on a device"));
+        return o;
+    }
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
@@ -231,6 +258,7 @@ QString CliOptions::helpText()
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] COMMAND...\n"
+        "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
         "       tarvo-cli --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The programmer is\n"
@@ -249,6 +277,21 @@ QString CliOptions::helpText()
         "      --version      the program's version\n"
         "  -h, --help         this text\n"
         "\n"
+        "Production database:\n"
+        "      --db LOCATION  keep the records (and with --serial-sequence the serial\n"
+        "                     numbers) in a database: a file path is SQLite,\n"
+        "                     postgresql://USER@HOST/DBNAME a PostgreSQL server (the\n"
+        "                     password comes from ~/.pgpass or PGPASSFILE)\n"
+        "      --serial-sequence NAME\n"
+        "                     the serial numbers of product NAME from the database;\n"
+        "                     the form given with --serial, --serial-format and\n"
+        "                     --serial-bytes on first use is kept with it\n"
+        "      --report       print the records in --db: passed and failed by day and\n"
+        "                     by device\n"
+        "      --since DATE   only the records from DATE (2026-12-01) or a time\n"
+        "                     (2026-12-01T14:00+07:00) on\n"
+        "      --csv          every record as CSV, with the log file's columns\n"
+        "\n"
         "Commands:\n"
         "  detect           only the detection (it runs before every other command too)\n"
         "  erase, blank     erase the device; check that it is blank\n"
@@ -266,7 +309,8 @@ QString CliOptions::helpText()
         "  0  every command passed\n"
         "  1  a command failed on the device or the programmer\n"
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
-        "     fuse value out of range, a device this programmer's firmware refuses)\n"
+        "     fuse value out of range, a device this programmer's firmware refuses, a\n"
+        "     log or database that cannot be used)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
         "  4  stopped by the user (Ctrl+C or SIGTERM); CAN is sent before the exit\n"
         "\n"
