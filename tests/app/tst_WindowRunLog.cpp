@@ -2,6 +2,7 @@
 // command, through the real window against the emulated programmer.
 #include "DeviceCatalogue.h"
 #include "EmulatorFault.h"
+#include "JsonLines.h"
 #include "LogFileStore.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
@@ -28,16 +29,7 @@ class TestWindowRunLog : public QObject
     QTemporaryDir m_dir;
 
     QString logPath() const { return m_dir.filePath(QStringLiteral("window.jsonl")); }
-    QList<QJsonObject> records() const
-    {
-        QFile f(logPath());
-        f.open(QIODevice::ReadOnly);
-        QList<QJsonObject> out;
-        for (const QByteArray &line : f.readAll().split('\n'))
-            if (!line.isEmpty())
-                out << QJsonDocument::fromJson(line).object();
-        return out;
-    }
+    QList<QJsonObject> records() const { return readJsonLines(logPath()); }
     // Arms a command and presses Run `runs` times (a run that fails leaves
     // the command by itself), then Exit.
     void runCommand(void (TTarvoForm::*handler)(), int runs)

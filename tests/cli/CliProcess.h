@@ -25,14 +25,22 @@ public:
     ~CliProcess();
 
     void start();
+    // Standard input: lines for --repeat, and its end.
+    void write(const QByteArray &input);
+    void closeInput();
+    // Waits until standard output holds text (kept for finish()).
+    bool waitForOutput(const QByteArray &text, int timeoutMs = 30000);
     // Ctrl+C as a terminal sends it.
     void interrupt();
     Result finish(int timeoutMs = 30000);
 
     static Result run(const QStringList &arguments, const QMap<QString, QString> &environment = {},
                       int timeoutMs = 30000);
+    // Runs with input on standard input, which then ends.
+    static Result runWithInput(const QStringList &arguments, const QByteArray &input, int timeoutMs = 30000);
 
 private:
     QProcess m_process;
     QStringList m_arguments;
+    QByteArray m_out;
 };

@@ -4,6 +4,7 @@
 #include "CliReport.h"
 #include "CliSession.h"
 #include "ExitCode.h"
+#include "PortFleet.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -17,7 +18,7 @@ int main(int argc, char **argv)
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     CliOptions options = CliOptions::parse(arguments);
-    options.portChild = qEnvironmentVariableIsSet("TARVO_CLI_PORT_CHILD");
+    options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
     if (options.help) {
         std::fputs(qPrintable(CliOptions::helpText()), stdout);
         return ExitCode::Passed;
@@ -37,6 +38,10 @@ int main(int argc, char **argv)
     }
     if (options.report)
         return CliReport::run(options, output);
+    if (options.severalPorts()) {
+        PortFleet fleet(options, arguments, options.json);
+        return fleet.run();
+    }
     CliSession session(options, output);
     return session.run();
 }
