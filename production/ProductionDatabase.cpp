@@ -251,14 +251,39 @@ bool ProductionDatabase::transact(const Work &work, QString *error)
         *error = reason;
         return false;
     }
-    // The connection may have been lost: once more on a new one.
-    disconnect();
-    if (!connect(error, m_mode))
+    if (!reconnect(error))
         return false;
     if (transactOnce(work, &reason))
         return true;
     *error = reason.isEmpty() ? faultText(m_fault) : reason;
     return false;
+}
+
+bool ProductionDatabase::execute(const QString &sql, const QVariantList &values, QString *error, int *rows)
+{
+    for (int attempt = 0;; ++attempt) {
+        m_fault.clear();
+        {
+            QSqlQuery query = newQuery();
+            if (exec(query, sql, values)) {
+                if (rows)
+                    *rows = query.numRowsAffected();
+                return true;
+            }
+        }
+        if (attempt > 0 || !reconnect(error))
+            break;
+    }
+    if (!m_fault.isEmpty())
+        *error = faultText(m_fault);
+    return false;
+}
+
+bool ProductionDatabase::reconnect(QString *error)
+{
+    // The connection may have been lost: once more on a new one.
+    disconnect();
+    return connect(error, m_mode);
 }
 
 bool ProductionDatabase::transactOnce(const Work &work, QString *reason)
@@ -280,8 +305,7 @@ bool ProductionDatabase::ping(QString *error)
     if (QSqlDatabase::database(m_connectionName, false).isOpen() && exec(query, QStringLiteral("SELECT 1")))
         return true;
     query = QSqlQuery();
-    disconnect();
-    return connect(error, m_mode);
+    return reconnect(error);
 }
 
 bool ProductionDatabase::begin()

@@ -44,6 +44,9 @@ public:
     // failed statement) it says why in *reason, and is not tried again.
     using Work = std::function<bool(QString *reason)>;
     bool transact(const Work &work, QString *error);
+    // One statement, committed on its own (one round trip), tried once
+    // more on a new connection like transact(). rows: how many it changed.
+    bool execute(const QString &sql, const QVariantList &values, QString *error, int *rows = nullptr);
     // Checks that the server still answers, reconnecting once if not.
     bool ping(QString *error);
 
@@ -66,6 +69,7 @@ public:
 private:
     bool connect(QString *error, OpenMode mode);
     void disconnect();
+    bool reconnect(QString *error);
     bool checkSchema(QString *error, OpenMode mode);
     bool createSchema(QString *reason);
     // The version stored, 0 when the database has no schema yet, -1 on error.

@@ -68,18 +68,11 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
         record.successCount,
         record.failureCount,
     };
-    return m_database->transact(
-        [this, &values](QString *) {
-            QSqlQuery query = m_database->newQuery();
-            return m_database->exec(
-                query,
-                QStringLiteral("INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, host, pid, port, port_path, "
-                               "bios_code, device, commands, file, image_sha256, buffer_sum, serial_sequence, serial, "
-                               "serial_text, outcome, passed, duration_ms, success, failure) "
-                               "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                values);
-        },
-        error);
+    return m_database->execute(QStringLiteral("INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, host, pid, "
+                                              "port, port_path, bios_code, device, commands, file, image_sha256, buffer_sum, "
+                                              "serial_sequence, serial, serial_text, outcome, passed, duration_ms, success, "
+                                              "failure) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                               values, error);
 }
 
 bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error)

@@ -3,6 +3,7 @@
 #include "SerialFormat.h"
 #include "SerialSource.h"
 
+#include <QElapsedTimer>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -25,6 +26,7 @@ public:
     // Longer than any device run: a bench still holding a number after
     // this long is taken as gone.
     static constexpr qint64 DefaultTimeoutMs = 10 * 60 * 1000;
+    static constexpr qint64 ReclaimIntervalMs = 5000;
 
     // requested: the form the user gave, or nothing to follow the stored one.
     SqlSerialSequence(std::shared_ptr<ProductionDatabase> database, const QString &name,
@@ -48,10 +50,13 @@ public:
 private:
     bool define(QString *reason);
     bool lockSequence(std::optional<qint64> *next, QString *reason);
+    // reclaim(), at most once every ReclaimIntervalMs.
+    bool reclaimNow();
     bool reclaim();
     bool lowestReleased(std::optional<qint64> *number);
-    // Sets the state of our reservation of number; false when it is not ours.
-    bool settle(quint64 number, const char *state, bool *found);
+    // Sets the state of our reservation of number; rows is 0 when it is
+    // not ours (any more).
+    bool settle(quint64 number, const char *state, int *rows, QString *error);
     qint64 largest() const;
 
     std::shared_ptr<ProductionDatabase> m_database;
@@ -59,6 +64,7 @@ private:
     std::optional<SerialFormat> m_requested;
     std::optional<SerialFormat> m_format;
     qint64 m_timeoutMs = DefaultTimeoutMs;
+    QElapsedTimer m_lastReclaim;
     QString m_host;
     QString m_machine;
     qint64 m_pid;
