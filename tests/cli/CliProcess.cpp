@@ -37,6 +37,11 @@ void CliProcess::interrupt()
     ::kill(pid_t(m_process.processId()), SIGINT);
 }
 
+void CliProcess::setInputFile(const QString &path)
+{
+    m_process.setStandardInputFile(path);
+}
+
 void CliProcess::write(const QByteArray &input)
 {
     m_process.write(input);

@@ -24,6 +24,8 @@ public:
     explicit CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment = {});
     ~CliProcess();
 
+    // Standard input from a file (a terminal) instead of a pipe; before start().
+    void setInputFile(const QString &path);
     void start();
     // Standard input: lines for --repeat, and its end.
     void write(const QByteArray &input);

@@ -7,6 +7,7 @@
 #include "JsonLines.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
+#include "PtyPair.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -166,12 +167,35 @@ private slots:
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\xF5\x01\x00\x00", 4));
     }
 
-    void quitEndsTheRun()
+    // q, Ctrl+C while waiting, and the operator on a terminal.
+    void endingsAndTheTerminal()
     {
-        const auto r = CliProcess::runWithInput(args({"--repeat", "program"}), "\nq\n\n");
+        auto r = CliProcess::runWithInput(args({"--repeat", "program"}), "\nq\n\n");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(programFrames(*emu), 1);
         QVERIFY(r.out.contains("Devices: 1, passed: 1, failed: 0, time per device: "));
+
+        CliProcess waiting(args({"--repeat", "--json", "program"}));
+        waiting.start();
+        QVERIFY(waiting.waitForOutput("\"waiting\""));
+        waiting.interrupt();
+        r = waiting.finish();
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("{\"devices\":0,\"event\":\"summary\""));
+
+        PtyPair terminal;
+        QVERIFY(terminal.isValid());
+        CliProcess operatorRun(args({"--repeat", "program"}));
+        operatorRun.setInputFile(terminal.slavePath());
+        operatorRun.start();
+        QVERIFY(operatorRun.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
+        terminal.write("\n");
+        QVERIFY(operatorRun.waitForOutput("Device 1 passed"));
+        terminal.write("q\n");
+        r = operatorRun.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.count("Insert the next device"), 2);
+        QCOMPARE(programFrames(*emu), 2);
     }
 
     // A restart continues from the state file; two processes sharing it
@@ -299,6 +323,21 @@ private slots:
                                    third->flash(Type2051).mid(0x7F0, 4)})
                      .size(),
                  3);
+    }
+
+    // Ctrl+C on the parent reaches every port once: each ends at its wait.
+    void stopReachesEveryPort()
+    {
+        auto second = startEmulator();
+        CliProcess p(args({"--port", second->slavePath(), "--repeat", "--json", "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput(("\"port\":\"" + emu->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        p.interrupt();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.count("\"event\":\"port-summary\""), 2);
+        QVERIFY(r.out.endsWith("{\"code\":0,\"event\":\"exit\"}\n"));
     }
 };
 

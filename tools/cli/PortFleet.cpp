@@ -99,6 +99,15 @@ void PortFleet::start(Child &child)
         child.finished = true;
         child.exitCode = status == QProcess::NormalExit ? code : ExitCode::CommandFailed;
         promptWhenAllWait();
+        emit childFinished();
+    });
+    connect(p, &QProcess::errorOccurred, this, [this, &child](QProcess::ProcessError error) {
+        if (error != QProcess::FailedToStart)
+            return;
+        std::fprintf(stderr, "%s: %s\n", qPrintable(child.port), qPrintable(child.process->errorString()));
+        child.finished = true;
+        child.exitCode = ExitCode::NoProgrammer;
+        emit childFinished();
     });
     p->start(QCoreApplication::applicationFilePath(), childArguments(m_arguments, child.port));
     if (!m_options.repeat)
@@ -246,10 +255,11 @@ int PortFleet::run()
 {
     StopSignal stopSignal;
     connect(&stopSignal, &StopSignal::stopRequested, this, [this] { stopAll(); });
-    OperatorInput input;
+    std::unique_ptr<OperatorInput> input;
     if (m_options.repeat) {
-        connect(&input, &OperatorInput::lineRead, this, &PortFleet::passLine);
-        connect(&input, &OperatorInput::endOfInput, this, &PortFleet::endInput);
+        input = std::make_unique<OperatorInput>();
+        connect(input.get(), &OperatorInput::lineRead, this, &PortFleet::passLine);
+        connect(input.get(), &OperatorInput::endOfInput, this, &PortFleet::endInput);
     }
 
     for (const QString &port : m_options.ports) {
@@ -264,11 +274,10 @@ int PortFleet::run()
         start(*child);
 
     QEventLoop loop;
-    for (const auto &child : m_children)
-        connect(child->process, &QProcess::finished, &loop, [this, &loop] {
-            if (allFinished())
-                loop.quit();
-        });
+    connect(this, &PortFleet::childFinished, &loop, [this, &loop] {
+        if (allFinished())
+            loop.quit();
+    });
     if (!allFinished())
         loop.exec();
 

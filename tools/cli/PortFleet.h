@@ -33,6 +33,9 @@ public:
     // --json put in.
     static QStringList childArguments(const QStringList &arguments, const QString &port);
 
+signals:
+    void childFinished();
+
 private:
     struct Child;
 

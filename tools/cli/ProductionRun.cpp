@@ -96,8 +96,11 @@ void ProductionRun::stop()
 int ProductionRun::run(const Line &line)
 {
     m_line = line;
-    OperatorInput input;
-    m_input = m_options.repeat ? &input : nullptr;
+    // Standard input is read only when the operator's go is asked for.
+    std::unique_ptr<OperatorInput> input;
+    if (m_options.repeat)
+        input = std::make_unique<OperatorInput>();
+    m_input = input.get();
     int devices = 0;
     int passed = 0;
     int worst = ExitCode::Passed;
@@ -105,8 +108,8 @@ int ProductionRun::run(const Line &line)
     qint64 busyMs = 0;
     while (!m_stopped) {
         if (m_input) {
-            m_output.prompt(NextDevice, input.terminal());
-            if (input.wait() != OperatorInput::Go::Run)
+            m_output.prompt(NextDevice, m_input->terminal());
+            if (m_input->wait() != OperatorInput::Go::Run)
                 break;
         }
         // A database that stopped answering stops the run before the device.
@@ -115,12 +118,11 @@ int ProductionRun::run(const Line &line)
             break;
         }
         clock.start();
-        const int code = runDevice(++devices);
+        bool devicePassed = false;
+        const int code = runDevice(++devices, devicePassed);
         busyMs += clock.elapsed();
-        if (code == ExitCode::Passed)
-            ++passed;
-        else
-            worst = std::max(worst, code);
+        passed += devicePassed ? 1 : 0;
+        worst = std::max(worst, code);
         // A failed device is counted and the next one may come; a line or
         // a store that failed, or a stop, ends the run.
         if (!m_input || (code != ExitCode::Passed && code != ExitCode::CommandFailed))
@@ -131,7 +133,7 @@ int ProductionRun::run(const Line &line)
     return worst;
 }
 
-int ProductionRun::runDevice(int number)
+int ProductionRun::runDevice(int number, bool &passed)
 {
     m_recorder.begin();
     QString error;
@@ -172,6 +174,7 @@ int ProductionRun::runDevice(int number)
         record.passed = false;
         code = refuse(error);
     }
+    passed = record.passed;
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
                     record.failureCount);
     return code;

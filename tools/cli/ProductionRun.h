@@ -54,7 +54,8 @@ public:
     void stop();
 
 private:
-    int runDevice(int number);
+    // The exit code; passed tells whether the device itself passed.
+    int runDevice(int number, bool &passed);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
 
