@@ -1,5 +1,7 @@
 #include "ComPort.h"
 
+#include "SystemPorts.h"
+
 #include <QSerialPort>
 #include <QtGlobal>
 
@@ -57,16 +59,8 @@ ComPort::~ComPort()
 
 QString ComPort::deviceName(int comNumber)
 {
-    if (comNumber < 1 || comNumber > 4)
-        return {};
-    const QByteArray override = qgetenv(QByteArray("TARVO_COM") + QByteArray::number(comNumber));
-    if (!override.isEmpty())
-        return QString::fromLocal8Bit(override);
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(comNumber);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
-#endif
+    // Taken afresh each time: an adapter plugged in meanwhile is found.
+    return SystemPorts::comPortMap().device(comNumber);
 }
 
 void ComPort::setDevicePath(const QString &path)

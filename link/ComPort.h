@@ -10,8 +10,8 @@ class QSerialPort;
 // fixed line settings (19200 8N1, no flow control, DTR and RTS raised) and
 // the byte operations the protocol is built from. None of them blocks.
 //
-// Port numbers map to /dev/ttyS0../dev/ttyS3 (COM1..COM4 on Windows) unless
-// the environment variable TARVO_COM1..TARVO_COM4 names another device.
+// Port numbers map to devices as ComPortMap says, over the ports the system
+// lists at the moment of the open.
 class ComPort : public QObject
 {
     Q_OBJECT
@@ -21,7 +21,7 @@ public:
     explicit ComPort(QObject *parent = nullptr);
     ~ComPort() override;
 
-    // The device a port number stands for, "" for numbers outside 1-4.
+    // The device a port number stands for now, "" when there is none.
     static QString deviceName(int comNumber);
     // Opens a device path directly instead of a port number (tools).
     void setDevicePath(const QString &path);

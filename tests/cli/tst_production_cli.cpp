@@ -339,6 +339,22 @@ private slots:
         QCOMPARE(r.out.count("\"event\":\"port-summary\""), 2);
         QVERIFY(r.out.endsWith("{\"code\":0,\"event\":\"exit\"}\n"));
     }
+
+    // auto-all: every port a programmer answers on, and only those.
+    void allPortsWithAProgrammer()
+    {
+        auto second = startEmulator();
+        PtyPair silent;
+        const QString ports = QStringList{emu->slavePath(), silent.slavePath(), second->slavePath()}.join(QDir::listSeparator());
+        QStringList arguments = args({"program"});
+        arguments[1] = QStringLiteral("auto-all");
+        const auto r = CliProcess::run(arguments, {{"TARVO_PORTS", ports}});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 1);
+        QCOMPARE(programFrames(*second), 1);
+        QVERIFY(r.out.contains((second->slavePath() + ": Program.......Pass\n").toUtf8()));
+        QVERIFY(!r.out.contains(silent.slavePath().toUtf8() + ": "));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestProductionCli)

@@ -61,6 +61,19 @@ private slots:
         QVERIFY(endsWithCan());
     }
 
+    void strictDetectionSendsNoDc3ForChatter()
+    {
+        // Eight characters whose checksum matches, but no date: a chattering device.
+        QVERIFY(m_emu->setFirmwareDate("$GPGSA,A"));
+        QVERIFY(m_link->ReadVersion().has_value());
+        m_link->setStrictDetection(true);
+        QVERIFY(!m_link->ReadVersion().has_value());
+        QVERIFY(endsWithCan());
+        const QList<ReceivedFrame> frames = m_emu->frames();
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(m_emu->received().mid(frames.last().streamOffset + 12), QByteArray(1, Ctl::CAN));
+    }
+
     void failure_data()
     {
         QTest::addColumn<Fault>("fault");

@@ -26,6 +26,7 @@ const OptionRow OptionRows[] = {
     {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
     {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
     {{"json"}, "", nullptr, &CliOptions::json},
+    {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
     {{"log"}, "FILE", &CliOptions::logFile, nullptr},
@@ -162,7 +163,7 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     if (!programs)
         fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
-    if (o.ports.size() > 1 && o.serialState.isEmpty() && o.serialSequence.isEmpty())
+    if (o.severalPorts() && o.serialState.isEmpty() && o.serialSequence.isEmpty())
         fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
     o.stores.serial = format;
 }
@@ -211,6 +212,11 @@ CliOptions CliOptions::parse(const QStringList &arguments)
 
     if (o.help || o.version)
         return o;
+    if (o.listPorts) {
+        if (!o.commands.isEmpty() || !o.ports.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
+            fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
+        return o;
+    }
     if (o.report || !o.since.isEmpty() || o.csv) {
         if (!o.report)
             fail(QStringLiteral("--since and --csv need --report"));
@@ -228,6 +234,8 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         o.port = o.ports.first();
     if (o.ports.removeDuplicates() > 0)
         fail(QStringLiteral("--port names the same port twice"));
+    if (o.ports.size() > 1 && o.ports.contains(QLatin1String(CliOptions::AllPorts)))
+        fail(QStringLiteral("--port auto-all takes in every port: give it alone"));
     bool onlyDetect = true;
     bool needsFile = false;
     bool reads = false;
@@ -258,6 +266,7 @@ QString CliOptions::helpText()
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] [production options] COMMAND...\n"
+        "       tarvo-cli --list-ports [--json]\n"
         "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
         "       tarvo-cli --version | --help\n"
         "\n"
@@ -267,19 +276,26 @@ QString CliOptions::helpText()
         "\n"
         "Options:\n"
         "  -P, --port PORT    Com1 to Com4, as the window maps them (TARVO_COM1 to\n"
-        "                     TARVO_COM4 name other devices), or a device path such as\n"
-        "                     /dev/ttyUSB0\n"
+        "                     TARVO_COM4 name other devices); auto: the first port the\n"
+        "                     programmer answers on, busy ports skipped; usb:SERIAL: the\n"
+        "                     USB adapter with that serial number; or a device path\n"
+        "                     such as /dev/ttyUSB0 or /dev/serial/by-id/...\n"
         "  -p, --device NAME  a catalogue device, such as AT89C2051 (not needed for\n"
         "                     detect)\n"
         "  -f, --file FILE    Intel HEX file for program, verify and auto\n"
         "  -o, --output FILE  where read saves the device's flash (Intel HEX)\n"
         "      --json         one JSON object per line and event on standard output\n"
+        "      --list-ports   the serial ports, one a line: Com entry, device,\n"
+        "                     description, manufacturer, USB vendor:product id, serial\n"
+        "                     number, and free, busy (held by another program),\n"
+        "                     missing or no-rights\n"
         "      --version      the program's version\n"
         "  -h, --help         this text\n"
         "\n"
         "Production options:\n"
         "  -P, --port PORT    given more than once: the same job on every port at once,\n"
-        "                     one process per port, a table per port at the end\n"
+        "                     one process per port, a table per port at the end;\n"
+        "                     auto-all: every port a programmer answers on\n"
         "      --log FILE     one record per device appended to FILE (CSV for .csv,\n"
         "                     JSON lines otherwise)\n"
         "      --serial ADDR:START[:STEP]\n"

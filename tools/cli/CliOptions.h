@@ -10,6 +10,7 @@
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] [production options] COMMAND...
+//   tarvo-cli --list-ports [--json]
 // Parsing checks the syntax only; whether the device knows a command is
 // decided once the device is known.
 class CliOptions
@@ -42,6 +43,7 @@ public:
     // This process runs one port of several for a parent tarvo-cli (set
     // from the environment): it reports each device and a summary.
     bool portChild = false;
+    bool listPorts = false;
     QList<CliCommand> commands;
 
     // A production run: one record, serial number and summary per device.
@@ -49,8 +51,10 @@ public:
     {
         return repeat || portChild || !stores.logFile.isEmpty() || stores.serial.has_value() || !stores.database.isEmpty();
     }
-    // Several programmers at once: one process per port.
-    bool severalPorts() const { return ports.size() > 1; }
+    // Several programmers at once: one process per port; "auto-all" is
+    // every port a programmer answers on.
+    static constexpr char AllPorts[] = "auto-all";
+    bool severalPorts() const { return ports.size() > 1 || ports == QStringList{QLatin1String(AllPorts)}; }
 
     // Empty when the command line is usable.
     QString error;

@@ -63,5 +63,7 @@ private:
     QObject m_context;
     QString m_hardwareText;
     QString m_biosCode;
+    // The device the port value led to.
+    QString m_portPath;
     bool m_stopped = false;
 };

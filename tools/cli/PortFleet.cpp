@@ -3,8 +3,12 @@
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "ExitCode.h"
+#include "CliPrompter.h"
 #include "OperatorInput.h"
+#include "PortFinder.h"
+#include "ProgrammerLink.h"
 #include "StopSignal.h"
+#include "SystemPorts.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -251,8 +255,36 @@ void PortFleet::printTable()
     std::fflush(stdout);
 }
 
+QStringList PortFleet::programmerPorts()
+{
+    CliPrompter prompter(*m_output);
+    ProgrammerLink link(prompter);
+    const bool stopped = false;
+    const PortChoice choice = PortChoice::resolve(QStringLiteral("auto"), SystemPorts::comPortMap());
+    if (!choice.notFound.isEmpty()) {
+        prompter.error(choice.notFound);
+        return {};
+    }
+    PortFinder finder(link, *m_output, stopped);
+    QStringList ports;
+    for (const PortChoice::Candidate &c : finder.findAll(choice.candidates))
+        ports << c.path;
+    if (ports.isEmpty())
+        prompter.error(QStringLiteral("No programmer answered on any port (%1)").arg(finder.tried().join(QLatin1String(", "))));
+    return ports;
+}
+
 int PortFleet::run()
 {
+    QStringList ports = m_options.ports;
+    if (ports == QStringList{QLatin1String(CliOptions::AllPorts)}) {
+        ports = programmerPorts();
+        if (ports.isEmpty()) {
+            m_output->exit(ExitCode::NoProgrammer);
+            return ExitCode::NoProgrammer;
+        }
+    }
+
     StopSignal stopSignal;
     connect(&stopSignal, &StopSignal::stopRequested, this, [this] { stopAll(); });
     std::unique_ptr<OperatorInput> input;
@@ -262,7 +294,7 @@ int PortFleet::run()
         connect(input.get(), &OperatorInput::endOfInput, this, &PortFleet::endInput);
     }
 
-    for (const QString &port : m_options.ports) {
+    for (const QString &port : ports) {
         auto child = std::make_shared<Child>();
         child->port = port;
         child->process = new QProcess(this);

@@ -39,6 +39,8 @@ signals:
 private:
     struct Child;
 
+    // The ports of --port auto-all: every one a programmer answers on.
+    QStringList programmerPorts();
     void start(Child &child);
     void readOut(Child &child);
     void readErr(Child &child);

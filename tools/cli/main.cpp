@@ -4,11 +4,35 @@
 #include "CliReport.h"
 #include "CliSession.h"
 #include "ExitCode.h"
+#include "JsonEventWriter.h"
 #include "PortFleet.h"
+#include "PortListing.h"
+#include "SystemPorts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+
+int listPorts(CliOutput &output)
+{
+    const QList<PortListing::Row> rows = PortListing::rows(SystemPorts::comPortMap());
+    if (output.json()) {
+        JsonEventWriter writer(stdout);
+        for (const PortListing::Row &row : rows)
+            writer.write(QStringLiteral("port"), PortListing::json(row));
+    } else {
+        for (const QString &line : PortListing::textLines(rows))
+            std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+        if (rows.isEmpty())
+            std::fputs("No serial port found.\n", stderr);
+    }
+    output.exit(ExitCode::Passed);
+    return ExitCode::Passed;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -38,6 +62,8 @@ int main(int argc, char **argv)
     }
     if (options.report)
         return CliReport::run(options, output);
+    if (options.listPorts)
+        return listPorts(output);
     if (options.severalPorts()) {
         PortFleet fleet(options, arguments, options.json);
         return fleet.run();
