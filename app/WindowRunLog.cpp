@@ -22,16 +22,32 @@ WindowRunLog::~WindowRunLog()
     m_form.runner().setObserver(nullptr);
 }
 
-QString WindowRunLog::logFile(const QStringList &arguments)
+namespace {
+
+// --NAME VALUE or --NAME=VALUE among the arguments, else the variable.
+QString optionOrVariable(const QStringList &arguments, const QString &name, const char *variable)
 {
+    const QString option = QStringLiteral("--") + name;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("--log") && i + 1 < arguments.size())
+        if (arg == option && i + 1 < arguments.size())
             return arguments.at(i + 1);
-        if (arg.startsWith(QLatin1String("--log=")))
-            return arg.mid(6);
+        if (arg.startsWith(option + QLatin1Char('=')))
+            return arg.mid(option.size() + 1);
     }
-    return qEnvironmentVariable("TARVO_LOG");
+    return qEnvironmentVariable(variable);
+}
+
+} // namespace
+
+QString WindowRunLog::logFile(const QStringList &arguments)
+{
+    return optionOrVariable(arguments, QStringLiteral("log"), "TARVO_LOG");
+}
+
+QString WindowRunLog::database(const QStringList &arguments)
+{
+    return optionOrVariable(arguments, QStringLiteral("db"), "TARVO_DB");
 }
 
 bool WindowRunLog::open()

@@ -21,6 +21,10 @@ public:
     // The log named by --log FILE (or --log=FILE) among the arguments, else
     // by TARVO_LOG; empty for none.
     static QString logFile(const QStringList &arguments);
+    // The production database named by --db LOCATION (or --db=LOCATION),
+    // else by TARVO_DB; empty for none. It takes the records in place of
+    // the log.
+    static QString database(const QStringList &arguments);
 
     // Makes the log ready before the first run: an error box when it cannot
     // be written.

@@ -31,10 +31,11 @@ int main(int argc, char *argv[])
     form.show();
     app.closeOnSignals(&form);
 
-    // The production log, only when asked for.
+    // The production log (a file or a database), only when asked for.
     std::unique_ptr<WindowRunLog> log;
     StoreOptions stores;
     stores.logFile = WindowRunLog::logFile(QCoreApplication::arguments());
+    stores.database = WindowRunLog::database(QCoreApplication::arguments());
     QString error;
     if (std::unique_ptr<RecordStore> store = StoreFactory::recordStore(stores, &error)) {
         log = std::make_unique<WindowRunLog>(form, std::move(store));

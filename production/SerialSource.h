@@ -25,4 +25,7 @@ public:
     virtual bool release(quint64 number, QString *error) = 0;
     // What the user named, for messages.
     virtual QString name() const = 0;
+    // The form a source keeps with its numbers, once open, so that every
+    // bench writes the same form; nothing when the user's options decide.
+    virtual std::optional<SerialFormat> keptFormat() const { return std::nullopt; }
 };

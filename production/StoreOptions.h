@@ -15,4 +15,9 @@ struct StoreOptions
     std::optional<SerialFormat> serial;
     // --serial-state FILE.
     QString serialStateFile;
+    // --db LOCATION (or TARVO_DB for the window): records, and with
+    // serialSequence the numbers, in a database.
+    QString database;
+    // --serial-sequence NAME: the product's numbers in the database.
+    QString serialSequence;
 };

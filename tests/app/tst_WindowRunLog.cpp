@@ -3,9 +3,14 @@
 #include "DeviceCatalogue.h"
 #include "EmulatorFault.h"
 #include "JsonLines.h"
+#include "DatabaseLocation.h"
+#include "DeviceRecord.h"
 #include "LogFileStore.h"
+#include "ProductionDatabase.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
+#include "SqlRecordStore.h"
+#include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
 #include "WindowRunLog.h"
@@ -111,6 +116,43 @@ private slots:
         QCOMPARE(failed.value("outcome").toArray().last().toString(), QStringLiteral("Command......Abort"));
         QCOMPARE(failed.value("failure").toInt(), 1);
         QVERIFY(QDateTime::fromString(failed.value("time").toString(), Qt::ISODateWithMs).isValid());
+    }
+
+    // --db or TARVO_DB: the records go to the database in place of the
+    // log; one that cannot be opened shows the driver's text.
+    void databaseTakesTheRecords()
+    {
+        qputenv("TARVO_DB", "env.db");
+        QCOMPARE(WindowRunLog::database({"tarvo", "--db", "line.db", "--log", "a.csv"}), QStringLiteral("line.db"));
+        QCOMPARE(WindowRunLog::database({"tarvo", "--db=line.db"}), QStringLiteral("line.db"));
+        QCOMPARE(WindowRunLog::database({"tarvo"}), QStringLiteral("env.db"));
+        qunsetenv("TARVO_DB");
+
+        StoreOptions stores;
+        stores.logFile = logPath();
+        stores.database = m_dir.filePath(QStringLiteral("line.db"));
+        QString error;
+        {
+            WindowRunLog log(*m_form, StoreFactory::recordStore(stores, &error));
+            QVERIFY(log.open());
+            runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        }
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QVERIFY(!QFile::exists(logPath()));
+        ProductionDatabase db(DatabaseLocation::parse(stores.database));
+        QVERIFY2(db.open(&error, ProductionDatabase::OpenMode::Existing), qPrintable(error));
+        QList<DeviceRecord> rows;
+        QVERIFY(SqlRecordStore::read(db, QString(), [&rows](const DeviceRecord &r) { rows << r; }, &error));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).outcome, QStringList{"Erase.........Pass"});
+        QCOMPARE(rows.at(1).successCount, 2);
+
+        stores.database = m_dir.filePath(QStringLiteral("no/folder/line.db"));
+        WindowRunLog unreachable(*m_form, StoreFactory::recordStore(stores, &error));
+        QVERIFY(!unreachable.open());
+        QCOMPARE(m_prompter->texts().size(), 1);
+        QVERIFY2(m_prompter->texts().first().contains(QLatin1String("unable to open database file")),
+                 qPrintable(m_prompter->texts().first()));
     }
 
     // A log that cannot be written: an error box with the system's text,

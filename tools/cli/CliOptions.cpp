@@ -35,6 +35,11 @@ const OptionRow OptionRows[] = {
     {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr},
     {{"serial-state"}, "FILE", &CliOptions::serialState, nullptr},
     {{"repeat"}, "", nullptr, &CliOptions::repeat},
+    {{"db"}, "LOCATION", &CliOptions::database, nullptr},
+    {{"serial-sequence"}, "NAME", &CliOptions::serialSequence, nullptr},
+    {{"report"}, "", nullptr, &CliOptions::report},
+    {{"since"}, "DATE", &CliOptions::since, nullptr},
+    {{"csv"}, "", nullptr, &CliOptions::csv},
 };
 
 // How an option is written on the command line: "--port", "-P".
@@ -111,6 +116,16 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
 {
     o.stores.logFile = o.logFile;
     o.stores.serialStateFile = o.serialState;
+    o.stores.database = o.database;
+    o.stores.serialSequence = o.serialSequence;
+    if (!o.database.isEmpty() && !o.logFile.isEmpty())
+        fail(QStringLiteral("--db keeps the records: leave out --log"));
+    if (!o.serialSequence.isEmpty()) {
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--serial-sequence needs --db"));
+        if (!o.serialState.isEmpty())
+            fail(QStringLiteral("--serial-sequence keeps the numbers in the database: leave out --serial-state"));
+    }
     bool programs = false;
     bool reads = false;
     for (const CliCommand &c : o.commands) {
@@ -122,6 +137,9 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     if (o.serialSpec.isEmpty()) {
         if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !o.serialState.isEmpty())
             fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
+        // The sequence keeps its form: the options only name it.
+        if (!o.serialSequence.isEmpty() && !programs)
+            fail(QStringLiteral("--serial-sequence needs program or auto: the number goes into the image they send"));
         return;
     }
     SerialFormat format;
@@ -145,7 +163,7 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     if (!programs)
         fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
-    if (o.severalPorts() && o.serialState.isEmpty())
+    if (o.severalPorts() && o.serialState.isEmpty() && o.serialSequence.isEmpty())
         fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
     o.stores.serial = format;
 }
@@ -199,6 +217,15 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
         return o;
     }
+    if (o.report || !o.since.isEmpty() || o.csv) {
+        if (!o.report)
+            fail(QStringLiteral("--since and --csv need --report"));
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--report needs --db"));
+        if (!o.commands.isEmpty() || !o.ports.isEmpty())
+            fail(QStringLiteral("--report runs no command on a device"));
+        return o;
+    }
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
@@ -240,6 +267,7 @@ QString CliOptions::helpText()
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] [production options] COMMAND...\n"
         "       tarvo-cli --list-ports [--json]\n"
+        "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
         "       tarvo-cli --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The programmer is\n"
@@ -283,6 +311,19 @@ QString CliOptions::helpText()
         "                     keeps the next number across runs and processes\n"
         "      --repeat       one device after another: a line on standard input (Enter)\n"
         "                     starts the next, q or the end of input ends the run\n"
+        "      --db LOCATION  keep the records (and with --serial-sequence the serial\n"
+        "                     numbers) in a database: a file path is SQLite,\n"
+        "                     postgresql://USER@HOST/DBNAME a PostgreSQL server (the\n"
+        "                     password comes from ~/.pgpass or PGPASSFILE)\n"
+        "      --serial-sequence NAME\n"
+        "                     the serial numbers of product NAME from the database;\n"
+        "                     the form given with --serial, --serial-format and\n"
+        "                     --serial-bytes on first use is kept with it\n"
+        "      --report       print the records in --db: passed and failed by day and\n"
+        "                     by device\n"
+        "      --since DATE   only the records from DATE (2026-12-01) or a time\n"
+        "                     (2026-12-01T14:00+07:00) on\n"
+        "      --csv          every record as CSV, with the log file's columns\n"
         "\n"
         "Commands:\n"
         "  detect           only the detection (it runs before every other command too)\n"
@@ -302,8 +343,8 @@ QString CliOptions::helpText()
         "  1  a command failed on the device or the programmer\n"
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
         "     fuse value out of range, a device this programmer's firmware refuses,\n"
-        "     a log or serial state that cannot be written, a serial number that does\n"
-        "     not fit)\n"
+        "     a log, serial state or database that cannot be used, a serial number\n"
+        "     that does not fit)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
         "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
         "     the exit\n"

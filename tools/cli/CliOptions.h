@@ -32,7 +32,13 @@ public:
     QString serialForm;
     QString serialBytes;
     QString serialState;
+    QString database;
+    QString serialSequence;
     bool repeat = false;
+    // --report [--since DATE] [--csv]: the records in --db, no device.
+    bool report = false;
+    QString since;
+    bool csv = false;
     StoreOptions stores;
     // This process runs one port of several for a parent tarvo-cli (set
     // from the environment): it reports each device and a summary.
@@ -41,7 +47,10 @@ public:
     QList<CliCommand> commands;
 
     // A production run: one record, serial number and summary per device.
-    bool production() const { return repeat || portChild || !stores.logFile.isEmpty() || stores.serial.has_value(); }
+    bool production() const
+    {
+        return repeat || portChild || !stores.logFile.isEmpty() || stores.serial.has_value() || !stores.database.isEmpty();
+    }
     // Several programmers at once: one process per port; "auto-all" is
     // every port a programmer answers on.
     static constexpr char AllPorts[] = "auto-all";

@@ -57,13 +57,23 @@ int ProductionRun::prepare()
     if (!m_serials)
         return ExitCode::Passed;
 
-    const SerialFormat &format = *m_options.stores.serial;
     const StructureDevice &device = m_parts.selection.SelectedDevice;
-    if (!format.fitsDevice(device.deviceEnd()))
-        return refuse(QStringLiteral("serial number at %1 lies outside the %2 (%3)")
-                          .arg(rangeText(format.address, uint16_t(format.address + format.bytes - 1)), device.DeviceName,
-                               rangeText(0, device.deviceEnd())));
+    auto outside = [&device](const SerialFormat &format) {
+        return format.fitsDevice(device.deviceEnd())
+                   ? QString()
+                   : QStringLiteral("serial number at %1 lies outside the %2 (%3)")
+                         .arg(rangeText(format.address, uint16_t(format.address + format.bytes - 1)), device.DeviceName,
+                              rangeText(0, device.deviceEnd()));
+    };
+    // The form given is checked before a store keeps anything of it.
+    if (m_options.stores.serial && !(error = outside(*m_options.stores.serial)).isEmpty())
+        return refuse(error);
     if (!m_serials->open(&error))
+        return refuse(error);
+    // A database sequence writes the form kept with it.
+    m_format = m_serials->keptFormat() ? m_serials->keptFormat() : m_options.stores.serial;
+    const SerialFormat &format = *m_format;
+    if (!(error = outside(format)).isEmpty())
         return refuse(error);
     const std::optional<quint64> next = m_serials->peek(&error);
     if (!next)
@@ -102,6 +112,11 @@ int ProductionRun::run(const Line &line)
             if (m_input->wait() != OperatorInput::Go::Run)
                 break;
         }
+        // A database that stopped answering stops the run before the device.
+        if (QString error; m_log && !m_log->ready(&error)) {
+            worst = refuse(error);
+            break;
+        }
         clock.start();
         bool devicePassed = false;
         const int code = runDevice(++devices, devicePassed);
@@ -123,7 +138,7 @@ int ProductionRun::runDevice(int number, bool &passed)
     m_recorder.begin();
     QString error;
     std::optional<quint64> serial;
-    const SerialFormat *format = m_serials ? &*m_options.stores.serial : nullptr;
+    const SerialFormat *format = m_serials ? &*m_format : nullptr;
     if (m_serials) {
         serial = m_serials->reserve(&error);
         if (!serial)
@@ -146,12 +161,20 @@ int ProductionRun::runDevice(int number, bool &passed)
         // The number is used up only by a device that passed; a failed
         // device's number goes to the next one.
         const bool kept = record.passed ? m_serials->commit(*serial, &error) : m_serials->release(*serial, &error);
-        if (!kept)
+        if (!kept) {
+            // Its number may have gone to another device: not a pass.
+            if (record.passed)
+                record.outcome << error;
+            record.passed = false;
             code = refuse(error);
+        }
+    }
+    if (m_log && !m_log->append(record, &error)) {
+        // Without its record the device does not count as passed.
+        record.passed = false;
+        code = refuse(error);
     }
     passed = record.passed;
-    if (m_log && !m_log->append(record, &error))
-        code = refuse(error);
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
                     record.failureCount);
     return code;

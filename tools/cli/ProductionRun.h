@@ -65,6 +65,8 @@ private:
     Line m_line;
     std::unique_ptr<RecordStore> m_log;
     std::unique_ptr<SerialSource> m_serials;
+    // The form the numbers are written in: the options', or the sequence's.
+    std::optional<SerialFormat> m_format;
     RunRecorder m_recorder;
     OperatorInput *m_input = nullptr;
     bool m_stopped = false;

@@ -1,6 +1,7 @@
 // tarvo-cli: the device commands of the programmer without the window.
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "CliReport.h"
 #include "CliSession.h"
 #include "ExitCode.h"
 #include "JsonEventWriter.h"
@@ -66,6 +67,8 @@ int main(int argc, char **argv)
         output.exit(ExitCode::UsageOrFile);
         return ExitCode::UsageOrFile;
     }
+    if (options.report)
+        return CliReport::run(options, output);
     if (options.listPorts)
         return listPorts(output);
     if (options.severalPorts()) {
