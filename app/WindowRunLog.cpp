@@ -14,6 +14,7 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
     m_recorder.onRecord = [this](const DeviceRecord &record) { write(record); };
+    m_recorder.mayStart = [this] { return ready(); };
     m_form.runner().setObserver(&m_recorder);
 }
 
@@ -68,6 +69,15 @@ void WindowRunLog::describe(DeviceRecord &record) const
     record.device = m_form.selection().SelectedDevice.DeviceName;
     record.fileName = ui.SelectFileName->text();
     record.bufferChecksum = ui.Buffer_Sum->text();
+}
+
+bool WindowRunLog::ready()
+{
+    QString error;
+    if (m_store->ready(&error))
+        return true;
+    m_form.prompter().defaultError(error);
+    return false;
 }
 
 void WindowRunLog::write(const DeviceRecord &record)

@@ -33,6 +33,9 @@ public:
 private:
     void describe(DeviceRecord &record) const;
     void write(const DeviceRecord &record);
+    // Before each run: a store that cannot take the record keeps the run
+    // from starting, with an error box.
+    bool ready();
 
     TTarvoForm &m_form;
     std::unique_ptr<RecordStore> m_store;

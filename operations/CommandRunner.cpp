@@ -137,7 +137,7 @@ void CommandRunner::disarm()
 CommandRunner::WaitResult CommandRunner::WaitForRun()
 {
     if (RunPressed)
-        return WaitResult::Run;
+        return runOrLeave();
     for (;;) {
         // The window is closing: do not block for an event that may not come.
         if (!m_link.shuttingDown())
@@ -148,8 +148,16 @@ CommandRunner::WaitResult CommandRunner::WaitForRun()
             return WaitResult::Left;
         }
         if (RunPressed)
-            return WaitResult::Run;
+            return runOrLeave();
     }
+}
+
+CommandRunner::WaitResult CommandRunner::runOrLeave()
+{
+    if (!m_observer || m_observer->runMayStart())
+        return WaitResult::Run;
+    AfterRun();
+    return WaitResult::Left;
 }
 
 void CommandRunner::StartRunning(const QString &runningText)

@@ -69,6 +69,8 @@ public:
     void AfterRun();
     void BreakError();
     WaitResult WaitForRun();
+    // Run pressed: the observer may still keep the run from starting.
+    WaitResult runOrLeave();
     void StartRunning(const QString &runningText);
     PassResult PassRun(const QString &passText);
     void FailRun(const QString &text);

@@ -11,6 +11,10 @@ class RunObserver
 {
 public:
     virtual ~RunObserver() = default;
+    // Asked when Run is pressed, before anything goes out: false leaves the
+    // command (the observer has said why), so that no device is programmed
+    // when its record could not be kept.
+    virtual bool runMayStart() { return true; }
     virtual void runStarted(const QString &caption) = 0;
     virtual void runEnded(bool passed, uint8_t successCount, uint8_t failureCount) = 0;
 };

@@ -18,6 +18,11 @@ bool LogFileStore::open(QString *error)
     return appendLine(QByteArray(), error);
 }
 
+bool LogFileStore::ready(QString *error)
+{
+    return appendLine(QByteArray(), error);
+}
+
 bool LogFileStore::append(const DeviceRecord &record, QString *error)
 {
     const QByteArray line = m_csv ? record.csvRow().toUtf8() : record.jsonLine();

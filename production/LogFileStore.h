@@ -12,6 +12,7 @@ public:
     explicit LogFileStore(const QString &path);
 
     bool open(QString *error) override;
+    bool ready(QString *error) override;
     bool append(const DeviceRecord &record, QString *error) override;
     QString name() const override { return m_path; }
 

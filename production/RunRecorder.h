@@ -27,6 +27,8 @@ public:
     std::function<void(DeviceRecord &record)> describe;
     // Set for one record per run.
     std::function<void(const DeviceRecord &record)> onRecord;
+    // Asked before each run; unset means every run may start.
+    std::function<bool()> mayStart;
 
     void begin();
     // Adds a status text of something that is not a device command run.
@@ -34,6 +36,7 @@ public:
     DeviceRecord finish();
     bool started() const { return m_started; }
 
+    bool runMayStart() override { return !mayStart || mayStart(); }
     void runStarted(const QString &caption) override;
     void runEnded(bool passed, uint8_t successCount, uint8_t failureCount) override;
 

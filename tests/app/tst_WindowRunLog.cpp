@@ -155,19 +155,28 @@ private slots:
                  qPrintable(m_prompter->texts().first()));
     }
 
-    // A log that cannot be written: an error box with the system's text,
-    // and the command is left after the run; the counters are the window's.
+    // A log that cannot be written: Run shows an error box with the
+    // system's text and leaves the command before anything goes out, so no
+    // device is programmed without its record.
     void unwritableLogLeavesTheCommand()
     {
         QVERIFY(QDir().mkdir(logPath()));
         WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
         QVERIFY(!log.open());
         m_prompter->clear();
+        const int frames = m_emu->frameCount();
         runCommand(&TTarvoForm::EraseDeviceClick, 3);
         QCOMPARE(m_prompter->texts(), QStringList{logPath() + QStringLiteral(": Is a directory.")});
         QVERIFY(!m_form->runner().active());
-        QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("PassCount"))->text(), QStringLiteral("Success : 1"));
+        QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("PassCount"))->text(), QStringLiteral("Success : 0"));
+        QCOMPARE(m_emu->frameCount(), frames);
+
+        // Once the log can be written again, the next run goes ahead.
         QDir().rmdir(logPath());
+        m_prompter->clear();
+        runCommand(&TTarvoForm::EraseDeviceClick, 1);
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QCOMPARE(records().size(), 1);
     }
 };
 
