@@ -243,7 +243,8 @@ private slots:
         const auto r = CliProcess::run(args(device, commands + extra), {{"TARVO_CLI_LONG_TIMEOUT_MS", "300"}});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(emu->received().endsWith(CAN));
+        // The CAN may still be on its way through the pty when the process has ended.
+        QVERIFY(emu->waitFor([this] { return emu->received().endsWith(CAN); }, 5000));
         if (commands.first() == QLatin1String("erase"))
             QCOMPARE(emu->frameCount(), 2);
         if (commands.first() == QLatin1String("fuse-write"))
@@ -346,7 +347,7 @@ private slots:
         QCOMPARE(r.exitCode, 3);
         QVERIFY2(r.errLines().contains(message), r.err.constData());
         if (QTest::currentDataTag() == QLatin1String("silent"))
-            QVERIFY(sentAfterFrame("0D").endsWith(CAN));
+            QVERIFY(emu->waitFor([this] { return sentAfterFrame("0D").endsWith(CAN); }, 5000));
     }
 
     void ctrlCStopsAndSendsCan_data()
@@ -383,7 +384,7 @@ private slots:
         QVERIFY2(r.errLines().contains(QStringLiteral("Do you want to Stop Command..? Yes")), r.err.constData());
         if (!lines.isEmpty())
             QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(sentAfterFrame(frame).contains(CAN));
+        QVERIFY(emu->waitFor([&] { return sentAfterFrame(frame).contains(CAN); }, 5000));
         QCOMPARE(emu->frameCount(), frame == "0D" ? 1 : 2);
     }
 
