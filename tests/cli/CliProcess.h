@@ -24,13 +24,18 @@ public:
     explicit CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment = {});
     ~CliProcess();
 
+    // A file-size limit for the process, as `ulimit -f` sets one (before start()).
+    void setFileSizeLimit(qint64 bytes);
     void start();
     // Ctrl+C as a terminal sends it.
     void interrupt();
+    // A signal as kill(1) sends it.
+    void sendSignal(int signal);
     Result finish(int timeoutMs = 30000);
 
     static Result run(const QStringList &arguments, const QMap<QString, QString> &environment = {},
                       int timeoutMs = 30000);
+    static Result runLimited(const QStringList &arguments, qint64 fileSizeLimit);
 
 private:
     QProcess m_process;

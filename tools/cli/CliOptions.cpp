@@ -25,6 +25,7 @@ const OptionRow OptionRows[] = {
     {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
     {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
     {{"json"}, "", nullptr, &CliOptions::json},
+    {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
 };
@@ -136,6 +137,11 @@ CliOptions CliOptions::parse(const QStringList &arguments)
 
     if (o.help || o.version)
         return o;
+    if (o.listPorts) {
+        if (!o.commands.isEmpty() || !o.port.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
+            fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
+        return o;
+    }
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.port.isEmpty())
@@ -169,6 +175,7 @@ QString CliOptions::helpText()
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] COMMAND...\n"
+        "       tarvo-cli --list-ports [--json]\n"
         "       tarvo-cli --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The programmer is\n"
@@ -177,13 +184,19 @@ QString CliOptions::helpText()
         "\n"
         "Options:\n"
         "  -P, --port PORT    Com1 to Com4, as the window maps them (TARVO_COM1 to\n"
-        "                     TARVO_COM4 name other devices), or a device path such as\n"
-        "                     /dev/ttyUSB0\n"
+        "                     TARVO_COM4 name other devices); auto: the first port the\n"
+        "                     programmer answers on, busy ports skipped; usb:SERIAL: the\n"
+        "                     USB adapter with that serial number; or a device path\n"
+        "                     such as /dev/ttyUSB0 or /dev/serial/by-id/...\n"
         "  -p, --device NAME  a catalogue device, such as AT89C2051 (not needed for\n"
         "                     detect)\n"
         "  -f, --file FILE    Intel HEX file for program, verify and auto\n"
         "  -o, --output FILE  where read saves the device's flash (Intel HEX)\n"
         "      --json         one JSON object per line and event on standard output\n"
+        "      --list-ports   the serial ports, one a line: Com entry, device,\n"
+        "                     description, manufacturer, USB vendor:product id, serial\n"
+        "                     number, and free, busy (held by another program),\n"
+        "                     missing or no-rights\n"
         "      --version      the program's version\n"
         "  -h, --help         this text\n"
         "\n"
@@ -206,7 +219,8 @@ QString CliOptions::helpText()
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
         "     fuse value out of range, a device this programmer's firmware refuses)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
-        "  4  stopped by the user (Ctrl+C or SIGTERM); CAN is sent before the exit\n"
+        "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
+        "     the exit\n"
         "\n"
         "Devices:\n%1")
         .arg(deviceList());

@@ -9,6 +9,7 @@
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] COMMAND...
+//   tarvo-cli --list-ports [--json]
 // Parsing checks the syntax only; whether the device knows a command is
 // decided once the device is known.
 class CliOptions
@@ -21,6 +22,7 @@ public:
     bool json = false;
     bool help = false;
     bool version = false;
+    bool listPorts = false;
     QList<CliCommand> commands;
 
     // Empty when the command line is usable.
