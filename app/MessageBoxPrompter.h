@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Prompter.h"
+#include "TarvoVersion.h"
 
 #include <QPointer>
 #include <QString>
@@ -11,7 +12,7 @@
 class MessageBoxPrompter : public Prompter
 {
 public:
-    static inline const QString Title = QStringLiteral("Tarvo V3.03");
+    static inline const QString Title = QStringLiteral(TARVO_PRODUCT_STRING);
 
     explicit MessageBoxPrompter(QWidget *parent = nullptr);
     void setParentWidget(QWidget *parent) { m_parent = parent; }

@@ -2,6 +2,7 @@
 
 #include "DeviceCatalogue.h"
 #include "PercentGauge.h"
+#include "TarvoVersion.h"
 
 #include <QAction>
 #include <QApplication>
@@ -147,7 +148,7 @@ QAction *shortcutAction(QMainWindow *window, const char *name, const QString &ca
 
 void TarvoLayout::build(QMainWindow *window)
 {
-    window->setWindowTitle(QStringLiteral("Tarvo V3.03......Micro Controller Programmer"));
+    window->setWindowTitle(QStringLiteral(TARVO_PRODUCT_STRING "......Micro Controller Programmer"));
     window->setFont(courier(14));
     QPalette pal = window->palette();
     pal.setColor(QPalette::Window, pal.color(QPalette::Button));

@@ -10,9 +10,16 @@
 
 #include <memory>
 
+#include <QIcon>
+
 int main(int argc, char *argv[])
 {
     TarvoApplication app(argc, argv);
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/tarvo-%1.png").arg(size), QSize(size, size));
+    app.setWindowIcon(icon);
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvo"));
     MessageBoxPrompter prompter;
     app.setPrompter(&prompter);
 

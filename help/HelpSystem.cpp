@@ -60,10 +60,17 @@ HelpGuide HelpSystem::lookUp(const QString &helpFile) const
 
 QStringList HelpSystem::defaultGuideDirectories()
 {
+    return guideDirectoriesFor(QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QString());
+}
+
+QStringList HelpSystem::guideDirectoriesFor(const QString &programFolder)
+{
     QStringList dirs{QStringLiteral(".")};
-    if (QCoreApplication::instance()) {
-        const QString exeDir = QCoreApplication::applicationDirPath();
-        dirs << exeDir << exeDir + QStringLiteral("/../help/guides");
+    if (!programFolder.isEmpty()) {
+        dirs << programFolder << programFolder + QStringLiteral("/../help/guides");
+#ifdef TARVO_GUIDE_INSTALL_DIR_FROM_BIN
+        dirs << programFolder + QStringLiteral("/" TARVO_GUIDE_INSTALL_DIR_FROM_BIN);
+#endif
     }
 #ifdef TARVO_GUIDE_SOURCE_DIR
     dirs << QStringLiteral(TARVO_GUIDE_SOURCE_DIR);

@@ -31,9 +31,11 @@ public:
     HelpGuide lookUp(const QString &helpFile) const;
     QStringList guideDirectories() const { return m_directories; }
 
-    // The current directory ("."), the program's folder, its ../help/guides,
-    // and the guides of the source tree.
+    // The current directory ("."), the program's folder, its ../help/guides
+    // (the build tree), the installed guide folder beside its bin folder
+    // (<prefix>/share/tarvo/help), and the guides of the source tree.
     static QStringList defaultGuideDirectories();
+    static QStringList guideDirectoriesFor(const QString &programFolder);
     // "TarvoHelpThai.HLP" -> "TarvoHelpThai.html".
     static QString guideFileName(const QString &helpFile);
 

@@ -1,6 +1,7 @@
 #include "TAboutBox.h"
 
 #include "HelpPictures.h"
+#include "TarvoVersion.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -10,7 +11,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-const QString TAboutBox::ProductName = QStringLiteral("Tarvo V3.03");
+const QString TAboutBox::ProductName = QStringLiteral(TARVO_PRODUCT_STRING);
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "CliOptions.h"
 
 #include "DeviceCatalogue.h"
+#include "TarvoVersion.h"
 
 #include <functional>
 
@@ -258,7 +259,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
 
 QString CliOptions::versionText()
 {
-    return QStringLiteral("tarvo-cli %1\n").arg(QStringLiteral(TARVO_VERSION));
+    return QStringLiteral("tarvo-cli %1\n").arg(QStringLiteral(TARVO_VERSION_STRING));
 }
 
 QString CliOptions::helpText()

@@ -3,8 +3,10 @@
 // SIGINT or SIGTERM.
 #include "FaultText.h"
 #include "ProgrammerEmulator.h"
+#include "TarvoVersion.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
 #include <csignal>
@@ -36,15 +38,18 @@ bool writePathFile(const QString &file, const QString &path)
 
 int main(int argc, char **argv)
 {
-    QStringList args;
-    for (int i = 0; i < argc; ++i)
-        args << QString::fromLocal8Bit(argv[i]);
+    // The parser's usage line names the program from the application's
+    // arguments, so the application object comes first.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tarvo-emu"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVO_VERSION_STRING));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Emulates the programmer unit on a pseudo-terminal and prints its device path.\n"
-        "Faults: EVENT[:CC][@N]=ACTION[:ARG], see tools/emu/README.md."));
+        "Faults: EVENT[:CC][@N]=ACTION[:ARG], see the manual page tarvo-emu(1)."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption date(QStringLiteral("date"), QStringLiteral("Firmware date, eight characters DDMMYYYY."),
                                   QStringLiteral("DDMMYYYY"), QString::fromLatin1(ProgrammerEmulator::DefaultFirmwareDate));
     const QCommandLineOption paced(QStringLiteral("paced"), QStringLiteral("Pace both directions at 19200 baud."));
@@ -59,10 +64,14 @@ int main(int argc, char **argv)
     const QCommandLineOption fault(QStringLiteral("fault"), QStringLiteral("Inject a fault (repeatable)."),
                                    QStringLiteral("FAULT"));
     parser.addOptions({date, paced, device, socket, pathTo, lower, fault});
-    if (!parser.parse(args))
+    if (!parser.parse(QCoreApplication::arguments()))
         return fail(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(QStringLiteral("version"))) {
+        QTextStream(stdout) << QCoreApplication::applicationName() << ' ' << QCoreApplication::applicationVersion() << '\n';
         return 0;
     }
     if (!parser.positionalArguments().isEmpty())

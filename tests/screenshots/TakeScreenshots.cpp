@@ -1,0 +1,153 @@
+// tarvo-screenshots OUTDIR: the README's pictures of the main window, taken
+// from the real window driven against the emulated programmer on the
+// offscreen platform: idle with the example loaded, an Auto run in
+// progress, a pass, and a failure. Each picture is taken only once the
+// window shows what it is meant to show; exit code 1 otherwise.
+#include "WindowDriver.h"
+
+#include "DeviceCatalogue.h"
+#include "FileChooser.h"
+#include "ProgrammerEmulator.h"
+#include "ScriptedPrompter.h"
+#include "TAboutBox.h"
+#include "TAdapterForm.h"
+#include "TEditForm.h"
+#include "TFuseForm.h"
+#include "TTarvoForm.h"
+#include "PercentGauge.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+class ExampleChooser : public FileChooser
+{
+public:
+    QString openFileName() override { return QStringLiteral(EXAMPLES_DIR "/blink-8051/blink.hex"); }
+    QString saveFileName() override { return {}; }
+};
+
+// Steps taken from inside the program's waits: each waits for its condition,
+// then acts once, from a zero timer so that an action that blocks (a
+// command's Run loop) does not hold up the polling.
+class Steps : public QObject
+{
+public:
+    void then(std::function<bool()> ready, std::function<void()> act) { m_steps.push_back({ready, act}); }
+    bool finished() const { return m_next >= m_steps.size(); }
+    void start()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            if (finished() || m_acting || !m_steps[m_next].first())
+                return;
+            m_acting = true;
+            QTimer::singleShot(0, this, [this, act = m_steps[m_next++].second] {
+                act();
+                m_acting = false;
+            });
+        });
+        m_poll.start(2);
+    }
+
+private:
+    std::vector<std::pair<std::function<bool()>, std::function<void()>>> m_steps;
+    size_t m_next = 0;
+    bool m_acting = false;
+    QTimer m_poll;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tarvo-screenshots OUTDIR\n");
+        return 2;
+    }
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    QStringList problems;
+    auto shoot = [&](QWidget &w, const char *name, bool shows) {
+        // The window paints its displays at frame ends: let a few pass.
+        QTest::qWait(100);
+        if (!shows)
+            problems << QStringLiteral("%1: the window did not show that state").arg(QLatin1String(name));
+        else if (!w.grab().save(out.filePath(QLatin1String(name) + QStringLiteral(".png"))))
+            problems << QStringLiteral("%1: cannot write into %2").arg(QLatin1String(name), out.path());
+    };
+
+    ProgrammerEmulator emu;
+    QString error;
+    if (!emu.start(&error))
+        qFatal("emulator: %s", qPrintable(error));
+    qputenv("TARVO_COM1", emu.slavePath().toLocal8Bit());
+
+    ScriptedPrompter prompter;
+    ExampleChooser chooser;
+    TTarvoForm form(prompter);
+    form.setFileChooser(&chooser);
+    SecondaryWindows::Factories dialogs;
+    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
+    dialogs.editForm = [&form](QWidget *parent) { return new TEditForm(form.buffer(), form.selection(), parent); };
+    dialogs.fuseForm = [&form](QWidget *parent) { return new TFuseForm(form.link(), form.selection(), parent); };
+    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
+    form.createSecondaryWindows(dialogs);
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        qFatal("the window did not show");
+
+    // The README's first steps: Com1, the device, the example.
+    const TarvoLayout &ui = form.controls();
+    WindowDriver::chooseEntry(ui.SelectComPort, 0);
+    WindowDriver::chooseEntry(ui.SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT89C2051")));
+    WindowDriver::control<QAction>(&form, "FileOpenItem")->trigger();
+    auto label = [&form](const char *name) { return WindowDriver::control<QLabel>(&form, name)->text(); };
+    shoot(form, "idle", form.link().HardwareFound && form.selection().DeviceSelected && form.buffer().FileLoaded);
+
+    // Block 14 of 32 of the program transfer is asked for a second late
+    // (within the 1500 ms the program waits), so the run is caught half way.
+    emu.addFault(EmulatorFault::at(EmulatorFault::Event::BlockRequest, EmulatorFault::Action::Delay, 14)
+                     .forCommand(0x01)
+                     .withDelay(1000));
+    auto armed = [&form] { return form.runner().active() && !form.runner().running() && form.runEnabled(); };
+    Steps steps;
+    steps.then(armed, [&ui] { ui.StartRun->click(); });
+    steps.then([&] { return form.statusLine(3).startsWith(QLatin1String("Program")) && ui.PercentRun->percent() >= 40; },
+               [&] { shoot(form, "running", form.runner().running()); });
+    steps.then([&] { return armed() && form.statusLine(6) == QLatin1String("Auto Program..Pass"); },
+               [&] {
+                   shoot(form, "pass", label("PassCount") == QLatin1String("Success : 1"));
+                   // The next device has a weak cell: byte 5 of block 2 does
+                   // not take, and the verify finds it.
+                   emu.addFault(EmulatorFault::at(EmulatorFault::Event::BlockReceived,
+                                                  EmulatorFault::Action::WrongData, 2)
+                                    .forCommand(0x01)
+                                    .withOffset(5));
+                   ui.StartRun->click();
+               });
+    // Should the window never show a state, end the command's waits so the
+    // tool reports it instead of hanging.
+    QTimer::singleShot(60000, &form, [&] {
+        problems << QStringLiteral("timed out");
+        form.link().requestShutdown();
+    });
+    steps.start();
+    // Auto's Run loop: returns once the command is left (after the failure).
+    WindowDriver::control<QAction>(&form, "AutoProgram")->trigger();
+
+    if (!steps.finished())
+        problems << QStringLiteral("the run ended early: %1").arg(form.statusLine(3) + QLatin1Char(' ') + form.statusLine(4));
+    else
+        shoot(form, "failure", label("FailCount") == QLatin1String("Failure : 1") && !form.runner().active());
+    for (const QString &p : problems)
+        std::fprintf(stderr, "tarvo-screenshots: %s\n", qPrintable(p));
+    return problems.isEmpty() ? 0 : 1;
+}
