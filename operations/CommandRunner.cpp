@@ -115,6 +115,7 @@ void CommandRunner::BreakError()
     m_view.showCounts(SuccessCount, FailureCount);
     m_view.setCommandCaption(CommandTexts::noCommand(), false);
     disarm();
+    m_view.focusAfterFailure();
 }
 
 void CommandRunner::disarm()

@@ -61,6 +61,7 @@ class TestRunFramework : public QObject
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
         QVERIFY(QTest::qWaitFor([&] { return h->emu.received().endsWith(Ctl::CAN); }, 2000));
         verifyIdle();
+        QCOMPARE(h->view.focus, QStringLiteral("AfterFailure"));
     }
 
 private slots:
