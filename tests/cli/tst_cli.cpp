@@ -185,6 +185,10 @@ private slots:
         const auto r = CliProcess::run({"--port", "com3", "detect"}, {{"TARVO_COM3", path()}});
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.outLines(), (QStringList{"Search Hardware On Com3 OK", "Bios Code 15/08/2003"}));
+        // The short forms reach the same options.
+        emu->setSocketDevice(QStringLiteral("AT89C51"));
+        const auto s = CliProcess::run({"-Pcom3", "-p", "AT89C51", "erase"}, {{"TARVO_COM3", path()}});
+        QCOMPARE(s.outLines(), (QStringList{"Search Hardware On Com3 OK", "Bios Code 15/08/2003", "Erase.........Pass"}));
     }
 
     void commandFailures_data()
@@ -272,6 +276,10 @@ private slots:
         QTest::newRow("no fuse") << QStringList{"--device", "AT89C2051", "fuse-read"} << "Not Fuse on Device";
         QTest::newRow("lock beyond the device") << QStringList{"--device", "AT89C2051", "lock3"}
                                                 << "lock3 is not available on AT89C2051";
+        QTest::newRow("value missing") << QStringList{"erase", "--device"} << "--device needs a value";
+        QTest::newRow("option twice") << QStringList{"--device", "AT89C2051", "-p", "AT89C51", "erase"}
+                                      << "--device given twice";
+        QTest::newRow("unknown short option") << QStringList{"-x", "detect"} << "unknown option \"-x\"";
         QTest::newRow("port name") << QStringList{"--port", "Com5", "detect"} << "unknown port \"Com5\"";
     }
 
@@ -421,6 +429,9 @@ private slots:
         for (const char *text : {"  0  every command passed", "  1  a command failed", "  2  usage or file error",
                                  "  3  no programmer found", "  4  stopped by the user", "fuse-write VALUE", "AT90S2323"})
             QVERIFY2(r.out.contains(text), text);
+        const auto v = CliProcess::run({"--version"});
+        QCOMPARE(v.exitCode, 0);
+        QCOMPARE(v.outLines(), QStringList() << QStringLiteral("tarvo-cli " TARVO_VERSION));
     }
 
     void progressBarRendering()

@@ -2,28 +2,42 @@
 
 #include "DeviceCatalogue.h"
 
+#include <functional>
+
+#include <QCommandLineParser>
+
 namespace {
 
-// Options that take a value, and the member each one fills.
-struct ValueOption
+// The options: their names (a short one first where there is one), the
+// name of their value (empty for a switch), and the member each one fills.
+struct OptionRow
 {
-    const char *name;
-    QString CliOptions::*member;
+    QStringList names;
+    const char *valueName;
+    QString CliOptions::*value;
+    bool CliOptions::*flag;
 };
 
-const ValueOption ValueOptions[] = {
-    {"--port", &CliOptions::port},
-    {"--device", &CliOptions::device},
-    {"--file", &CliOptions::file},
-    {"--output", &CliOptions::output},
+const OptionRow OptionRows[] = {
+    {{"P", "port"}, "PORT", &CliOptions::port, nullptr},
+    {{"p", "device"}, "NAME", &CliOptions::device, nullptr},
+    {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
+    {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
+    {{"json"}, "", nullptr, &CliOptions::json},
+    {{"h", "help"}, "", nullptr, &CliOptions::help},
+    {{"version"}, "", nullptr, &CliOptions::version},
 };
 
-const ValueOption *findValueOption(const QString &name)
+// How an option is written on the command line: "--port", "-P".
+QString spelled(const QString &name)
 {
-    for (const ValueOption &o : ValueOptions)
-        if (name == QLatin1String(o.name))
-            return &o;
-    return nullptr;
+    return (name.size() == 1 ? QLatin1String("-") : QLatin1String("--")) + name;
+}
+
+// The long spelling of an option, for the messages.
+QString longName(const OptionRow &row)
+{
+    return spelled(row.names.last());
 }
 
 // The catalogue names, a few to a line.
@@ -41,6 +55,48 @@ QString deviceList()
     return out + line + QLatin1Char('\n');
 }
 
+// Our own wording of the parser's complaint, with the option as written.
+QString parserError(const QCommandLineParser &parser)
+{
+    const QStringList unknown = parser.unknownOptionNames();
+    if (!unknown.isEmpty())
+        return QStringLiteral("unknown option \"%1\"").arg(spelled(unknown.first()));
+    for (const OptionRow &row : OptionRows)
+        for (const QString &name : row.names)
+            if (row.value && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
+                return QStringLiteral("%1 needs a value").arg(longName(row));
+    return parser.errorText();
+}
+
+// The positional arguments: commands in order, fuse-write with its value.
+void parseCommands(const QStringList &words, CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    for (int i = 0; i < words.size(); ++i) {
+        const QString &word = words.at(i);
+        const auto kind = CliCommand::kindOf(word);
+        if (!kind) {
+            fail(QStringLiteral("unknown command \"%1\" (commands: %2)").arg(word, CliCommand::names().join(QLatin1String(", "))));
+            continue;
+        }
+        CliCommand command;
+        command.kind = *kind;
+        if (*kind == CliCommand::Kind::FuseWrite) {
+            if (i + 1 >= words.size()) {
+                fail(QStringLiteral("fuse-write needs a VALUE in hex, such as 21 or 0x21"));
+                continue;
+            }
+            const QString text = words.at(++i);
+            const auto value = CliCommand::parseFuseValue(text);
+            if (!value) {
+                fail(QStringLiteral("fuse value \"%1\" is not a byte in hex (such as 21 or 0x21)").arg(text));
+                continue;
+            }
+            command.fuseValue = *value;
+        }
+        o.commands.append(command);
+    }
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -51,68 +107,33 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             o.error = message;
     };
 
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            o.help = true;
-            continue;
-        }
-        if (arg == QLatin1String("--json")) {
-            o.json = true;
-            continue;
-        }
-        if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            const qsizetype eq = arg.indexOf(QLatin1Char('='));
-            const QString name = eq < 0 ? arg : arg.left(eq);
-            const ValueOption *option = findValueOption(name);
-            if (!option) {
-                fail(QStringLiteral("unknown option \"%1\"").arg(arg));
-                continue;
-            }
-            QString value;
-            if (eq >= 0) {
-                value = arg.mid(eq + 1);
-            } else if (i + 1 < arguments.size()) {
-                value = arguments.at(++i);
-            } else {
-                fail(QStringLiteral("%1 needs a value").arg(name));
-                continue;
-            }
-            if (value.isEmpty()) {
-                fail(QStringLiteral("%1 needs a value").arg(name));
-                continue;
-            }
-            QString &target = o.*(option->member);
-            if (!target.isEmpty())
-                fail(QStringLiteral("%1 given twice").arg(name));
-            target = value;
-            continue;
-        }
-
-        const auto kind = CliCommand::kindOf(arg);
-        if (!kind) {
-            fail(QStringLiteral("unknown command \"%1\" (commands: %2)").arg(arg, CliCommand::names().join(QLatin1String(", "))));
-            continue;
-        }
-        CliCommand command;
-        command.kind = *kind;
-        if (*kind == CliCommand::Kind::FuseWrite) {
-            if (i + 1 >= arguments.size()) {
-                fail(QStringLiteral("fuse-write needs a VALUE in hex, such as 21 or 0x21"));
-                continue;
-            }
-            const QString text = arguments.at(++i);
-            const auto value = CliCommand::parseFuseValue(text);
-            if (!value) {
-                fail(QStringLiteral("fuse value \"%1\" is not a byte in hex (such as 21 or 0x21)").arg(text));
-                continue;
-            }
-            command.fuseValue = *value;
-        }
-        o.commands.append(command);
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    for (const OptionRow &row : OptionRows)
+        parser.addOption(QCommandLineOption(row.names, QString(), QString::fromLatin1(row.valueName)));
+    if (!parser.parse(QStringList{QStringLiteral("tarvo-cli")} + arguments)) {
+        fail(parserError(parser));
+        return o;
     }
 
-    if (o.help)
+    for (const OptionRow &row : OptionRows) {
+        const QString &name = row.names.last();
+        if (row.flag) {
+            o.*(row.flag) = parser.isSet(name);
+            continue;
+        }
+        const QStringList values = parser.values(name);
+        if (values.isEmpty())
+            continue;
+        if (values.size() > 1)
+            fail(QStringLiteral("%1 given twice").arg(longName(row)));
+        if (values.first().isEmpty())
+            fail(QStringLiteral("%1 needs a value").arg(longName(row)));
+        o.*(row.value) = values.first();
+    }
+    parseCommands(parser.positionalArguments(), o, fail);
+
+    if (o.help || o.version)
         return o;
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
@@ -137,24 +158,33 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     return o;
 }
 
+QString CliOptions::versionText()
+{
+    return QStringLiteral("tarvo-cli %1\n").arg(QStringLiteral(TARVO_VERSION));
+}
+
 QString CliOptions::helpText()
 {
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] COMMAND...\n"
+        "       tarvo-cli --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The programmer is\n"
         "detected first, always; the commands then run in the order given and the run\n"
         "stops at the first one that fails.\n"
         "\n"
         "Options:\n"
-        "  --port PORT      Com1 to Com4 (as the window maps them; TARVO_COM1..TARVO_COM4\n"
-        "                   name other devices), or a device path such as /dev/ttyUSB0\n"
-        "  --device NAME    a catalogue device, such as AT89C2051 (not needed for detect)\n"
-        "  --file FILE      Intel HEX file for program, verify and auto\n"
-        "  --output FILE    where read saves the device's flash (Intel HEX)\n"
-        "  --json           one JSON object per line and event on standard output\n"
-        "  -h, --help       this text\n"
+        "  -P, --port PORT    Com1 to Com4, as the window maps them (TARVO_COM1 to\n"
+        "                     TARVO_COM4 name other devices), or a device path such as\n"
+        "                     /dev/ttyUSB0\n"
+        "  -p, --device NAME  a catalogue device, such as AT89C2051 (not needed for\n"
+        "                     detect)\n"
+        "  -f, --file FILE    Intel HEX file for program, verify and auto\n"
+        "  -o, --output FILE  where read saves the device's flash (Intel HEX)\n"
+        "      --json         one JSON object per line and event on standard output\n"
+        "      --version      the program's version\n"
+        "  -h, --help         this text\n"
         "\n"
         "Commands:\n"
         "  detect           only the detection (it runs before every other command too)\n"

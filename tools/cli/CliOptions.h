@@ -20,6 +20,7 @@ public:
     QString output;
     bool json = false;
     bool help = false;
+    bool version = false;
     QList<CliCommand> commands;
 
     // Empty when the command line is usable.
@@ -28,4 +29,5 @@ public:
     // The arguments without the program name.
     static CliOptions parse(const QStringList &arguments);
     static QString helpText();
+    static QString versionText();
 };

@@ -20,6 +20,10 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(CliOptions::helpText()), stdout);
         return ExitCode::Passed;
     }
+    if (options.version && options.error.isEmpty()) {
+        std::fputs(qPrintable(CliOptions::versionText()), stdout);
+        return ExitCode::Passed;
+    }
 
     CliOutput output(options.json, ::isatty(STDOUT_FILENO) == 1);
     if (!options.error.isEmpty()) {
