@@ -24,7 +24,11 @@ public:
     explicit CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment = {});
     ~CliProcess();
 
+    // Standard output on a terminal (a pseudo-terminal's slave) instead of a pipe.
+    void setOutputTerminal(const QString &path) { m_process.setStandardOutputFile(path); }
     void start();
+    // Waits up to ms for the program to end; true once it has.
+    bool ended(int ms) { return m_process.waitForFinished(ms) || m_process.state() == QProcess::NotRunning; }
     // Ctrl+C as a terminal sends it.
     void interrupt();
     Result finish(int timeoutMs = 30000);

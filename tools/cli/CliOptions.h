@@ -8,9 +8,10 @@
 
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]
-//             [--json] COMMAND...
+//             [--json] [-q | -v] [-n] COMMAND...
 // Parsing checks the syntax only; whether the device knows a command is
-// decided once the device is known.
+// decided once the device is known. A device name is taken in any case and
+// given back in the catalogue's spelling.
 class CliOptions
 {
 public:
@@ -19,8 +20,12 @@ public:
     QString file;
     QString output;
     bool json = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool dryRun = false;
     bool help = false;
     bool version = false;
+    bool listDevices = false;
     QList<CliCommand> commands;
 
     // Empty when the command line is usable.

@@ -22,9 +22,13 @@ public:
         QString state;
     };
 
+    // Quiet: no text on standard output (JSON is kept); Verbose: details too.
+    enum class Verbosity { Quiet, Normal, Verbose };
+
     CliOutput(bool json, bool terminal);
 
     bool json() const { return m_json; }
+    void setVerbosity(Verbosity verbosity);
 
     // The command the next events belong to ("" before the first).
     void setCommand(const QString &command) { m_command = command; }
@@ -40,6 +44,9 @@ public:
     void hardware(const QString &statusText, const QString &biosCode);
     void fuseBits(const QList<Bit> &bits, std::optional<uint8_t> value);
     void result(bool passed);
+    // A line of the program's own about the run, and one only -v shows.
+    void note(const QString &text);
+    void detail(const QString &text);
     void usageError(const QString &text);
     void exit(int code);
 
@@ -48,6 +55,7 @@ private:
 
     bool m_json;
     bool m_terminal;
+    Verbosity m_verbosity = Verbosity::Normal;
     QString m_command;
     JsonEventWriter m_writer{stdout};
     TerminalProgress m_progress{stdout};

@@ -8,6 +8,7 @@
 #include "HexFileActions.h"
 #include "HexText.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTimer>
 
@@ -73,10 +74,15 @@ int CliSession::run()
         return finish(code);
     if (const int code = applyFirmwareRule(); code != ExitCode::Passed)
         return finish(code);
+    if (m_options.dryRun) {
+        m_output.note(QStringLiteral("Dry run: everything checked, no command sent"));
+        return finish(ExitCode::Passed);
+    }
     for (const CliCommand &command : m_options.commands) {
         if (m_stopped)
             return finish(ExitCode::Stopped);
         m_output.setCommand(command.name());
+        m_output.detail(QStringLiteral("Command ") + command.name());
         if (const int code = runCommand(command); code != ExitCode::Passed)
             return finish(code);
     }
@@ -99,6 +105,9 @@ int CliSession::prepare()
     input.index = m_deviceIndex;
     const DeviceSelection::Outcome selected = DeviceSelection::compute(input);
     m_selection = selected.state;
+    const StructureDevice &device = m_selection.SelectedDevice;
+    m_output.detail(QStringLiteral("Device %1: algorithm %2, %3, end %4H, type %5")
+                        .arg(device.DeviceName, device.Algorithm, device.Vpp, device.DeviceEnd, device.TypeCode));
     if (selected.adapterNotice)
         m_prompter.inform(AdapterNotice);
     if (const int code = checkCommands(selected.menu); code != ExitCode::Passed)
@@ -150,6 +159,12 @@ int CliSession::loadFile()
 {
     if (m_options.file.isEmpty())
         return ExitCode::Passed;
+    // The window's text, then which file and why: there is no dialog here
+    // that would show the name.
+    if (QFile probe(m_options.file); !probe.open(QIODevice::ReadOnly)) {
+        m_prompter.error(QStringLiteral("Open File Error!!! %1: %2").arg(m_options.file, probe.errorString()));
+        return ExitCode::UsageOrFile;
+    }
     const HexFileActions::OpenOutcome loaded =
         HexFileActions::OpenHexFile(m_options.file, m_buffer, m_selection, m_prompter);
     if (!loaded.opened || !loaded.finished)
@@ -161,6 +176,8 @@ int CliSession::loadFile()
         m_output.usageError(QStringLiteral("%1: refused, the file is damaged").arg(m_options.file));
         return ExitCode::UsageOrFile;
     }
+    m_output.detail(QStringLiteral("File %1: buffer end %2, checksum %3")
+                        .arg(m_options.file, loaded.bufferEndText, loaded.bufferSumText));
     return ExitCode::Passed;
 }
 
@@ -179,6 +196,7 @@ int CliSession::connect()
         m_output.usageError(QStringLiteral("unknown port \"%1\": use Com1 to Com4 or a device path").arg(m_options.port));
         return ExitCode::UsageOrFile;
     }
+    m_output.detail(QStringLiteral("Port ") + m_options.port);
     if (!port.open()) {
         m_prompter.defaultError(port.errorString());
         return ExitCode::NoProgrammer;
