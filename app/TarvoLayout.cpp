@@ -328,6 +328,7 @@ void TarvoLayout::build(QMainWindow *window)
 
     StatusBar = window->statusBar();
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setAccessibleName(QStringLiteral("Status bar"));
     StatusBar->setFont(QApplication::font());
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(StatusBarHeight);

@@ -97,6 +97,8 @@ void TFuseForm::buildControls()
     fuseStatus->setObjectName(QStringLiteral("FuseStatus"));
     m_fuseResult = new QLabel(fuseStatus);
     m_fuseResult->setObjectName(QStringLiteral("FuseResult"));
+    // A fixed name; the result itself is the description (setResult).
+    m_fuseResult->setAccessibleName(QStringLiteral("Result"));
     // Wide enough for the longest text, so the fixed size never clips it.
     m_fuseResult->setMinimumWidth(m_fuseResult->fontMetrics().horizontalAdvance(
                                       QStringLiteral("Waiting to Read Lock Bit"))
@@ -195,6 +197,7 @@ void TFuseForm::setCaption(const QString &caption)
 void TFuseForm::setResult(const QString &text)
 {
     m_fuseResult->setText(text);
+    m_fuseResult->setAccessibleDescription(text);
 }
 
 void TFuseForm::setReadWriteEnabled(bool enabled)

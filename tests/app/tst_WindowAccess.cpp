@@ -227,7 +227,8 @@ private slots:
             if (field || (label && !label->buddy()))
                 controls << w;
         }
-        QCOMPARE(controls.size(), 4 + 2 + 7 + 1 + 2 + 1 + 6);
+        controls << m_form->statusBar();
+        QCOMPARE(controls.size(), 4 + 2 + 7 + 1 + 2 + 1 + 6 + 1);
         QStringList names;
         for (QWidget *w : controls) {
             const QString name = accessibleName(w);

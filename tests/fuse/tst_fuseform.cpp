@@ -249,13 +249,16 @@ private slots:
         QCOMPARE(nameOf(child<QLineEdit>("DisplayLock3")), QStringLiteral("Lock Bit3"));
         QStringList names;
         for (QWidget *w : m_form->findChildren<QWidget *>()) {
-            if (!qobject_cast<QAbstractButton *>(w) && !qobject_cast<QLineEdit *>(w) && !qobject_cast<RadioGroup *>(w))
+            if (!qobject_cast<QAbstractButton *>(w) && !qobject_cast<QLineEdit *>(w) && !qobject_cast<RadioGroup *>(w)
+                && w->objectName() != QLatin1String("FuseResult"))
                 continue;
             const QString name = nameOf(w);
             QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(w->objectName() + ": " + name));
             names << name;
         }
-        QCOMPARE(names.size(), 2 + 4 + 5 + 3);
+        QCOMPARE(names.size(), 2 + 4 + 5 + 3 + 1);
+        QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>("FuseResult"))->text(QAccessible::Description),
+                 QStringLiteral("Read Fuse Complete"));
     }
 
     void writeAT89S8252WrongReadBack()
