@@ -311,10 +311,6 @@ void TarvoLayout::build(QMainWindow *window)
     ReadDevice = item(Operation1, "ReadDevice", QStringLiteral("Read"),
                       QStringLiteral("Read Flash From Device To Buffer"), false);
     AutoProgram = item(Operation1, "AutoProgram", QStringLiteral("Auto"), QString(), false);
-    // Disabled items highlight too, so that their hints can be read.
-    auto *menuStyle = new MenuHintStyle(window);
-    for (QMenu *menu : {File1, Operation1})
-        menu->setStyle(menuStyle);
 
     Help1 = bar->addMenu(QStringLiteral("Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
@@ -324,7 +320,10 @@ void TarvoLayout::build(QMainWindow *window)
     // Two-part hint "About|Displays ..."; the status bar shows the second part.
     HelpAboutItem = linkedItem(Help1, "HelpAboutItem", HelpAbout1,
                                QStringLiteral("Displays Program Information, Version Number, and Copyright"));
-    Help1->setStyle(menuStyle);
+    // Disabled items highlight too, so that their hints can be read.
+    auto *menuStyle = new MenuHintStyle(window);
+    for (QMenu *menu : {File1, Operation1, Help1})
+        menu->setStyle(menuStyle);
 
     StatusBar = window->statusBar();
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
