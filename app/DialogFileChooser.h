@@ -17,6 +17,9 @@ public:
 
     static const QString OpenFilter;
     static const QString SaveFilter;
+    // What the dialog shows for a filter: its text before the patterns,
+    // blanks as written ("All Hex  Files (*.Hex)").
+    static QString filterName(const QString &filter);
 
 private:
     QWidget *m_parent;

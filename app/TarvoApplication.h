@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
+
+class QTimer;
 
 class Prompter;
 
@@ -15,8 +18,19 @@ public:
 
     void setPrompter(Prompter *prompter) { m_prompter = prompter; }
 
+    // SIGTERM, SIGHUP and SIGINT close `window` as its close box does: a
+    // running exchange ends as a confirmed stop would, CAN goes out and the
+    // port closes. A box left open over the window is closed as Escape
+    // would, since it holds the handler (and so the close) under it. The
+    // program then ends.
+    void closeOnSignals(QWidget *window);
+
     bool notify(QObject *receiver, QEvent *event) override;
 
 private:
+    void closeStep();
+
     Prompter *m_prompter = nullptr;
+    QPointer<QWidget> m_closing;
+    QTimer *m_closeTimer = nullptr;
 };

@@ -25,5 +25,6 @@ int main(int argc, char *argv[])
     dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
     form.createSecondaryWindows(dialogs);
     form.show();
+    app.closeOnSignals(&form);
     return app.exec();
 }

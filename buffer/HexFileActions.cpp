@@ -7,14 +7,17 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
 namespace HexFileActions {
 
 QString Text::damagedRecords(int firstLine, int count)
 {
-    return QStringLiteral("Checksum Or Format Error In Line %1 (%2 %3)")
-        .arg(firstLine)
-        .arg(count)
-        .arg(count == 1 ? QStringLiteral("Line") : QStringLiteral("Lines"));
+    if (count == 1)
+        return QStringLiteral("Checksum Or Format Error In Line %1").arg(firstLine);
+    return QStringLiteral("Checksum Or Format Error In %1 Lines, First In Line %2").arg(count).arg(firstLine);
 }
 
 QString bareFileName(const QString &path)
@@ -57,21 +60,69 @@ OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const Selecti
     return outcome;
 }
 
+namespace {
+
+// Writes all of content or fails with the system's own text. A write that
+// stops short (a disk filling up, a file-size limit) reports no error by
+// itself: the next write is the one that names the cause.
+bool writeAll(QFileDevice &file, const QByteArray &content)
+{
+    qint64 done = 0;
+    while (done < content.size()) {
+        const qint64 n = file.write(content.constData() + done, content.size() - done);
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// A device file (such as a tty or /dev/full) is written into: replacing it
+// would put a plain file where the device was. A pipe is not: opening one
+// without a reader would hang the program.
+bool isDevice(const QString &path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode));
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+bool writeInto(const QString &path, const QByteArray &content, Prompter &prompter)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, content)) {
+        prompter.error(file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const SelectionState &selection,
                  Prompter &prompter)
 {
     if (path.isEmpty())
         return false;
-    if (QFileInfo::exists(path) && !prompter.confirm(Text::Overwrite))
+    const QFileInfo target(path);
+    if (target.exists() && !prompter.confirm(Text::Overwrite))
         return false;
 
+    const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));
+    if (isDevice(path))
+        return writeInto(path, content, prompter);
+
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: every failure shows up at a write, with its cause.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         prompter.error(file.errorString());
         return false;
     }
-    const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));
-    if (file.write(content) != content.size()) {
+    if (!writeAll(file, content)) {
         const QString why = file.errorString();
         file.cancelWriting();
         prompter.error(why);

@@ -18,7 +18,8 @@ inline const QString OpenError = QStringLiteral("Open File Error!!!");
 inline const QString FormatError = QStringLiteral("Format Intel-Hex...Error");
 inline const QString EndOverDevice = QStringLiteral("End Buffer Over End Device");
 inline const QString Overwrite = QStringLiteral("Do you want to overwrite?");
-// "Checksum Or Format Error In Line 12 (3 Lines)"
+// "Checksum Or Format Error In Line 7" for one damaged line;
+// "Checksum Or Format Error In 3 Lines, First In Line 12" for several.
 QString damagedRecords(int firstLine, int count);
 } // namespace Text
 
@@ -56,8 +57,10 @@ OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const Selecti
 // Writes the buffer to path after asking before an existing file is
 // replaced. The new content goes to a temporary file in the same folder
 // that replaces the old one only once complete, so a failure leaves the old
-// file as it was. An empty path (dialog cancelled) writes nothing. Returns
-// true when the file was written.
+// file as it was; the error box then shows the system's text ("No space
+// left on device", "File too large"). A device file is written into, never
+// replaced. An empty path (dialog cancelled) writes
+// nothing. Returns true when the file was written.
 bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const SelectionState &selection,
                  Prompter &prompter);
 

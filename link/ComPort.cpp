@@ -1,5 +1,7 @@
 #include "ComPort.h"
 
+#include "SystemPorts.h"
+
 #include <QSerialPort>
 #include <QtGlobal>
 
@@ -48,6 +50,10 @@ ComPort::ComPort(QObject *parent)
     // XON/XOFF must stay data: the block transfers are paced by DC1/DC3.
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     connect(m_port, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) { onError(e); });
+    // The port's own buffer stays small too: it takes at most this much off
+    // the line before the bytes are moved on (or dropped) here.
+    m_port->setReadBufferSize(BufferSize);
+    connect(m_port, &QSerialPort::readyRead, this, [this] { takeReceived(); });
 }
 
 ComPort::~ComPort()
@@ -57,16 +63,8 @@ ComPort::~ComPort()
 
 QString ComPort::deviceName(int comNumber)
 {
-    if (comNumber < 1 || comNumber > 4)
-        return {};
-    const QByteArray override = qgetenv(QByteArray("TARVO_COM") + QByteArray::number(comNumber));
-    if (!override.isEmpty())
-        return QString::fromLocal8Bit(override);
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(comNumber);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(comNumber - 1);
-#endif
+    // Taken afresh each time: an adapter plugged in meanwhile is found.
+    return SystemPorts::comPortMap().device(comNumber);
 }
 
 void ComPort::setDevicePath(const QString &path)
@@ -109,6 +107,9 @@ bool ComPort::open()
     }
     m_lostFlag = false;
     m_closeScheduled = false;
+    clearReceived();
+    m_dropped = 0;
+    m_lastWritten = 0;
     m_port->setPortName(path);
     if (!m_port->open(QIODevice::ReadWrite)) {
         switch (m_port->error()) {
@@ -145,24 +146,68 @@ void ComPort::close()
         flush();
     m_port->close();
     m_port->clearError();
+    clearReceived();
 }
 
-bool ComPort::ByteWaiting() const
+void ComPort::takeReceived(bool restartReading)
 {
-    return m_port->isOpen() && m_port->bytesAvailable() > 0;
+    // The port stops reading only once its buffer is full, and then has
+    // bytes to give: an empty buffer needs no restart, short of a discard.
+    if (!m_port->isOpen() || (!restartReading && m_port->bytesAvailable() == 0))
+        return;
+    char chunk[BufferSize];
+    for (;;) {
+        // A read that finds the port's buffer empty also lets the port take
+        // from the line again: it stops once its bounded buffer is full, and
+        // would otherwise leave bytes unnoticed on the line.
+        const qint64 n = m_port->read(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        const qint64 room = BufferSize - (m_received.size() - m_readAt);
+        const qint64 kept = qBound<qint64>(0, room, n);
+        if (kept > 0) {
+            // Drop what was read before growing, so the buffer stays small.
+            if (m_readAt >= BufferSize || m_readAt == m_received.size()) {
+                m_received.remove(0, m_readAt);
+                m_readAt = 0;
+            }
+            m_received.append(chunk, kept);
+        }
+        m_dropped += n - kept;
+    }
+}
+
+void ComPort::clearReceived()
+{
+    m_received.clear();
+    m_readAt = 0;
+}
+
+bool ComPort::ByteWaiting()
+{
+    takeReceived();
+    return m_port->isOpen() && m_readAt < m_received.size();
 }
 
 uint8_t ComPort::ReadOneByte()
 {
-    char c = 0;
-    m_port->getChar(&c);
-    return uint8_t(c);
+    if (m_readAt >= m_received.size())
+        takeReceived();
+    if (m_readAt >= m_received.size())
+        return 0;
+    const uint8_t byte = uint8_t(m_received.at(m_readAt++));
+    // Read to the end: start over, so the buffer does not creep forward.
+    if (m_readAt == m_received.size())
+        clearReceived();
+    return byte;
 }
 
 void ComPort::WriteText(const QByteArray &text)
 {
-    if (m_port->isOpen())
-        m_port->write(text);
+    if (!m_port->isOpen() || text.isEmpty())
+        return;
+    m_port->write(text);
+    m_lastWritten = text.back();
 }
 
 int ComPort::OutputRoom() const
@@ -174,8 +219,13 @@ int ComPort::OutputRoom() const
 
 void ComPort::DiscardInput()
 {
-    if (m_port->isOpen())
-        m_port->clear(QSerialPort::Input);
+    clearReceived();
+    if (!m_port->isOpen())
+        return;
+    m_port->clear(QSerialPort::Input);
+    // Lets the port take from the line again, should its buffer have been full.
+    takeReceived(true);
+    clearReceived();
 }
 
 void ComPort::DiscardOutput()

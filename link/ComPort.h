@@ -10,18 +10,22 @@ class QSerialPort;
 // fixed line settings (19200 8N1, no flow control, DTR and RTS raised) and
 // the byte operations the protocol is built from. None of them blocks.
 //
-// Port numbers map to /dev/ttyS0../dev/ttyS3 (COM1..COM4 on Windows) unless
-// the environment variable TARVO_COM1..TARVO_COM4 names another device.
+// Port numbers map to devices as ComPortMap says, over the ports the system
+// lists at the moment of the open.
 class ComPort : public QObject
 {
     Q_OBJECT
 public:
+    // Room of the send queue, and the most received bytes kept unread:
+    // bytes arriving while that many wait are dropped, as a serial driver's
+    // full receive queue drops them, so a line that keeps sending cannot
+    // grow the program.
     static constexpr int BufferSize = 4096;
 
     explicit ComPort(QObject *parent = nullptr);
     ~ComPort() override;
 
-    // The device a port number stands for, "" for numbers outside 1-4.
+    // The device a port number stands for now, "" when there is none.
     static QString deviceName(int comNumber);
     // Opens a device path directly instead of a port number (tools).
     void setDevicePath(const QString &path);
@@ -41,9 +45,15 @@ public:
     QString errorString() const { return m_errorString; }
     void close();
 
-    bool ByteWaiting() const;
+    // Also takes in what the port received since the last call.
+    bool ByteWaiting();
     uint8_t ReadOneByte();
+    // Received bytes dropped because BufferSize bytes were waiting, since
+    // the port was opened.
+    qint64 droppedBytes() const { return m_dropped; }
     void WriteText(const QByteArray &text);
+    // The last byte handed to WriteText since the port was opened (0: none).
+    char lastWritten() const { return m_lastWritten; }
     int OutputRoom() const;
     void DiscardInput();
     void DiscardOutput();
@@ -64,6 +74,8 @@ signals:
 private:
     void onError(int error);
     void closeLost();
+    void takeReceived(bool restartReading = false);
+    void clearReceived();
 
     QSerialPort *m_port;
     uint16_t m_comNumber = 0;
@@ -71,4 +83,9 @@ private:
     QString m_errorString;
     bool m_lostFlag = false;
     bool m_closeScheduled = false;
+    // Received and not yet read: m_received from m_readAt on.
+    QByteArray m_received;
+    qsizetype m_readAt = 0;
+    qint64 m_dropped = 0;
+    char m_lastWritten = 0;
 };

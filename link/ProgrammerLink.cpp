@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -185,6 +186,8 @@ std::optional<QString> ProgrammerLink::ReadVersion()
             date.append(char(b));
         }
     }
+    if (ok && m_strictDetection)
+        ok = std::all_of(date.cbegin(), date.cend(), [](char c) { return c >= '0' && c <= '9'; });
     if (ok) {
         char pair[2];
         for (int i = 0; ok && i < 2; ++i) {

@@ -71,6 +71,11 @@ public:
     // refused: nothing happens and nothing is returned.
     std::optional<QString> ReadVersion();
     bool detecting() const { return m_detecting; }
+    // For a search over ports that may hold other devices: a reply is taken
+    // as a firmware date only when its eight characters are digits, so a
+    // chattering device gets nothing but the frame and the CAN, never the
+    // DC3, even when its bytes happen to match the checksum.
+    void setStrictDetection(bool strict) { m_strictDetection = strict; }
 
     // Waits for the operator (Run, Exit) without a deadline: returns after
     // at least one batch of events was processed; blocks until one comes.
@@ -106,6 +111,7 @@ private:
     Prompter &m_prompter;
     ComPort m_port;
     bool m_detecting = false;
+    bool m_strictDetection = false;
     bool m_shutdown = false;
     bool m_cancelWait = false;
 };

@@ -4,8 +4,12 @@
 #include "ScriptedPrompter.h"
 #include "SecondaryWindows.h"
 #include "TarvoApplication.h"
+#include "TTarvoForm.h"
 
 #include <QAbstractButton>
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -267,6 +271,35 @@ private slots:
         app->setPrompter(nullptr);
         QCOMPARE(prompter.texts(), QStringList({"Permission denied.", "Open File Error!!!"}));
         QCOMPARE(prompter.shown[0].icon, Prompter::Icon::Error);
+    }
+
+    // File > Open and File > Save of the window show their filter as
+    // written, two blanks included, and still filter by the patterns.
+    void fileDialogsShowTheFilterAsWritten()
+    {
+        ScriptedPrompter prompter;
+        TTarvoForm form(prompter);
+        form.show();
+        QStringList shown;
+        QStringList patterns;
+        auto *poll = new QTimer(&form);
+        poll->setInterval(5);
+        connect(poll, &QTimer::timeout, &form, [&] {
+            auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            auto *types = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; types && i < types->count(); ++i)
+                shown << types->itemText(i);
+            patterns << dialog->nameFilters();
+            dialog->reject();
+        });
+        poll->start();
+        form.controls().FileOpenItem->trigger();
+        form.controls().FileSaveItem->trigger();
+        QCOMPARE(shown, (QStringList{"All Hex  Files (*.Hex,*.Rom)", "All Hex  Files (*.Hex)"}));
+        QVERIFY(patterns.at(0).endsWith(QLatin1String("(*.HEX *.ROM *.Hex *.Rom *.hex *.rom)")));
+        QVERIFY(patterns.at(1).endsWith(QLatin1String("(*.Hex *.HEX *.hex)")));
     }
 };
 

@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "WindowDriver.h"
 #include "HexFileActions.h"
 #include "ProgrammerEmulator.h"
@@ -272,7 +273,7 @@ class TestMainWindowFlows : public QObject
     {
         if (m_form->link().port().isOpen())
             m_form->link().port().flush();
-        return m_emu->waitFor([this] { return sentAfterLastFrame().contains(Ctl::CAN); }, 2000);
+        return EmulatorReceived::arrived([this] { return sentAfterLastFrame().contains(Ctl::CAN); });
     }
 
     void expectIdle()

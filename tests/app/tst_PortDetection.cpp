@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "WindowDriver.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
@@ -60,7 +61,7 @@ class TestPortDetection : public QObject
     bool endsWithCan(ProgrammerEmulator &emu)
     {
         m_form->link().port().flush();
-        return emu.waitFor([&emu] { return emu.received().endsWith(Ctl::CAN); }, 2000);
+        return EmulatorReceived::endsWith(emu, Ctl::CAN);
     }
 
 private slots:

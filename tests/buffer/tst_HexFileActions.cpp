@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -184,7 +185,7 @@ private slots:
                                                                  "garbage\r\n"
                                                                  ":0100020033CA\r\n"),
                                                 buffer, selected("AT89C2051"), m_prompter);
-        const QStringList expected{Text::FormatError, QStringLiteral("Checksum Or Format Error In Line 1 (2 Lines)"),
+        const QStringList expected{Text::FormatError, QStringLiteral("Checksum Or Format Error In 2 Lines, First In Line 1"),
                                    Text::EndOverDevice};
         QCOMPARE(m_prompter.texts(), expected);
         QCOMPARE(m_prompter.shown[0].icon, Icon::Error);
@@ -194,7 +195,8 @@ private slots:
         QCOMPARE(outcome.bufferEndText, QStringLiteral("0FFFH"));
         QCOMPARE(buffer.at(1), 0x22);
         QCOMPARE(buffer.at(2), 0xFF);
-        QCOMPARE(Text::damagedRecords(7, 1), QStringLiteral("Checksum Or Format Error In Line 7 (1 Line)"));
+        QCOMPARE(Text::damagedRecords(7, 1), QStringLiteral("Checksum Or Format Error In Line 7"));
+        QCOMPARE(Text::damagedRecords(12, 3), QStringLiteral("Checksum Or Format Error In 3 Lines, First In Line 12"));
     }
 
     void saveWritesExactRecords()
@@ -302,9 +304,20 @@ private slots:
         QVERIFY(!saved);
         QCOMPARE(m_prompter.shown.size(), 2);
         QCOMPARE(m_prompter.shown[1].icon, Icon::Error);
-        QVERIFY(!m_prompter.shown[1].text.isEmpty());
+        QCOMPARE(m_prompter.shown[1].text, QStringLiteral("File too large"));
         QCOMPARE(readAll(file), "precious");
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.hex")});
+    }
+
+    // A device is written into, not replaced by a plain file.
+    void fullDeviceShowsTheSystemText()
+    {
+        const QString full = QStringLiteral("/dev/full");
+        MemoryBuffer buffer;
+        m_prompter.queue(Answer::Yes);
+        QVERIFY(!SaveHexFile(full, buffer, selected("AT89C2051"), m_prompter));
+        QCOMPARE(m_prompter.texts(), (QStringList{Text::Overwrite, QStringLiteral("No space left on device")}));
+        QVERIFY(!QFileInfo(full).isFile());
     }
 
     void uncreatableFileShowsTheReason()

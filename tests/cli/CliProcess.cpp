@@ -1,6 +1,7 @@
 #include "CliProcess.h"
 
 #include <csignal>
+#include <sys/resource.h>
 
 CliProcess::CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment)
     : m_arguments(arguments)
@@ -30,9 +31,24 @@ void CliProcess::start()
     m_process.waitForStarted(10000);
 }
 
+void CliProcess::setFileSizeLimit(qint64 bytes)
+{
+    m_process.setChildProcessModifier([bytes] {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = rlim_t(bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    });
+}
+
 void CliProcess::interrupt()
 {
-    ::kill(pid_t(m_process.processId()), SIGINT);
+    sendSignal(SIGINT);
+}
+
+void CliProcess::sendSignal(int signal)
+{
+    ::kill(pid_t(m_process.processId()), signal);
 }
 
 CliProcess::Result CliProcess::finish(int timeoutMs)
@@ -55,6 +71,14 @@ CliProcess::Result CliProcess::run(const QStringList &arguments, const QMap<QStr
     CliProcess p(arguments, environment);
     p.start();
     return p.finish(timeoutMs);
+}
+
+CliProcess::Result CliProcess::runLimited(const QStringList &arguments, qint64 fileSizeLimit)
+{
+    CliProcess p(arguments);
+    p.setFileSizeLimit(fileSizeLimit);
+    p.start();
+    return p.finish();
 }
 
 QStringList CliProcess::Result::lines(const QByteArray &text)

@@ -1,5 +1,6 @@
 // tarvo-cli as a process against the emulated programmer: every command,
 // every exit code, the stop by Ctrl+C and the JSON events.
+#include "EmulatorReceived.h"
 #include "CliProcess.h"
 #include "EmulatorFault.h"
 #include "HexFileLoader.h"
@@ -10,14 +11,17 @@
 
 #include "PtyPair.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -114,7 +118,7 @@ private slots:
         QCOMPARE(emu->commandWords(), (QStringList{"0D000000", "05000003", "0A0FFF03", "03000103", "03000203", "03000303"}));
         QCOMPARE(emu->lockBits(0x03), uint8_t(0x07));
         // Each pass ends with ENQ, and the last one reaches the line before the port closes.
-        QVERIFY(emu->received().endsWith(char(0x05)));
+        QVERIFY(EmulatorReceived::endsWith(*emu, char(0x05)));
         QCOMPARE(emu->flash(0x03), QByteArray(0x1000, char(0xFF)));
     }
 
@@ -182,6 +186,15 @@ private slots:
         QCOMPARE(r.outLines().mid(2, 3), (QStringList{"Program Fuse Complete", "Fuse FSTRT : Enable(Program)",
                                                       "Fuse SPIEN : Disable(Erase)"}));
         QCOMPARE(r.outLines().mid(7), (QStringList{"Lock Bit3 : Not Present", "Fuse Value : 20"}));
+
+        // Type 04 with a lock read-back that fails while the fuse check passes.
+        emu->addFault(Fault::at(Event::LockReply, Action::NonHex).withOffset(0));
+        r = CliProcess::run(args(QStringLiteral("AT89S53"), {"fuse-write", "00"}));
+        QCOMPARE(r.exitCode, 0);
+        const QString notRead = QStringLiteral(" : not read (Read Lock Error)");
+        QCOMPARE(r.outLines().mid(2), (QStringList{"Program Fuse Complete", "Fuse FSTRT : Not Present",
+                                                   "Fuse SPIEN : Enable(Program)", "Lock Bit1" + notRead,
+                                                   "Lock Bit2" + notRead, "Lock Bit3" + notRead, "Fuse Value : 00"}));
     }
 
     void comPortsMapAsInTheWindow()
@@ -247,7 +260,7 @@ private slots:
         const auto r = CliProcess::run(args(device, commands + extra), {{"TARVO_CLI_LONG_TIMEOUT_MS", "300"}});
         QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(emu->waitFor([this] { return emu->received().endsWith(CAN); }, 3000));
+        QVERIFY(EmulatorReceived::endsWith(*emu, CAN));
         if (commands.first() == QLatin1String("erase"))
             QCOMPARE(emu->frameCount(), 2);
         if (commands.first() == QLatin1String("fuse-write"))
@@ -271,7 +284,7 @@ private slots:
         QTest::newRow("format error") << QStringList{"--device", "AT89C2051", "--file", "format", "program"}
                                       << "Error: Format Intel-Hex...Error";
         QTest::newRow("damaged record") << QStringList{"--device", "AT89C2051", "--file", "damaged", "verify"}
-                                        << "Warning: Checksum Or Format Error In Line 1 (1 Line)";
+                                        << "Warning: Checksum Or Format Error In Line 1";
         QTest::newRow("fuse value not a byte") << QStringList{"--device", "AT90S2313", "fuse-write", "1FF"}
                                                << "fuse value \"1FF\" is not a byte in hex";
         QTest::newRow("fuse value type 06") << QStringList{"--device", "AT90S2313", "fuse-write", "0x40"}
@@ -354,26 +367,31 @@ private slots:
         QCOMPARE(r.exitCode, 3);
         QVERIFY2(r.errLines().contains(message), r.err.constData());
         if (QTest::currentDataTag() == QLatin1String("silent"))
-            QVERIFY(sentAfterFrame("0D").endsWith(CAN));
+            QVERIFY(EmulatorReceived::arrived([&] { return sentAfterFrame("0D").endsWith(CAN); }));
     }
 
-    void ctrlCStopsAndSendsCan_data()
+    void stopSignalSendsCanOnce_data()
     {
+        QTest::addColumn<int>("signal");
         QTest::addColumn<QStringList>("commands");
         QTest::addColumn<EmulatorFault>("fault");
         QTest::addColumn<QByteArray>("frame");
         QTest::addColumn<QStringList>("lines");
-        QTest::newRow("detection") << QStringList{"erase"} << Fault::at(Event::DetectionReply, Action::Delay).withDelay(20000)
-                                   << QByteArray("0D") << QStringList{};
-        QTest::newRow("erase") << QStringList{"erase", "blank"}
-                               << Fault::at(Event::CommandReply, Action::Delay).forCommand(0x05).withDelay(20000)
-                               << QByteArray("05") << QStringList{"Erase.....Time-Out", "Command......Abort"};
-        QTest::newRow("program") << QStringList{"program"} << Fault::at(Event::BlockRequest, Action::Delay, 3).withDelay(20000)
-                                 << QByteArray("01") << QStringList{"Program......Break", "Command......Abort"};
+        QTest::newRow("Ctrl+C in the detection")
+            << int(SIGINT) << QStringList{"erase"} << Fault::at(Event::DetectionReply, Action::Delay).withDelay(20000)
+            << QByteArray("0D") << QStringList{};
+        QTest::newRow("hang-up in an erase")
+            << int(SIGHUP) << QStringList{"erase", "blank"}
+            << Fault::at(Event::CommandReply, Action::Delay).forCommand(0x05).withDelay(20000) << QByteArray("05")
+            << QStringList{"Erase.....Time-Out", "Command......Abort"};
+        QTest::newRow("SIGTERM in a program")
+            << int(SIGTERM) << QStringList{"program"} << Fault::at(Event::BlockRequest, Action::Delay, 3).withDelay(20000)
+            << QByteArray("01") << QStringList{"Program......Break", "Command......Abort"};
     }
 
-    void ctrlCStopsAndSendsCan()
+    void stopSignalSendsCanOnce()
     {
+        QFETCH(int, signal);
         QFETCH(QStringList, commands);
         QFETCH(EmulatorFault, fault);
         QFETCH(QByteArray, frame);
@@ -384,15 +402,53 @@ private slots:
         p.start();
         // Stop once the programmer holds back its reply.
         QVERIFY(emu->waitFor([&] { return emu->pendingFaults() == 0; }, 10000));
-        p.interrupt();
+        p.sendSignal(signal);
         const auto r = p.finish(10000);
         QVERIFY(r.finished);
         QCOMPARE(r.exitCode, 4);
         QVERIFY2(r.errLines().contains(QStringLiteral("Do you want to Stop Command..? Yes")), r.err.constData());
         if (!lines.isEmpty())
             QCOMPARE(r.outLines(), (detected() + lines));
-        QVERIFY(sentAfterFrame(frame).contains(CAN));
+        QVERIFY(EmulatorReceived::arrived([&] { return sentAfterFrame(frame).contains(CAN); }));
+        // A second CAN would be right behind the first.
+        QTest::qWait(300);
+        QCOMPARE(sentAfterFrame(frame).count(CAN), 1);
         QCOMPARE(emu->frameCount(), frame == "0D" ? 1 : 2);
+    }
+
+    void failedSaveNamesTheCause_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<qint64>("sizeLimit");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("file-size limit") << "keep.hex" << qint64(4096) << "Error: File too large";
+        QTest::newRow("full device") << "/dev/full" << qint64(-1) << "Error: No space left on device";
+    }
+    // The system's own text, and the old file as it was.
+    void failedSaveNamesTheCause()
+    {
+        QFETCH(QString, output);
+        QFETCH(qint64, sizeLimit);
+        QFETCH(QString, message);
+        const bool device = output.startsWith(QLatin1String("/dev/"));
+        if (!device) {
+            output = textFile("precious");
+            QFile::rename(output, dir->filePath(QStringLiteral("keep.hex")));
+            output = dir->filePath(QStringLiteral("keep.hex"));
+        }
+        emu->setSocketDevice(QStringLiteral("AT89C55"));
+        const QStringList arguments = args(QStringLiteral("AT89C55"), {"read", "--output", output});
+        const auto r = sizeLimit > 0 ? CliProcess::runLimited(arguments, sizeLimit) : CliProcess::run(arguments);
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines(), (QStringList{"Do you want to overwrite? Yes", message}));
+        if (device) {
+            QVERIFY(!QFileInfo(output).isFile());
+        } else {
+            QFile kept(output);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), QByteArray("precious"));
+            QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.hex"});
+        }
     }
 
     void jsonOneObjectPerEvent()

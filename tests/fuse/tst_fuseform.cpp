@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "DeviceCatalogue.h"
 #include "FuseExchange.h"
 #include "FuseLauncher.h"
@@ -554,7 +555,7 @@ private:
         const qint64 from = frames[n].streamOffset + 12;
         const qint64 to = n + 1 < frames.size() ? frames[n + 1].streamOffset - 1 : -1;
         if (to < 0)
-            m_emu->waitFor([&] { return m_emu->received().size() >= from + atLeast; }, 3000);
+            EmulatorReceived::arrived([&] { return m_emu->received().size() >= from + atLeast; });
         const QByteArray all = m_emu->received();
         return all.mid(from, to < 0 ? -1 : to - from);
     }

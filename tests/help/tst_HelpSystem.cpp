@@ -232,6 +232,8 @@ void TestHelpSystem::guidesCarryTheProgramsTexts()
         "Read Fuse Time-Out", "Read Lock Time-Out", "Read Fuse Error", "Program Fuse Time-Out",
         "Program Fuse Error", "Verify Fuse Error", "Write Fuse Error", "Can Not Read Fuse", "Not Fuse on Device",
         "TARVO_COM1", "/dev/ttyS0", "sudo usermod -aG dialout $USER", "tarvo-emu", "scripts/run",
+        "Checksum Or Format Error In Line 12", "Checksum Or Format Error In 3 Lines, First In Line 12",
+        "No space left on device", "File too large", "tarvo-cli --port", "SIGHUP",
     };
     for (const char *name : {"TarvoHelpThai.html", "TarvoHelpEnglish.html"}) {
         QFile f(QDir(SourceGuides).filePath(name));

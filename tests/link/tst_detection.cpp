@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
 #include "ScriptedPrompter.h"
@@ -59,6 +60,19 @@ private slots:
         QCOMPARE(statusTexts(), (QStringList{"Waiting to Initial Hardware", "Search Hardware On Com2 OK"}));
         QCOMPARE(m_emu->commandWords(), QStringList{"0D000000"});
         QVERIFY(endsWithCan());
+    }
+
+    void strictDetectionSendsNoDc3ForChatter()
+    {
+        // Eight characters whose checksum matches, but no date: a chattering device.
+        QVERIFY(m_emu->setFirmwareDate("$GPGSA,A"));
+        QVERIFY(m_link->ReadVersion().has_value());
+        m_link->setStrictDetection(true);
+        QVERIFY(!m_link->ReadVersion().has_value());
+        QVERIFY(endsWithCan());
+        const QList<ReceivedFrame> frames = m_emu->frames();
+        QCOMPARE(frames.size(), 2);
+        QCOMPARE(m_emu->received().mid(frames.last().streamOffset + 12), QByteArray(1, Ctl::CAN));
     }
 
     void failure_data()
@@ -148,7 +162,7 @@ private:
     bool endsWithCan() const
     {
         // The event loop puts the last byte on the line, as in the program.
-        return QTest::qWaitFor([this] { return m_emu->received().endsWith(char(Ctl::CAN)); }, 2000);
+        return EmulatorReceived::endsWith(*m_emu, Ctl::CAN);
     }
 
     std::unique_ptr<ProgrammerEmulator> m_emu;

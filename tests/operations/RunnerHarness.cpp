@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "RunnerHarness.h"
 
 #include "DeviceCatalogue.h"
@@ -75,12 +76,10 @@ void RunnerHarness::when(std::function<bool()> condition, std::function<void()> 
 bool RunnerHarness::settle()
 {
     link.port().flush();
-    return QTest::qWaitFor(
-        [this] {
-            const QByteArray all = emu.received();
-            return all.endsWith(Ctl::ENQ) || all.endsWith(Ctl::CAN);
-        },
-        2000);
+    return EmulatorReceived::arrived([this] {
+        const QByteArray all = emu.received();
+        return all.endsWith(Ctl::ENQ) || all.endsWith(Ctl::CAN);
+    });
 }
 
 QByteArray RunnerHarness::sentAfterFrame(int index)

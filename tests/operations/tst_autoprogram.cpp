@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "RunnerHarness.h"
 
 #include <QTest>
@@ -34,7 +35,7 @@ class TestAutoProgram : public QObject
         QCOMPARE(h->emu.commandWords().size(), step);
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 1"));
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
-        QVERIFY(QTest::qWaitFor([&] { return h->emu.received().endsWith(Ctl::CAN); }, 2000));
+        QVERIFY(EmulatorReceived::endsWith(h->emu, Ctl::CAN));
         QVERIFY(!h->view.windowLocked && !h->runner.active());
     }
 

@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "HexText.h"
 #include "RunnerHarness.h"
 
@@ -47,7 +48,7 @@ class TestBlockTransfer : public QObject
         QCOMPARE(h->view.currentLines(), (QStringList{text, "Command......Abort", "", "", "", ""}));
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 1"));
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
-        QVERIFY(QTest::qWaitFor([&] { return h->emu.received().endsWith(Ctl::CAN); }, 2000));
+        QVERIFY(EmulatorReceived::endsWith(h->emu, Ctl::CAN));
         QVERIFY(!h->view.windowLocked && !h->runner.active());
     }
     void addVerifyFlash() { h->emu.setFlash(h->typeCode(), h->bufferImage(h->deviceEnd())); }

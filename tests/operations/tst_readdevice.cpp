@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "HexFileLoader.h"
 #include "HexFileWriter.h"
 #include "HexText.h"
@@ -41,7 +42,7 @@ class TestReadDevice : public QObject
     {
         QCOMPARE(h->view.currentLines(), (QStringList{text, "Command......Abort", "", "", "", ""}));
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 1"));
-        QVERIFY(QTest::qWaitFor([&] { return h->emu.received().endsWith(Ctl::CAN); }, 2000));
+        QVERIFY(EmulatorReceived::endsWith(h->emu, Ctl::CAN));
         // The displays keep what they showed before the read.
         QCOMPARE(h->buffer.BufferEnd, uint16_t(511));
         QVERIFY(h->view.bufferEnd.isEmpty() && h->view.bufferSum.isEmpty());

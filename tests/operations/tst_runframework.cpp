@@ -1,3 +1,4 @@
+#include "EmulatorReceived.h"
 #include "RunnerHarness.h"
 
 #include <QTest>
@@ -59,7 +60,7 @@ class TestRunFramework : public QObject
         QCOMPARE(h->view.currentLines(), (QStringList{text, "Command......Abort", "", "", "", ""}));
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 1"));
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
-        QVERIFY(QTest::qWaitFor([&] { return h->emu.received().endsWith(Ctl::CAN); }, 2000));
+        QVERIFY(EmulatorReceived::endsWith(h->emu, Ctl::CAN));
         verifyIdle();
         QCOMPARE(h->view.focus, QStringLiteral("AfterFailure"));
     }

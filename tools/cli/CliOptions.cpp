@@ -28,6 +28,7 @@ const OptionRow OptionRows[] = {
     {{"v", "verbose"}, "", nullptr, &CliOptions::verbose},
     {{"n", "dry-run"}, "", nullptr, &CliOptions::dryRun},
     {{"list-devices"}, "", nullptr, &CliOptions::listDevices},
+    {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
 };
@@ -152,6 +153,11 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         return o;
     if (o.quiet && o.verbose)
         fail(QStringLiteral("--quiet and --verbose exclude each other"));
+    if (o.listPorts) {
+        if (!o.commands.isEmpty() || !o.port.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
+            fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
+        return o;
+    }
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.port.isEmpty())
@@ -185,6 +191,7 @@ QString CliOptions::helpText()
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
         "                 [--json] [-q | -v] [-n] COMMAND...\n"
+        "       tarvo-cli --list-ports [--json]\n"
         "       tarvo-cli --list-devices | --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The options, the\n"
@@ -195,8 +202,10 @@ QString CliOptions::helpText()
         "\n"
         "Options:\n"
         "  -P, --port PORT    Com1 to Com4, as the window maps them (TARVO_COM1 to\n"
-        "                     TARVO_COM4 name other devices), or a device path such as\n"
-        "                     /dev/ttyUSB0\n"
+        "                     TARVO_COM4 name other devices); auto: the first port the\n"
+        "                     programmer answers on, busy ports skipped; usb:SERIAL: the\n"
+        "                     USB adapter with that serial number; or a device path\n"
+        "                     such as /dev/ttyUSB0 or /dev/serial/by-id/...\n"
         "  -p, --device NAME  a catalogue device in any case, such as AT89C2051 (not\n"
         "                     needed for detect)\n"
         "  -f, --file FILE    Intel HEX file for program, verify and auto\n"
@@ -209,6 +218,10 @@ QString CliOptions::helpText()
         "  -n, --dry-run      check everything, load the file and detect the\n"
         "                     programmer, then stop: no command is sent\n"
         "      --list-devices the catalogue: name, flash size, lock bits, fuses, type\n"
+        "      --list-ports   the serial ports, one a line: Com entry, device,\n"
+        "                     description, manufacturer, USB vendor:product id, serial\n"
+        "                     number, and free, busy (held by another program),\n"
+        "                     missing or no-rights\n"
         "      --version      the program's version\n"
         "  -h, --help         this text\n"
         "\n"
@@ -231,7 +244,8 @@ QString CliOptions::helpText()
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
         "     fuse value out of range, a device this programmer's firmware refuses)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
-        "  4  stopped by the user (Ctrl+C or SIGTERM); CAN is sent before the exit\n"
+        "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
+        "     the exit\n"
         "\n"
         "Devices:\n%1")
         .arg(deviceList());

@@ -9,6 +9,7 @@
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] [-q | -v] [-n] COMMAND...
+//   tarvo-cli --list-ports [--json]
 // Parsing checks the syntax only; whether the device knows a command is
 // decided once the device is known. A device name is taken in any case and
 // given back in the catalogue's spelling.
@@ -26,6 +27,7 @@ public:
     bool help = false;
     bool version = false;
     bool listDevices = false;
+    bool listPorts = false;
     QList<CliCommand> commands;
 
     // Empty when the command line is usable.

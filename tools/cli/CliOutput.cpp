@@ -148,6 +148,49 @@ void CliOutput::fuseBits(const QList<Bit> &bits, std::optional<uint8_t> value)
         line(QStringLiteral("Fuse Value : ") + HexText::HexByteToStr2(*value));
 }
 
+namespace {
+
+QString withEntry(const QString &path, int comNumber)
+{
+    return comNumber > 0 ? QStringLiteral("%1 (Com%2)").arg(path).arg(comNumber) : path;
+}
+
+QJsonObject portFields(const QString &path, int comNumber)
+{
+    QJsonObject fields{{QStringLiteral("path"), path}};
+    if (comNumber > 0)
+        fields.insert(QStringLiteral("com"), QStringLiteral("Com%1").arg(comNumber));
+    return fields;
+}
+
+} // namespace
+
+void CliOutput::portSearch(const QString &path, int comNumber, const QString &action, const QString &reason)
+{
+    m_progress.clear();
+    QString text = (action == QLatin1String("trying") ? QStringLiteral("Trying ") : QStringLiteral("Skipping "))
+        + withEntry(path, comNumber);
+    if (!reason.isEmpty())
+        text += QLatin1String(": ") + reason;
+    printErr(text);
+    if (m_json) {
+        QJsonObject fields = portFields(path, comNumber);
+        fields.insert(QStringLiteral("action"), action);
+        if (!reason.isEmpty())
+            fields.insert(QStringLiteral("reason"), reason);
+        m_writer.write(QStringLiteral("port-search"), fields);
+    }
+}
+
+void CliOutput::portChosen(const QString &path, int comNumber)
+{
+    if (m_json) {
+        m_writer.write(QStringLiteral("port"), portFields(path, comNumber));
+        return;
+    }
+    line(QStringLiteral("Port chosen: ") + withEntry(path, comNumber));
+}
+
 void CliOutput::result(bool passed)
 {
     m_progress.clear();

@@ -43,6 +43,10 @@ public:
     // The detection passed: its status bar text and the firmware date.
     void hardware(const QString &statusText, const QString &biosCode);
     void fuseBits(const QList<Bit> &bits, std::optional<uint8_t> value);
+    // A port search: a port being tried or skipped (standard error).
+    void portSearch(const QString &path, int comNumber, const QString &action, const QString &reason);
+    // The port a search or an indirect name led to.
+    void portChosen(const QString &path, int comNumber);
     void result(bool passed);
     // A line of the program's own about the run, and one only -v shows.
     void note(const QString &text);

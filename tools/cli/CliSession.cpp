@@ -7,9 +7,11 @@
 #include "ExitCode.h"
 #include "HexFileActions.h"
 #include "HexText.h"
+#include "PortChoice.h"
+#include "PortFinder.h"
+#include "SystemPorts.h"
 
 #include <QFile>
-#include <QRegularExpression>
 #include <QTimer>
 
 namespace {
@@ -185,33 +187,42 @@ int CliSession::loadFile()
 
 int CliSession::connect()
 {
-    ComPort &port = m_link.port();
-    static const QRegularExpression comName(QStringLiteral("^com([1-4])$"), QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch com = comName.match(m_options.port);
-    if (com.hasMatch()) {
-        port.setComNumber(uint16_t(com.captured(1).toInt()));
-    } else if (m_options.port.contains(QLatin1Char('/'))) {
-        port.setDevicePath(m_options.port);
-    } else {
-        m_output.usageError(QStringLiteral("unknown port \"%1\": use Com1 to Com4 or a device path").arg(m_options.port));
+    const PortChoice choice = PortChoice::resolve(m_options.port, SystemPorts::comPortMap());
+    if (!choice.usageError.isEmpty()) {
+        m_output.usageError(choice.usageError);
         return ExitCode::UsageOrFile;
     }
     m_output.detail(QStringLiteral("Port ") + m_options.port);
-    if (!port.open()) {
-        m_prompter.defaultError(port.errorString());
+    if (!choice.notFound.isEmpty()) {
+        m_prompter.error(choice.notFound);
         return ExitCode::NoProgrammer;
     }
 
     m_output.setCommand(QStringLiteral("detect"));
-    const std::optional<QString> date = m_link.ReadVersion();
-    if (m_stopped)
+    PortFinder finder(m_link, m_output, m_stopped);
+    const PortFinder::Result result =
+        choice.search ? finder.search(choice.candidates) : finder.tryPort(choice.candidates.first());
+    switch (result) {
+    case PortFinder::Result::Found:
+        break;
+    case PortFinder::Result::Stopped:
         return ExitCode::Stopped;
-    if (!date)
+    case PortFinder::Result::OpenFailed:
+        m_prompter.defaultError(finder.openError());
         return ExitCode::NoProgrammer;
-    m_biosCode = *date;
+    case PortFinder::Result::NoAnswer:
+        if (choice.search)
+            m_prompter.error(QStringLiteral("No programmer answered on any port (%1)")
+                                 .arg(finder.tried().join(QLatin1String(", "))));
+        return ExitCode::NoProgrammer;
+    }
+    const PortChoice::Candidate &port = finder.chosen();
+    m_biosCode = finder.biosCode();
+    if (choice.indirect)
+        m_output.portChosen(port.path, port.comNumber);
     QString text = m_hardwareText;
-    if (!com.hasMatch())
-        text = QStringLiteral("Search Hardware On ") + m_options.port + QStringLiteral(" OK");
+    if (port.comNumber == 0)
+        text = QStringLiteral("Search Hardware On ") + port.shownName() + QStringLiteral(" OK");
     m_output.hardware(text, m_biosCode);
     return ExitCode::Passed;
 }
@@ -332,8 +343,9 @@ void CliSession::onStop(int count)
 int CliSession::finish(int code)
 {
     ComPort &port = m_link.port();
-    if (code == ExitCode::Stopped && port.isOpen()) {
-        // Whatever was under way, the programmer is told to drop it.
+    // Whatever was under way, the programmer is told to drop it, unless the
+    // failure ending has just done so.
+    if (code == ExitCode::Stopped && port.isOpen() && port.lastWritten() != Ctl::CAN) {
         m_link.StopRequested = false;
         m_link.SendByte(Ctl::CAN);
     }

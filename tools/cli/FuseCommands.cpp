@@ -112,6 +112,9 @@ void FuseCommands::reportBits()
         QString state = m_view.display(t);
         if (!present)
             state = notPresent;
+        else if (state.isEmpty())
+            // The fuse check may pass while the lock read-back failed.
+            state = QStringLiteral("not read (") + failureText() + QLatin1Char(')');
         bits.append({label, state});
     }
     const auto value = FuseLayout::writeValue(device.TypeCode, m_view.choice(Target::Fuse1), m_view.choice(Target::Fuse2));

@@ -4,10 +4,34 @@
 #include "CliSession.h"
 #include "DeviceListing.h"
 #include "ExitCode.h"
+#include "JsonEventWriter.h"
+#include "PortListing.h"
+#include "SystemPorts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
 #include <unistd.h>
+
+namespace {
+
+int listPorts(CliOutput &output)
+{
+    const QList<PortListing::Row> rows = PortListing::rows(SystemPorts::comPortMap());
+    if (output.json()) {
+        JsonEventWriter writer(stdout);
+        for (const PortListing::Row &row : rows)
+            writer.write(QStringLiteral("port"), PortListing::json(row));
+    } else {
+        for (const QString &line : PortListing::textLines(rows))
+            std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+        if (rows.isEmpty())
+            std::fputs("No serial port found.\n", stderr);
+    }
+    output.exit(ExitCode::Passed);
+    return ExitCode::Passed;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
@@ -41,6 +65,8 @@ int main(int argc, char **argv)
         output.exit(ExitCode::UsageOrFile);
         return ExitCode::UsageOrFile;
     }
+    if (options.listPorts)
+        return listPorts(output);
     CliSession session(options, output);
     return session.run();
 }

@@ -176,6 +176,15 @@ void EmulatorLoop::hangUp()
     changed.wait(lock, [this] { return hungUp || !running; });
 }
 
+void EmulatorLoop::flood(qint64 bytes)
+{
+    {
+        std::lock_guard lock(mutex);
+        floodLeft += bytes;
+    }
+    wake();
+}
+
 void EmulatorLoop::closeLine()
 {
     if (m_line >= 0)
@@ -274,7 +283,35 @@ bool EmulatorLoop::writeDue(qint64 now)
         if (effect.kind == EmulatorProtocol::SentEffect::Kind::Stall)
             m_txHold = now + qint64(effect.delayMs) * 1000000;
     }
-    return true;
+    return writeFlood();
+}
+
+// Filler after the replies, as fast as the line takes it; unpaced and
+// unlogged, so that a flood of any size costs the emulator nothing.
+bool EmulatorLoop::writeFlood()
+{
+    static const QByteArray filler(64 * 1024, 'U');
+    for (;;) {
+        qint64 left = 0;
+        {
+            std::lock_guard lock(mutex);
+            left = floodLeft;
+        }
+        if (left <= 0 || m_line < 0)
+            return true;
+        const ssize_t written = ::write(m_line, filler.constData(), size_t(std::min<qint64>(left, filler.size())));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            m_txBlocked = errno == EAGAIN;
+            if (!m_txBlocked)
+                closeLine();
+            return !m_txBlocked;
+        }
+        std::lock_guard lock(mutex);
+        floodLeft -= written;
+        changed.notify_all();
+    }
 }
 
 void EmulatorLoop::readLine(qint64 now)

@@ -22,6 +22,8 @@ public:
     bool start(QString *error);
     void stop();
     void hangUp();
+    // Adds `bytes` filler bytes to put on the line (see ProgrammerEmulator).
+    void flood(qint64 bytes);
 
     // Guards everything below and `protocol`; `changed` is notified after
     // every byte taken or sent.
@@ -33,6 +35,7 @@ public:
     std::atomic<bool> paced = false;
     bool running = false;
     bool hungUp = false;
+    qint64 floodLeft = 0;
 
 private:
     struct RxByte
@@ -53,6 +56,7 @@ private:
     void takeDueInput(qint64 now);
     // Writes what is due; returns false when the line would block.
     bool writeDue(qint64 now);
+    bool writeFlood();
     qint64 nextTxTime() const;
     void readLine(qint64 now);
     void closeLine();

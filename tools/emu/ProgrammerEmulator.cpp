@@ -47,6 +47,17 @@ void ProgrammerEmulator::hangUp()
     m_loop->hangUp();
 }
 
+void ProgrammerEmulator::flood(qint64 bytes)
+{
+    m_loop->flood(bytes);
+}
+
+qint64 ProgrammerEmulator::floodLeft() const
+{
+    std::lock_guard lock(m_loop->mutex);
+    return m_loop->floodLeft;
+}
+
 bool ProgrammerEmulator::hungUp() const
 {
     std::lock_guard lock(m_loop->mutex);

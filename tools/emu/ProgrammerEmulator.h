@@ -59,6 +59,13 @@ public:
     void hangUp();
     bool hungUp() const;
 
+    // Puts `bytes` filler bytes ('U') on the line, after any reply under
+    // way, as fast as the program's side takes them: a unit or a line that
+    // keeps sending. Neither paced nor logged, nor seen by the protocol.
+    void flood(qint64 bytes);
+    // Filler bytes not yet taken by the line.
+    qint64 floodLeft() const;
+
     // --- Options (any time) ---
     // The eight characters sent as the firmware date (DDMMYYYY, no
     // separators). Default 15082003, a date on which every device is served.

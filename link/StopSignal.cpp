@@ -8,9 +8,11 @@
 
 namespace {
 
+constexpr int EndSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 int g_pipe[2] = {-1, -1};
-struct sigaction g_oldInt;
-struct sigaction g_oldTerm;
+struct sigaction g_old[std::size(EndSignals)];
+struct sigaction g_oldFileSize;
 
 extern "C" void onStopSignal(int)
 {
@@ -33,8 +35,12 @@ StopSignal::StopSignal(QObject *parent)
     sigemptyset(&action.sa_mask);
     // Restarted system calls: a signal must not make a port read fail.
     action.sa_flags = SA_RESTART;
-    ::sigaction(SIGINT, &action, &g_oldInt);
-    ::sigaction(SIGTERM, &action, &g_oldTerm);
+    for (size_t i = 0; i < std::size(EndSignals); ++i)
+        ::sigaction(EndSignals[i], &action, &g_old[i]);
+    struct sigaction ignore = {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, &g_oldFileSize);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &StopSignal::drain);
 }
@@ -43,8 +49,9 @@ StopSignal::~StopSignal()
 {
     if (!m_notifier)
         return;
-    ::sigaction(SIGINT, &g_oldInt, nullptr);
-    ::sigaction(SIGTERM, &g_oldTerm, nullptr);
+    for (size_t i = 0; i < std::size(EndSignals); ++i)
+        ::sigaction(EndSignals[i], &g_old[i], nullptr);
+    ::sigaction(SIGXFSZ, &g_oldFileSize, nullptr);
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;

@@ -1,0 +1,62 @@
+#include "PortFinder.h"
+
+#include "CliOutput.h"
+#include "PortAvailability.h"
+#include "ProgrammerLink.h"
+
+PortFinder::PortFinder(ProgrammerLink &link, CliOutput &output, const bool &stopped)
+    : m_link(link)
+    , m_output(output)
+    , m_stopped(stopped)
+{
+}
+
+PortFinder::Result PortFinder::tryPort(const PortChoice::Candidate &candidate)
+{
+    ComPort &port = m_link.port();
+    port.close();
+    port.setComNumber(uint16_t(candidate.comNumber));
+    port.setDevicePath(candidate.path);
+    if (!port.open()) {
+        m_openError = port.errorString();
+        return Result::OpenFailed;
+    }
+    const std::optional<QString> date = m_link.ReadVersion();
+    if (m_stopped)
+        return Result::Stopped;
+    if (!date) {
+        port.close();
+        return Result::NoAnswer;
+    }
+    m_chosen = candidate;
+    m_biosCode = *date;
+    return Result::Found;
+}
+
+PortFinder::Result PortFinder::search(const QList<PortChoice::Candidate> &candidates)
+{
+    m_link.setStrictDetection(true);
+    Result result = Result::NoAnswer;
+    for (const PortChoice::Candidate &c : candidates) {
+        const PortAvailability::Result available = PortAvailability::check(c.path);
+        if (available.state != PortAvailability::State::Free) {
+            QString why = PortAvailability::stateName(available.state);
+            if (available.ownerPid)
+                why += QStringLiteral(" (pid %1)").arg(available.ownerPid);
+            m_output.portSearch(c.path, c.comNumber, QStringLiteral("skipped"), why);
+            m_tried.append(QStringLiteral("%1 (%2)").arg(c.path, why));
+            continue;
+        }
+        m_output.portSearch(c.path, c.comNumber, QStringLiteral("trying"), QString());
+        result = tryPort(c);
+        if (result == Result::Found || result == Result::Stopped)
+            break;
+        const QString why = result == Result::OpenFailed ? m_openError : QStringLiteral("no answer");
+        if (result == Result::OpenFailed)
+            m_output.portSearch(c.path, c.comNumber, QStringLiteral("skipped"), why);
+        m_tried.append(QStringLiteral("%1 (%2)").arg(c.path, why));
+        result = Result::NoAnswer;
+    }
+    m_link.setStrictDetection(false);
+    return result;
+}
