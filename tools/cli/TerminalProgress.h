@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <QTimer>
 #include <cstdio>
 
 // A one-line progress bar on a terminal, redrawn in place. A transfer moves
@@ -10,7 +11,8 @@
 // not flooded, and always when it reaches the end. Each redraw asks the
 // terminal for its width, so the line follows a resize and never wraps; the
 // time since the bar appeared follows the percentage, and the bar is left on
-// its line with the whole duration once it is done.
+// its line with the whole duration once it is done. While a step waits
+// without moving (an erase takes seconds), the time still counts on screen.
 class TerminalProgress
 {
 public:
@@ -19,8 +21,9 @@ public:
     // Narrower than this the bar is left out and only the numbers remain.
     static constexpr int MinBarWidth = 10;
     static constexpr int DefaultColumns = 80;
+    static constexpr int TickMs = 100;
 
-    explicit TerminalProgress(std::FILE *out) : m_out(out) {}
+    explicit TerminalProgress(std::FILE *out);
 
     void show(const QString &text, int value, int minimum, int maximum, bool force = false);
     // Ends the bar's line (kept, with its duration) so that a normal line
@@ -44,6 +47,7 @@ private:
     std::FILE *m_out;
     QElapsedTimer m_lastDraw;
     QElapsedTimer m_started;
+    QTimer m_tick;
     bool m_visible = false;
     QString m_text;
     int m_value = 0;
