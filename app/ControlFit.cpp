@@ -16,6 +16,8 @@ namespace {
 // scrolls as soon as the cursor after the last character would not show.
 constexpr int EditSideMargin = 2;
 constexpr int CursorWidth = 1;
+// Free pixels between a label and the field it names.
+constexpr int LabelGap = 3;
 
 void setBox(QWidget *w, const QRect &r)
 {
@@ -119,11 +121,25 @@ void fitEdit(QLineEdit *edit)
     setBox(edit, r);
 }
 
+void alignColumn(const QList<QLabel *> &labels)
+{
+    int left = labels.first()->x();
+    for (const QLabel *label : labels)
+        left = std::min(left, label->x());
+    for (QLabel *label : labels)
+        label->move(left, label->y());
+}
+
 void alignWith(QLabel *label, const QWidget *field)
 {
     QRect r = label->geometry();
     const int need = textExtent(label->font(), {label->text()}).size.width();
-    r.setRight(std::max(r.left() + need - 1, std::min(r.right(), field->x() - 2)));
+    // End a few pixels short of the field, moving left into the group's
+    // margin if the text needs it.
+    const int end = field->x() - LabelGap - 1;
+    r.setRight(std::min(r.right(), std::max(r.left() + need - 1, end)));
+    if (r.right() > end && label->parentWidget())
+        r.moveRight(std::max(end, clearOfBorder(label->parentWidget()).left() + r.width() - 1));
     r.setHeight(std::max(r.height(), field->height()));
     r.moveTop(field->y() + (field->height() - r.height()) / 2);
     setBox(label, r);

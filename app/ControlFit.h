@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QRect>
 #include <QStringList>
 
@@ -44,5 +45,7 @@ void fitEdit(QLineEdit *edit);
 
 // Puts a label level with the field it names, ending short of it.
 void alignWith(QLabel *label, const QWidget *field);
+// Gives the labels the left edge of the one furthest left.
+void alignColumn(const QList<QLabel *> &labels);
 
 } // namespace ControlFit

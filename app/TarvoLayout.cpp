@@ -211,6 +211,7 @@ void TarvoLayout::build(QMainWindow *window)
     Tarvo_Code = edit(GroupBox2, "Tarvo_Code", 98, 39, true, true);
     nameField(LabelComport, SelectComPort);
     nameField(LabelVersion, Tarvo_Code);
+    ControlFit::alignColumn({LabelComport, LabelVersion});
     CheckTarvo = button(GroupBox2, "CheckTarvo", 78, 72, 72, 20, QStringLiteral("Connect"),
                         QStringLiteral("Check Hardware Connection"));
 
@@ -268,6 +269,8 @@ void TarvoLayout::build(QMainWindow *window)
     nameField(LabelFileLoad, SelectFileName);
     nameField(LabelBufferEnd, Buffer_End);
     nameField(LabelCheckSum, Buffer_Sum);
+    ControlFit::alignColumn({LabelDeviceName, LabelAlgo, LabelVpp, LabelDeviceEnd, LabelFileLoad, LabelBufferEnd,
+                             LabelCheckSum});
 
     QStyle *style = window->style();
     FileOpen1 = shortcutAction(window, "FileOpen1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
