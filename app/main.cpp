@@ -4,7 +4,11 @@
 #include "TEditForm.h"
 #include "TFuseForm.h"
 #include "TTarvoForm.h"
+#include "StoreFactory.h"
 #include "TarvoApplication.h"
+#include "WindowRunLog.h"
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -26,5 +30,18 @@ int main(int argc, char *argv[])
     form.createSecondaryWindows(dialogs);
     form.show();
     app.closeOnSignals(&form);
+
+    // The production log (a file or a database), only when asked for.
+    std::unique_ptr<WindowRunLog> log;
+    StoreOptions stores;
+    stores.logFile = WindowRunLog::logFile(QCoreApplication::arguments());
+    stores.database = WindowRunLog::database(QCoreApplication::arguments());
+    QString error;
+    if (std::unique_ptr<RecordStore> store = StoreFactory::recordStore(stores, &error)) {
+        log = std::make_unique<WindowRunLog>(form, std::move(store));
+        log->open();
+    } else if (!error.isEmpty()) {
+        prompter.defaultError(error);
+    }
     return app.exec();
 }

@@ -6,6 +6,7 @@
 #include "ProgrammerLink.h"
 #include "Prompter.h"
 #include "ReadExchange.h"
+#include "RunObserver.h"
 #include "RunView.h"
 #include "SelectionState.h"
 #include "SingleReplyCommand.h"
@@ -48,6 +49,7 @@ void CommandRunner::chooseCommand(const CommandTexts &texts, void (CommandRunner
         return;
     }
     m_active = true;
+    m_caption = texts.caption;
     BeforeRun(texts.caption);
     (this->*routine)();
     m_active = false;
@@ -115,6 +117,8 @@ void CommandRunner::BreakError()
     m_view.showCounts(SuccessCount, FailureCount);
     m_view.setCommandCaption(CommandTexts::noCommand(), false);
     disarm();
+    if (m_observer)
+        m_observer->runEnded(false, SuccessCount, FailureCount);
     m_view.focusAfterFailure();
 }
 
@@ -159,6 +163,8 @@ void CommandRunner::StartRunning(const QString &runningText)
     resetGauge();
     m_view.setStatusLine(1, runningText);
     m_running = true;
+    if (m_observer)
+        m_observer->runStarted(m_caption);
 }
 
 CommandRunner::PassResult CommandRunner::PassRun(const QString &passText)
@@ -178,6 +184,8 @@ CommandRunner::PassResult CommandRunner::passEnding()
     m_view.setRunEnabled(true);
     m_view.setStopButton(ExitCaption, true);
     m_view.focusStop();
+    if (m_observer)
+        m_observer->runEnded(true, SuccessCount, FailureCount);
     if (leaveRequested()) {
         AfterRun();
         return PassResult::Left;

@@ -8,6 +8,7 @@
 class MemoryBuffer;
 class ProgrammerLink;
 class Prompter;
+class RunObserver;
 class RunView;
 struct SelectionState;
 
@@ -37,6 +38,8 @@ public:
 
     void setTimeouts(const Timeouts &timeouts) { m_timeouts = timeouts; }
     const Timeouts &timeouts() const { return m_timeouts; }
+    // Told of every run's start and end; none by default.
+    void setObserver(RunObserver *observer) { m_observer = observer; }
 
     // Menu handlers. A call while a command is armed or running is ignored.
     void EraseDeviceClick();
@@ -107,6 +110,8 @@ private:
     const SelectionState &m_selection;
     Prompter &m_prompter;
     Timeouts m_timeouts;
+    RunObserver *m_observer = nullptr;
+    QString m_caption;
     bool m_active = false;
     bool m_running = false;
 };

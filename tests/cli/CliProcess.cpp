@@ -1,6 +1,9 @@
 #include "CliProcess.h"
 
+#include <QDeadlineTimer>
+#include <algorithm>
 #include <csignal>
+#include <unistd.h>
 #include <sys/resource.h>
 
 CliProcess::CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment)
@@ -51,6 +54,39 @@ void CliProcess::sendSignal(int signal)
     ::kill(pid_t(m_process.processId()), signal);
 }
 
+void CliProcess::setInputFile(const QString &path)
+{
+    m_process.setStandardInputFile(path);
+}
+
+void CliProcess::closeInputAtStart()
+{
+    m_process.setChildProcessModifier([] { ::close(STDIN_FILENO); });
+}
+
+void CliProcess::write(const QByteArray &input)
+{
+    m_process.write(input);
+    m_process.waitForBytesWritten(5000);
+}
+
+void CliProcess::closeInput()
+{
+    m_process.closeWriteChannel();
+}
+
+bool CliProcess::waitForOutput(const QByteArray &text, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!m_out.contains(text)) {
+        if (deadline.hasExpired() || m_process.state() == QProcess::NotRunning)
+            return false;
+        m_process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
+        m_out += m_process.readAllStandardOutput();
+    }
+    return true;
+}
+
 CliProcess::Result CliProcess::finish(int timeoutMs)
 {
     Result r;
@@ -60,7 +96,7 @@ CliProcess::Result CliProcess::finish(int timeoutMs)
         m_process.waitForFinished(5000);
     }
     r.exitCode = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
-    r.out = m_process.readAllStandardOutput();
+    r.out = m_out + m_process.readAllStandardOutput();
     r.err = m_process.readAllStandardError();
     return r;
 }
@@ -70,6 +106,15 @@ CliProcess::Result CliProcess::run(const QStringList &arguments, const QMap<QStr
 {
     CliProcess p(arguments, environment);
     p.start();
+    return p.finish(timeoutMs);
+}
+
+CliProcess::Result CliProcess::runWithInput(const QStringList &arguments, const QByteArray &input, int timeoutMs)
+{
+    CliProcess p(arguments);
+    p.start();
+    p.write(input);
+    p.closeInput();
     return p.finish(timeoutMs);
 }
 

@@ -26,11 +26,20 @@ public:
 
     // Standard output on a terminal (a pseudo-terminal's slave) instead of a pipe.
     void setOutputTerminal(const QString &path) { m_process.setStandardOutputFile(path); }
+    // Standard input from a file (a terminal) instead of a pipe; before start().
+    void setInputFile(const QString &path);
+    // Standard input closed, as `<&-` in a shell does; before start().
+    void closeInputAtStart();
     // A file-size limit for the process, as `ulimit -f` sets one (before start()).
     void setFileSizeLimit(qint64 bytes);
     void start();
     // Waits up to ms for the program to end; true once it has.
     bool ended(int ms) { return m_process.waitForFinished(ms) || m_process.state() == QProcess::NotRunning; }
+    // Standard input: lines for --repeat, and its end.
+    void write(const QByteArray &input);
+    void closeInput();
+    // Waits until standard output holds text (kept for finish()).
+    bool waitForOutput(const QByteArray &text, int timeoutMs = 30000);
     // Ctrl+C as a terminal sends it.
     void interrupt();
     // A signal as kill(1) sends it.
@@ -39,9 +48,12 @@ public:
 
     static Result run(const QStringList &arguments, const QMap<QString, QString> &environment = {},
                       int timeoutMs = 30000);
+    // Runs with input on standard input, which then ends.
+    static Result runWithInput(const QStringList &arguments, const QByteArray &input, int timeoutMs = 30000);
     static Result runLimited(const QStringList &arguments, qint64 fileSizeLimit);
 
 private:
     QProcess m_process;
     QStringList m_arguments;
+    QByteArray m_out;
 };

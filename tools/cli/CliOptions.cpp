@@ -16,10 +16,12 @@ struct OptionRow
     const char *valueName;
     QString CliOptions::*value;
     bool CliOptions::*flag;
+    // Options that may be given more than once.
+    QStringList CliOptions::*list = nullptr;
 };
 
 const OptionRow OptionRows[] = {
-    {{"P", "port"}, "PORT", &CliOptions::port, nullptr},
+    {{"P", "port"}, "PORT", nullptr, nullptr, &CliOptions::ports},
     {{"p", "device"}, "NAME", &CliOptions::device, nullptr},
     {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
     {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
@@ -31,6 +33,17 @@ const OptionRow OptionRows[] = {
     {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
+    {{"log"}, "FILE", &CliOptions::logFile, nullptr},
+    {{"serial"}, "ADDR:START[:STEP]", &CliOptions::serialSpec, nullptr},
+    {{"serial-format"}, "FORM", &CliOptions::serialForm, nullptr},
+    {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr},
+    {{"serial-state"}, "FILE", &CliOptions::serialState, nullptr},
+    {{"repeat"}, "", nullptr, &CliOptions::repeat},
+    {{"db"}, "LOCATION", &CliOptions::database, nullptr},
+    {{"serial-sequence"}, "NAME", &CliOptions::serialSequence, nullptr},
+    {{"report"}, "", nullptr, &CliOptions::report},
+    {{"since"}, "DATE", &CliOptions::since, nullptr},
+    {{"csv"}, "", nullptr, &CliOptions::csv},
 };
 
 // The catalogue's spelling of a device name given in any case; the name as
@@ -78,7 +91,7 @@ QString parserError(const QCommandLineParser &parser)
         return QStringLiteral("unknown option \"%1\"").arg(spelled(unknown.first()));
     for (const OptionRow &row : OptionRows)
         for (const QString &name : row.names)
-            if (row.value && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
+            if ((row.value || row.list) && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
                 return QStringLiteral("%1 needs a value").arg(longName(row));
     return parser.errorText();
 }
@@ -112,6 +125,63 @@ void parseCommands(const QStringList &words, CliOptions &o, const std::function<
     }
 }
 
+// The production options: syntax, and what they need of each other.
+void checkProduction(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    o.stores.logFile = o.logFile;
+    o.stores.serialStateFile = o.serialState;
+    o.stores.database = o.database;
+    o.stores.serialSequence = o.serialSequence;
+    if (!o.database.isEmpty() && !o.logFile.isEmpty())
+        fail(QStringLiteral("--db keeps the records: leave out --log"));
+    if (!o.serialSequence.isEmpty()) {
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--serial-sequence needs --db"));
+        if (!o.serialState.isEmpty())
+            fail(QStringLiteral("--serial-sequence keeps the numbers in the database: leave out --serial-state"));
+    }
+    bool programs = false;
+    bool reads = false;
+    for (const CliCommand &c : o.commands) {
+        programs = programs || c.kind == CliCommand::Kind::Program || c.kind == CliCommand::Kind::Auto;
+        reads = reads || c.kind == CliCommand::Kind::Read;
+    }
+    if (o.repeat && reads)
+        fail(QStringLiteral("read cannot be repeated: every device would overwrite --output"));
+    if (o.serialSpec.isEmpty()) {
+        if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !o.serialState.isEmpty())
+            fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
+        // The sequence keeps its form: the options only name it.
+        if (!o.serialSequence.isEmpty() && !programs)
+            fail(QStringLiteral("--serial-sequence needs program or auto: the number goes into the image they send"));
+        return;
+    }
+    SerialFormat format;
+    QString error;
+    if (!format.parseSpec(o.serialSpec, &error))
+        fail(error);
+    if (!o.serialForm.isEmpty()) {
+        const std::optional<SerialFormat::Form> form = SerialFormat::formOf(o.serialForm);
+        if (!form)
+            fail(QStringLiteral("unknown serial format \"%1\" (formats: le, be, ascii, bcd)").arg(o.serialForm));
+        else
+            format.form = *form;
+    }
+    format.bytes = SerialFormat::defaultBytes(format.form);
+    if (!o.serialBytes.isEmpty()) {
+        bool ok = false;
+        format.bytes = o.serialBytes.toInt(&ok);
+        const int most = SerialFormat::maxBytes(format.form);
+        if (!ok || format.bytes < 1 || format.bytes > most)
+            fail(QStringLiteral("--serial-bytes must be 1 to %1 for %2").arg(most).arg(SerialFormat::formName(format.form)));
+    }
+    if (!programs)
+        fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
+    if (o.severalPorts() && o.serialState.isEmpty() && o.serialSequence.isEmpty())
+        fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
+    o.stores.serial = format;
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -140,6 +210,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         const QStringList values = parser.values(name);
         if (values.isEmpty())
             continue;
+        if (values.contains(QString()))
+            fail(QStringLiteral("%1 needs a value").arg(longName(row)));
+        if (row.list) {
+            o.*(row.list) = values;
+            continue;
+        }
         if (values.size() > 1)
             fail(QStringLiteral("%1 given twice").arg(longName(row)));
         if (values.first().isEmpty())
@@ -154,14 +230,29 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     if (o.quiet && o.verbose)
         fail(QStringLiteral("--quiet and --verbose exclude each other"));
     if (o.listPorts) {
-        if (!o.commands.isEmpty() || !o.port.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
+        if (!o.commands.isEmpty() || !o.ports.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
             fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
+        return o;
+    }
+    if (o.report || !o.since.isEmpty() || o.csv) {
+        if (!o.report)
+            fail(QStringLiteral("--since and --csv need --report"));
+        if (o.database.isEmpty())
+            fail(QStringLiteral("--report needs --db"));
+        if (!o.commands.isEmpty() || !o.ports.isEmpty())
+            fail(QStringLiteral("--report runs no command on a device"));
         return o;
     }
     if (o.commands.isEmpty())
         fail(QStringLiteral("no command given"));
-    if (o.port.isEmpty())
+    if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
+    if (o.ports.size() == 1)
+        o.port = o.ports.first();
+    if (o.ports.removeDuplicates() > 0)
+        fail(QStringLiteral("--port names the same port twice"));
+    if (o.ports.size() > 1 && o.ports.contains(QLatin1String(CliOptions::AllPorts)))
+        fail(QStringLiteral("--port auto-all takes in every port: give it alone"));
     bool onlyDetect = true;
     bool needsFile = false;
     bool reads = false;
@@ -178,6 +269,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("read needs --output"));
     if (!reads && !o.output.isEmpty())
         fail(QStringLiteral("--output is only used by read"));
+    checkProduction(o, fail);
     return o;
 }
 
@@ -190,8 +282,9 @@ QString CliOptions::helpText()
 {
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
-        "                 [--json] [-q | -v] [-n] COMMAND...\n"
+        "                 [--json] [-q | -v] [-n] [production options] COMMAND...\n"
         "       tarvo-cli --list-ports [--json]\n"
+        "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
         "       tarvo-cli --list-devices | --version | --help\n"
         "\n"
         "Runs device commands on the programmer without the window. The options, the\n"
@@ -225,6 +318,39 @@ QString CliOptions::helpText()
         "      --version      the program's version\n"
         "  -h, --help         this text\n"
         "\n"
+        "Production options:\n"
+        "  -P, --port PORT    given more than once: the same job on every port at once,\n"
+        "                     one process per port, a table per port at the end;\n"
+        "                     auto-all: every port a programmer answers on\n"
+        "      --log FILE     one record per device appended to FILE (CSV for .csv,\n"
+        "                     JSON lines otherwise)\n"
+        "      --serial ADDR:START[:STEP]\n"
+        "                     a serial number at ADDR (hex) in each device before\n"
+        "                     program or auto, from START by STEP (decimal); it moves\n"
+        "                     on only after a device passed\n"
+        "      --serial-format le|be|ascii|bcd\n"
+        "                     binary low or high byte first (default le), decimal\n"
+        "                     digits, or packed BCD\n"
+        "      --serial-bytes N\n"
+        "                     its width (default 4; ascii 8 digits)\n"
+        "      --serial-state FILE\n"
+        "                     keeps the next number across runs and processes\n"
+        "      --repeat       one device after another: a line on standard input (Enter)\n"
+        "                     starts the next, q or the end of input ends the run\n"
+        "      --db LOCATION  keep the records (and with --serial-sequence the serial\n"
+        "                     numbers) in a database: a file path is SQLite,\n"
+        "                     postgresql://USER@HOST/DBNAME a PostgreSQL server (the\n"
+        "                     password comes from ~/.pgpass or PGPASSFILE)\n"
+        "      --serial-sequence NAME\n"
+        "                     the serial numbers of product NAME from the database;\n"
+        "                     the form given with --serial, --serial-format and\n"
+        "                     --serial-bytes on first use is kept with it\n"
+        "      --report       print the records in --db: passed and failed by day and\n"
+        "                     by device\n"
+        "      --since DATE   only the records from DATE (2026-12-01) or a time\n"
+        "                     (2026-12-01T14:00+07:00) on\n"
+        "      --csv          every record as CSV, with the log file's columns\n"
+        "\n"
         "Commands:\n"
         "  detect           only the detection (it runs before every other command too)\n"
         "  erase, blank     erase the device; check that it is blank\n"
@@ -239,10 +365,12 @@ QString CliOptions::helpText()
         "                   devices 00, 01, 20 or 21\n"
         "\n"
         "Exit codes:\n"
-        "  0  every command passed\n"
+        "  0  every command passed (with --repeat: every device)\n"
         "  1  a command failed on the device or the programmer\n"
         "  2  usage or file error (unknown device or command, missing or malformed file,\n"
-        "     fuse value out of range, a device this programmer's firmware refuses)\n"
+        "     fuse value out of range, a device this programmer's firmware refuses,\n"
+        "     a log, serial state or database that cannot be used, a serial number\n"
+        "     that does not fit)\n"
         "  3  no programmer found, or the port could not be opened or went away\n"
         "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
         "     the exit\n"

@@ -61,7 +61,8 @@ void CliOutput::line(const QString &text)
     if (m_verbosity == Verbosity::Quiet)
         return;
     m_progress.clear();
-    std::fputs(qPrintable(text + QLatin1Char('\n')), stdout);
+    const QString prefix = m_port.isEmpty() ? QString() : m_port + QLatin1String(": ");
+    std::fputs(qPrintable(prefix + text + QLatin1Char('\n')), stdout);
     std::fflush(stdout);
 }
 
@@ -224,4 +225,57 @@ void CliOutput::exit(int code)
     m_progress.clear();
     if (m_json)
         m_writer.write(QStringLiteral("exit"), {{QStringLiteral("code"), code}});
+}
+
+void CliOutput::prompt(const QString &text, bool shown)
+{
+    if (m_json) {
+        m_writer.write(QStringLiteral("waiting"), {{QStringLiteral("text"), text}});
+        return;
+    }
+    if (shown)
+        line(text);
+}
+
+void CliOutput::device(int number, bool passed, const QString &serial, int success, int failure)
+{
+    if (m_json) {
+        QJsonObject fields{{QStringLiteral("device"), number},
+                           {QStringLiteral("passed"), passed},
+                           {QStringLiteral("success"), success},
+                           {QStringLiteral("failure"), failure}};
+        if (!serial.isEmpty())
+            fields.insert(QStringLiteral("serial"), serial);
+        m_writer.write(QStringLiteral("device"), fields);
+        return;
+    }
+    QString text = QStringLiteral("Device %1 %2").arg(number).arg(passed ? QLatin1String("passed") : QLatin1String("failed"));
+    if (!serial.isEmpty())
+        text += QStringLiteral(", serial ") + serial;
+    line(text + QStringLiteral(". Success : %1  Failure : %2").arg(success).arg(failure));
+}
+
+void CliOutput::summary(int devices, int passed, int failed, qint64 msPerDevice)
+{
+    if (m_json) {
+        m_writer.write(QStringLiteral("summary"), {{QStringLiteral("devices"), devices},
+                                                   {QStringLiteral("passed"), passed},
+                                                   {QStringLiteral("failed"), failed},
+                                                   {QStringLiteral("ms_per_device"), msPerDevice}});
+        return;
+    }
+    line(QStringLiteral("Devices: %1, passed: %2, failed: %3, time per device: %4 s")
+             .arg(devices)
+             .arg(passed)
+             .arg(failed)
+             .arg(double(msPerDevice) / 1000.0, 0, 'f', 2));
+}
+
+void CliOutput::relay(QJsonObject event)
+{
+    if (!m_json)
+        return;
+    const QString name = event.take(QStringLiteral("event")).toString();
+    event.insert(QStringLiteral("port"), m_port);
+    m_writer.write(name, event);
 }

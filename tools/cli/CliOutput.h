@@ -54,6 +54,21 @@ public:
     void usageError(const QString &text);
     void exit(int code);
 
+    // A production run. The operator is asked for the next device; shown
+    // as text only when `shown` (standard input is a terminal).
+    void prompt(const QString &text, bool shown);
+    // One device done: its number in the run, the serial number written,
+    // and the window's counters after it.
+    void device(int number, bool passed, const QString &serial, int success, int failure);
+    // The end of the run.
+    void summary(int devices, int passed, int failed, qint64 msPerDevice);
+
+    // Several ports: each line of text starts with prefix; each JSON object
+    // gets the field "port".
+    void setPort(const QString &port) { m_port = port; }
+    // An event of a process on one port, as it came (JSON only).
+    void relay(QJsonObject event);
+
 private:
     void line(const QString &text);
 
@@ -61,6 +76,7 @@ private:
     bool m_terminal;
     Verbosity m_verbosity = Verbosity::Normal;
     QString m_command;
+    QString m_port;
     JsonEventWriter m_writer{stdout};
     TerminalProgress m_progress{stdout};
 };

@@ -54,6 +54,11 @@ CliSession::CliSession(const CliOptions &options, CliOutput &output)
         QTimer::singleShot(0, &m_context, [this] { m_runner.StopRunClick(); });
     };
 
+    if (m_options.production()) {
+        ProductionRun::Parts parts{m_buffer, m_selection, m_runner, m_view, [this] { return runCommands(); }};
+        m_production = std::make_unique<ProductionRun>(m_options, m_output, parts);
+    }
+
     bool ok = false;
     const int longMs = qEnvironmentVariableIntValue(LongTimeoutVariable, &ok);
     if (ok && longMs > 0) {
@@ -72,6 +77,9 @@ int CliSession::run()
 {
     if (const int code = prepare(); code != ExitCode::Passed)
         return finish(code);
+    if (m_production)
+        if (const int code = m_production->prepare(); code != ExitCode::Passed)
+            return finish(code);
     if (const int code = connect(); code != ExitCode::Passed)
         return finish(code);
     if (const int code = applyFirmwareRule(); code != ExitCode::Passed)
@@ -80,15 +88,23 @@ int CliSession::run()
         m_output.note(QStringLiteral("Dry run: everything checked, no command sent"));
         return finish(ExitCode::Passed);
     }
+    if (m_production) {
+        return finish(m_production->run({m_options.port, m_portPath, m_biosCode}));
+    }
+    return finish(runCommands());
+}
+
+int CliSession::runCommands()
+{
     for (const CliCommand &command : m_options.commands) {
         if (m_stopped)
-            return finish(ExitCode::Stopped);
+            return ExitCode::Stopped;
         m_output.setCommand(command.name());
         m_output.detail(QStringLiteral("Command ") + command.name());
         if (const int code = runCommand(command); code != ExitCode::Passed)
-            return finish(code);
+            return code;
     }
-    return finish(m_stopped ? ExitCode::Stopped : ExitCode::Passed);
+    return m_stopped ? ExitCode::Stopped : ExitCode::Passed;
 }
 
 // ---- before the line is touched ------------------------------------------
@@ -218,6 +234,7 @@ int CliSession::connect()
     }
     const PortChoice::Candidate &port = finder.chosen();
     m_biosCode = finder.biosCode();
+    m_portPath = port.path;
     if (choice.indirect)
         m_output.portChosen(port.path, port.comNumber);
     QString text = m_hardwareText;
@@ -327,6 +344,8 @@ void CliSession::onStop(int count)
 {
     m_stopped = true;
     m_prompter.setStopWanted(true);
+    if (m_production)
+        m_production->stop();
     if (count >= 2) {
         // Asked again: every wait ends now, without questions.
         m_link.requestShutdown();

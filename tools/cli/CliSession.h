@@ -7,12 +7,14 @@
 #include "DeviceMenuState.h"
 #include "FuseCommands.h"
 #include "MemoryBuffer.h"
+#include "ProductionRun.h"
 #include "ProgrammerLink.h"
 #include "SelectionState.h"
 #include "StopSignal.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 class CliOutput;
 
@@ -34,6 +36,8 @@ private:
     int loadFile();
     int connect();
     int applyFirmwareRule();
+    // The commands in order, up to the first that fails.
+    int runCommands();
     int runCommand(const CliCommand &command);
     // Arms one device command, presses Run once and Exit after a pass.
     bool runDeviceCommand(void (CommandRunner::*handler)());
@@ -54,8 +58,12 @@ private:
     CommandRunner m_runner;
     FuseCommands m_fuse;
     StopSignal m_stopSignal;
+    // Present for a production run (a log, serial numbers, --repeat).
+    std::unique_ptr<ProductionRun> m_production;
     QObject m_context;
     QString m_hardwareText;
     QString m_biosCode;
+    // The device the port value led to.
+    QString m_portPath;
     bool m_stopped = false;
 };

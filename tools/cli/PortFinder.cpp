@@ -35,6 +35,19 @@ PortFinder::Result PortFinder::tryPort(const PortChoice::Candidate &candidate)
 
 PortFinder::Result PortFinder::search(const QList<PortChoice::Candidate> &candidates)
 {
+    return searchPorts(candidates, nullptr);
+}
+
+QList<PortChoice::Candidate> PortFinder::findAll(const QList<PortChoice::Candidate> &candidates)
+{
+    QList<PortChoice::Candidate> found;
+    searchPorts(candidates, &found);
+    return found;
+}
+
+PortFinder::Result PortFinder::searchPorts(const QList<PortChoice::Candidate> &candidates,
+                                           QList<PortChoice::Candidate> *found)
+{
     m_link.setStrictDetection(true);
     Result result = Result::NoAnswer;
     for (const PortChoice::Candidate &c : candidates) {
@@ -49,6 +62,11 @@ PortFinder::Result PortFinder::search(const QList<PortChoice::Candidate> &candid
         }
         m_output.portSearch(c.path, c.comNumber, QStringLiteral("trying"), QString());
         result = tryPort(c);
+        if (result == Result::Found && found) {
+            found->append(c);
+            m_link.port().close();
+            continue;
+        }
         if (result == Result::Found || result == Result::Stopped)
             break;
         const QString why = result == Result::OpenFailed ? m_openError : QStringLiteral("no answer");

@@ -24,6 +24,8 @@ public:
     // Tries each candidate in order, skipping busy ones; Found leaves the
     // port open on chosen().
     Result search(const QList<PortChoice::Candidate> &candidates);
+    // Every candidate the programmer answers on, each closed again.
+    QList<PortChoice::Candidate> findAll(const QList<PortChoice::Candidate> &candidates);
 
     const PortChoice::Candidate &chosen() const { return m_chosen; }
     QString biosCode() const { return m_biosCode; }
@@ -33,6 +35,9 @@ public:
     const QStringList &tried() const { return m_tried; }
 
 private:
+    // The search: up to the first port found, or through all of them.
+    Result searchPorts(const QList<PortChoice::Candidate> &candidates, QList<PortChoice::Candidate> *found);
+
     ProgrammerLink &m_link;
     CliOutput &m_output;
     const bool &m_stopped;

@@ -1,15 +1,18 @@
 // tarvo-cli: the device commands of the programmer without the window.
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "CliReport.h"
 #include "CliSession.h"
 #include "DeviceListing.h"
 #include "ExitCode.h"
 #include "JsonEventWriter.h"
+#include "PortFleet.h"
 #include "PortListing.h"
 #include "SystemPorts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -35,12 +38,19 @@ int listPorts(CliOutput &output)
 
 int main(int argc, char **argv)
 {
+    // Started with standard input, output or error closed, the serial port
+    // would get that descriptor: input read from the line, output sent to
+    // the programmer. They point at /dev/null instead.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+        if (::fcntl(fd, F_GETFD) < 0)
+            ::open("/dev/null", O_RDWR);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tarvo-cli"));
 
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const CliOptions options = CliOptions::parse(arguments);
+    CliOptions options = CliOptions::parse(arguments);
+    options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
     if (options.help) {
         std::fputs(qPrintable(CliOptions::helpText()), stdout);
         return ExitCode::Passed;
@@ -65,8 +75,14 @@ int main(int argc, char **argv)
         output.exit(ExitCode::UsageOrFile);
         return ExitCode::UsageOrFile;
     }
+    if (options.report)
+        return CliReport::run(options, output);
     if (options.listPorts)
         return listPorts(output);
+    if (options.severalPorts()) {
+        PortFleet fleet(options, arguments, options.json);
+        return fleet.run();
+    }
     CliSession session(options, output);
     return session.run();
 }

@@ -1,0 +1,81 @@
+#include "WindowRunLog.h"
+
+#include "ComPort.h"
+#include "Prompter.h"
+#include "TTarvoForm.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
+    : m_form(form)
+    , m_store(std::move(store))
+    , m_recorder(form, form.buffer(), form.selection())
+{
+    m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
+    m_recorder.onRecord = [this](const DeviceRecord &record) { write(record); };
+    m_form.runner().setObserver(&m_recorder);
+}
+
+WindowRunLog::~WindowRunLog()
+{
+    m_form.runner().setObserver(nullptr);
+}
+
+namespace {
+
+// --NAME VALUE or --NAME=VALUE among the arguments, else the variable.
+QString optionOrVariable(const QStringList &arguments, const QString &name, const char *variable)
+{
+    const QString option = QStringLiteral("--") + name;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        if (arg == option && i + 1 < arguments.size())
+            return arguments.at(i + 1);
+        if (arg.startsWith(option + QLatin1Char('=')))
+            return arg.mid(option.size() + 1);
+    }
+    return qEnvironmentVariable(variable);
+}
+
+} // namespace
+
+QString WindowRunLog::logFile(const QStringList &arguments)
+{
+    return optionOrVariable(arguments, QStringLiteral("log"), "TARVO_LOG");
+}
+
+QString WindowRunLog::database(const QStringList &arguments)
+{
+    return optionOrVariable(arguments, QStringLiteral("db"), "TARVO_DB");
+}
+
+bool WindowRunLog::open()
+{
+    QString error;
+    if (m_store->open(&error))
+        return true;
+    m_form.prompter().defaultError(error);
+    return false;
+}
+
+void WindowRunLog::describe(DeviceRecord &record) const
+{
+    const TarvoLayout &ui = m_form.controls();
+    record.portEntry = ui.SelectComPort->currentText();
+    record.portPath = ComPort::deviceName(m_form.link().port().comNumber());
+    record.biosCode = ui.Tarvo_Code->text();
+    record.device = m_form.selection().SelectedDevice.DeviceName;
+    record.fileName = ui.SelectFileName->text();
+    record.bufferChecksum = ui.Buffer_Sum->text();
+}
+
+void WindowRunLog::write(const DeviceRecord &record)
+{
+    QString error;
+    if (m_store->append(record, &error))
+        return;
+    m_form.prompter().defaultError(error);
+    // After a pass the command waits for Run again: it is left as by Exit.
+    m_form.runner().StopRunClick();
+}

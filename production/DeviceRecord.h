@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// One device run as the production record keeps it: where and when, with
+// which programmer, device and image, the serial number written, what the
+// run showed and the counters after it.
+class DeviceRecord
+{
+public:
+    // ISO-8601 with the zone's offset.
+    QDateTime time;
+    QString host;
+    // The port as the user named it ("Com1", "/dev/ttyUSB0") and the device
+    // path it maps to.
+    QString portEntry;
+    QString portPath;
+    // The programmer's firmware date (Bios Code).
+    QString biosCode;
+    QString device;
+    QStringList commands;
+    QString fileName;
+    // SHA-256 (lower-case hex) over the device range as sent, serial included.
+    QString imageSha256;
+    // As the window shows it: "1A2BH".
+    QString bufferChecksum;
+    std::optional<quint64> serial;
+    // The serial number as written into the image ("00001000", "E8 03 00 00").
+    QString serialText;
+    // The status texts of the run: pass texts, or the failure text and
+    // "Command......Abort".
+    QStringList outcome;
+    bool passed = false;
+    qint64 durationMs = 0;
+    int successCount = 0;
+    int failureCount = 0;
+
+    QString timeText() const;
+
+    // The CSV header and row, without line end; fields quoted where needed.
+    static QString csvHeader();
+    QString csvRow() const;
+    QJsonObject toJson() const;
+    // One compact JSON object, without line end.
+    QByteArray jsonLine() const;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "RecordStore.h"
+
+// The production log as a file: CSV with a header line when its name ends
+// in ".csv", JSON lines otherwise. Each record goes out in one write under
+// an exclusive lock and is synced before append returns, so processes
+// sharing the log never interleave lines. Nothing written is ever rewritten.
+class LogFileStore : public RecordStore
+{
+public:
+    explicit LogFileStore(const QString &path);
+
+    bool open(QString *error) override;
+    bool append(const DeviceRecord &record, QString *error) override;
+    QString name() const override { return m_path; }
+
+    bool isCsv() const { return m_csv; }
+
+private:
+    // Appends line (the header first into an empty CSV log); a partial
+    // write is cut off again so that no broken line stays behind.
+    bool appendLine(const QByteArray &line, QString *error);
+
+    QString m_path;
+    bool m_csv;
+};

@@ -1,0 +1,34 @@
+#include "MemorySerialSource.h"
+
+MemorySerialSource::MemorySerialSource(quint64 first, quint64 step)
+    : m_state(first, step)
+{
+}
+
+std::optional<quint64> MemorySerialSource::peek(QString *error)
+{
+    const std::optional<quint64> number = m_state.peek();
+    if (!number)
+        *error = SerialState::exhaustedText();
+    return number;
+}
+
+std::optional<quint64> MemorySerialSource::reserve(QString *error)
+{
+    const std::optional<quint64> number = m_state.reserve(QString(), 0);
+    if (!number)
+        *error = SerialState::exhaustedText();
+    return number;
+}
+
+bool MemorySerialSource::commit(quint64 number, QString *)
+{
+    m_state.commit(number);
+    return true;
+}
+
+bool MemorySerialSource::release(quint64 number, QString *)
+{
+    m_state.release(number);
+    return true;
+}

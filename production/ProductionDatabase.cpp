@@ -1,0 +1,367 @@
+#include "ProductionDatabase.h"
+
+#include <QAtomicInt>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+
+namespace {
+
+// Version 1 of the schema. %1 is the dialect's auto-numbered key.
+const char *const SchemaStatements[] = {
+    "CREATE TABLE tarvo_schema (version INTEGER NOT NULL)",
+    // One row per device run: the fields of the log record, plus the
+    // bench's process, the UTC time (for --since) and the bench's day.
+    "CREATE TABLE tarvo_records ("
+    " id %1,"
+    " recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL,"
+    " host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT,"
+    " commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT,"
+    " serial_sequence TEXT, serial TEXT, serial_text TEXT,"
+    " outcome TEXT, passed INTEGER NOT NULL, duration_ms BIGINT, success INTEGER, failure INTEGER)",
+    "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
+    // The form of a product's numbers is kept with it on first use, so every
+    // bench writes the same form. next_number is NULL once the numbers ran out.
+    "CREATE TABLE tarvo_sequences ("
+    " name TEXT PRIMARY KEY, address INTEGER NOT NULL, start_number BIGINT NOT NULL,"
+    " step BIGINT NOT NULL, form TEXT NOT NULL, bytes INTEGER NOT NULL, next_number BIGINT,"
+    " created_at TEXT NOT NULL)",
+    // Every number handed out: reserved (a device under way on host/pid),
+    // used (a device passed) or released (to be given to the next device).
+    "CREATE TABLE tarvo_reservations ("
+    " sequence_name TEXT NOT NULL REFERENCES tarvo_sequences (name), number BIGINT NOT NULL,"
+    " state TEXT NOT NULL, host TEXT NOT NULL, machine TEXT NOT NULL, pid BIGINT NOT NULL,"
+    " changed_ms BIGINT NOT NULL,"
+    " PRIMARY KEY (sequence_name, number))",
+    "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
+};
+
+// What differs between the two servers, as data.
+struct Dialect
+{
+    const char *driver;
+    const char *driverPackage;
+    const char *autoKey;
+    const char *begin;
+    const char *hasSchemaTable;
+    const char *nowMillis;
+    const char *forUpdate;
+};
+
+const Dialect Sqlite = {
+    "QSQLITE",
+    "libqt6sql6-sqlite",
+    "INTEGER PRIMARY KEY AUTOINCREMENT",
+    // Takes the write lock at once: two writers never both read, then
+    // upgrade and deadlock.
+    "BEGIN IMMEDIATE",
+    "SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND name = 'tarvo_schema'",
+    "CAST((julianday('now') - 2440587.5) * 86400000.0 AS INTEGER)",
+    "",
+};
+
+const Dialect Postgres = {
+    "QPSQL",
+    "libqt6sql6-psql",
+    "BIGSERIAL PRIMARY KEY",
+    "BEGIN",
+    "SELECT COUNT(*) FROM information_schema.tables WHERE table_schema = current_schema() AND table_name = 'tarvo_schema'",
+    "CAST(EXTRACT(EPOCH FROM clock_timestamp()) * 1000 AS BIGINT)",
+    " FOR UPDATE",
+};
+
+const Dialect &dialectOf(bool postgres)
+{
+    return postgres ? Postgres : Sqlite;
+}
+
+// Serialises benches creating the schema of an empty database at once.
+constexpr qint64 SchemaLockKey = 0x74617276;
+
+QAtomicInt connectionCount;
+
+} // namespace
+
+ProductionDatabase::ProductionDatabase(const DatabaseLocation &location)
+    : m_location(location)
+    , m_connectionName(QStringLiteral("tarvo-production-%1").arg(connectionCount.fetchAndAddRelaxed(1)))
+{
+}
+
+ProductionDatabase::~ProductionDatabase()
+{
+    disconnect();
+}
+
+bool ProductionDatabase::open(QString *error, OpenMode mode)
+{
+    m_mode = mode;
+    disconnect();
+    if (!m_location.isValid()) {
+        *error = m_location.error();
+        return false;
+    }
+    return connect(error, mode);
+}
+
+bool ProductionDatabase::connect(QString *error, OpenMode mode)
+{
+    const Dialect &dialect = dialectOf(isPostgres());
+    const QString driver = QLatin1String(dialect.driver);
+    if (!QSqlDatabase::isDriverAvailable(driver)) {
+        *error = QStringLiteral("The database driver %1 is not installed (Debian package %2).")
+                     .arg(driver, QLatin1String(dialect.driverPackage));
+        return false;
+    }
+    if (!isPostgres() && mode == OpenMode::Existing && !QFileInfo::exists(m_location.filePath())) {
+        *error = QStringLiteral("The database %1 does not exist.").arg(m_location.filePath());
+        return false;
+    }
+    QString openError;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(driver, m_connectionName);
+        if (isPostgres()) {
+            db.setHostName(m_location.host());
+            db.setPort(m_location.port());
+            db.setUserName(m_location.user());
+            db.setDatabaseName(m_location.databaseName());
+            // No password here: libpq reads PGPASSFILE or ~/.pgpass itself.
+            db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=tarvo"));
+        } else {
+            db.setDatabaseName(m_location.filePath());
+            // Several programmers on one bench share the file: wait for the lock.
+            db.setConnectOptions(mode == OpenMode::Existing
+                                     ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_READONLY")
+                                     : QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
+        }
+        if (!db.open())
+            openError = db.lastError().text();
+    }
+    if (!openError.isEmpty()) {
+        *error = faultText(openError);
+        disconnect();
+        return false;
+    }
+    if (!isPostgres() && mode == OpenMode::Create) {
+        // Readers do not block the writer, and a commit is on disk when it returns.
+        QSqlQuery pragma = newQuery();
+        if (!exec(pragma, QStringLiteral("PRAGMA journal_mode = WAL"))
+            || !exec(pragma, QStringLiteral("PRAGMA synchronous = FULL"))) {
+            *error = faultText(m_fault);
+            disconnect();
+            return false;
+        }
+    }
+    if (!checkSchema(error, mode)) {
+        disconnect();
+        return false;
+    }
+    return true;
+}
+
+void ProductionDatabase::disconnect()
+{
+    if (!QSqlDatabase::contains(m_connectionName))
+        return;
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connectionName, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+int ProductionDatabase::storedVersion()
+{
+    QSqlQuery query = newQuery();
+    if (!exec(query, QLatin1String(dialectOf(isPostgres()).hasSchemaTable)) || !query.next())
+        return -1;
+    if (query.value(0).toInt() == 0)
+        return 0;
+    if (!exec(query, QStringLiteral("SELECT MAX(version) FROM tarvo_schema")) || !query.next())
+        return -1;
+    // A schema table without a row is not a schema this program made.
+    return query.value(0).isNull() ? -2 : query.value(0).toInt();
+}
+
+bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
+{
+    int version = storedVersion();
+    if (version == SchemaVersion)
+        return true;
+    if (version == 0 && mode == OpenMode::Create) {
+        // Once only: a retry would reconnect and come back here.
+        QString reason;
+        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason))
+            return true;
+        *error = reason.isEmpty() ? faultText(m_fault) : reason;
+        return false;
+    }
+    if (version == -1)
+        *error = faultText(m_fault);
+    else if (version == 0)
+        *error = QStringLiteral("The database %1 holds no production records.").arg(m_location.text());
+    else if (version > SchemaVersion)
+        *error = QStringLiteral("The database %1 has schema version %2, newer than version %3 that this program knows; "
+                                "it is left unchanged: use a newer version of the program.")
+                     .arg(m_location.text())
+                     .arg(version)
+                     .arg(SchemaVersion);
+    else
+        *error = QStringLiteral("The database %1 has a schema table without a version; it is left unchanged.")
+                     .arg(m_location.text());
+    return false;
+}
+
+bool ProductionDatabase::createSchema(QString *reason)
+{
+    QSqlQuery query = newQuery();
+    if (isPostgres() && !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)))
+        return false;
+    // Another bench may have made it while this one waited for the lock.
+    const int version = storedVersion();
+    if (version < 0)
+        return false;
+    if (version > 0) {
+        if (version == SchemaVersion)
+            return true;
+        *reason = QStringLiteral("The database %1 has schema version %2; this program knows version %3 and leaves it unchanged.")
+                      .arg(m_location.text())
+                      .arg(version)
+                      .arg(SchemaVersion);
+        return false;
+    }
+    for (const char *statement : SchemaStatements) {
+        QString sql = QString::fromLatin1(statement);
+        sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
+        if (!exec(query, sql))
+            return false;
+    }
+    return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+}
+
+bool ProductionDatabase::transact(const Work &work, QString *error)
+{
+    QString reason;
+    if (transactOnce(work, &reason))
+        return true;
+    if (!reason.isEmpty()) {
+        *error = reason;
+        return false;
+    }
+    if (!reconnect(error))
+        return false;
+    if (transactOnce(work, &reason))
+        return true;
+    *error = reason.isEmpty() ? faultText(m_fault) : reason;
+    return false;
+}
+
+bool ProductionDatabase::execute(const QString &sql, const QVariantList &values, QString *error, int *rows)
+{
+    for (int attempt = 0;; ++attempt) {
+        m_fault.clear();
+        {
+            QSqlQuery query = newQuery();
+            if (exec(query, sql, values)) {
+                if (rows)
+                    *rows = query.numRowsAffected();
+                return true;
+            }
+        }
+        if (attempt > 0 || !reconnect(error))
+            break;
+    }
+    if (!m_fault.isEmpty())
+        *error = faultText(m_fault);
+    return false;
+}
+
+bool ProductionDatabase::reconnect(QString *error)
+{
+    // The connection may have been lost: once more on a new one.
+    disconnect();
+    return connect(error, m_mode);
+}
+
+bool ProductionDatabase::transactOnce(const Work &work, QString *reason)
+{
+    m_fault.clear();
+    if (!begin())
+        return false;
+    if (work(reason))
+        return finish(true);
+    const QString kept = m_fault;
+    finish(false);
+    m_fault = kept;
+    return false;
+}
+
+bool ProductionDatabase::ping(QString *error)
+{
+    QSqlQuery query = newQuery();
+    if (QSqlDatabase::database(m_connectionName, false).isOpen() && exec(query, QStringLiteral("SELECT 1")))
+        return true;
+    query = QSqlQuery();
+    return reconnect(error);
+}
+
+bool ProductionDatabase::begin()
+{
+    QSqlQuery query = newQuery();
+    return exec(query, QLatin1String(dialectOf(isPostgres()).begin));
+}
+
+bool ProductionDatabase::finish(bool commit)
+{
+    QSqlQuery query = newQuery();
+    return exec(query, commit ? QStringLiteral("COMMIT") : QStringLiteral("ROLLBACK"));
+}
+
+bool ProductionDatabase::exec(QSqlQuery &query, const QString &sql, const QVariantList &values)
+{
+    // The values go in as literals the driver escapes, not as a prepared
+    // statement: on PostgreSQL that saves the round trips of PREPARE and
+    // DEALLOCATE, and a statement never has to be freed in a transaction
+    // that has already failed.
+    QString text;
+    text.reserve(sql.size() + 16 * values.size());
+    qsizetype next = 0;
+    QSqlDriver *driver = QSqlDatabase::database(m_connectionName, false).driver();
+    for (const QChar c : sql) {
+        if (c != QLatin1Char('?') || next >= values.size()) {
+            text += c;
+            continue;
+        }
+        const QVariant &value = values.at(next++);
+        QSqlField field(QString(), value.metaType());
+        field.setValue(value);
+        text += driver->formatValue(field);
+    }
+    if (query.exec(text))
+        return true;
+    m_fault = query.lastError().text().trimmed();
+    return false;
+}
+
+QSqlQuery ProductionDatabase::newQuery() const
+{
+    return QSqlQuery(QSqlDatabase::database(m_connectionName, false));
+}
+
+QString ProductionDatabase::nowMillis() const
+{
+    return QLatin1String(dialectOf(isPostgres()).nowMillis);
+}
+
+QString ProductionDatabase::forUpdate() const
+{
+    return QLatin1String(dialectOf(isPostgres()).forUpdate);
+}
+
+QString ProductionDatabase::faultText(const QString &what) const
+{
+    return QStringLiteral("The database %1 cannot be used: %2").arg(m_location.text(), what);
+}

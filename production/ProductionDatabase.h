@@ -1,0 +1,86 @@
+#pragma once
+
+#include "DatabaseLocation.h"
+
+#include <QString>
+#include <QVariantList>
+#include <functional>
+
+class QSqlQuery;
+
+// One connection to the production database and its schema. The schema is
+// created on first use and carries its version in `tarvo_schema`; a
+// database of a newer version than this program knows is refused and never
+// touched. Work that writes runs in one transaction that holds the write
+// lock from its start (BEGIN IMMEDIATE on SQLite, a row lock the work takes
+// with FOR UPDATE on PostgreSQL); a transaction that fails on the driver is
+// tried once more on a new connection before the error goes to the caller.
+class ProductionDatabase
+{
+public:
+    static constexpr int SchemaVersion = 1;
+
+    enum class OpenMode {
+        // Creates the SQLite file and the schema when missing.
+        Create,
+        // Only reads: a missing SQLite file is an error, the schema is
+        // neither created nor changed.
+        Existing,
+    };
+
+    explicit ProductionDatabase(const DatabaseLocation &location);
+    ~ProductionDatabase();
+    ProductionDatabase(const ProductionDatabase &) = delete;
+    ProductionDatabase &operator=(const ProductionDatabase &) = delete;
+
+    // Connects and checks (or creates) the schema; false with the driver's
+    // text, or why the schema is refused.
+    bool open(QString *error, OpenMode mode = OpenMode::Create);
+    bool isPostgres() const { return m_location.kind() == DatabaseLocation::Kind::Postgres; }
+    const DatabaseLocation &location() const { return m_location; }
+
+    // The work of one transaction: statements through exec(); it returns
+    // false to roll back. When it refuses for a reason of its own (not a
+    // failed statement) it says why in *reason, and is not tried again.
+    using Work = std::function<bool(QString *reason)>;
+    bool transact(const Work &work, QString *error);
+    // One statement, committed on its own (one round trip), tried once
+    // more on a new connection like transact(). rows: how many it changed.
+    bool execute(const QString &sql, const QVariantList &values, QString *error, int *rows = nullptr);
+    // Checks that the server still answers, reconnecting once if not.
+    bool ping(QString *error);
+
+    // Executes sql with each ? replaced by the next of values (each a
+    // literal escaped by the driver). On a driver error
+    // returns false and keeps the text for transact() and lastFault().
+    bool exec(QSqlQuery &query, const QString &sql, const QVariantList &values = {});
+    QSqlQuery newQuery() const;
+    QString lastFault() const { return m_fault; }
+
+    // An SQL expression for the server's clock in milliseconds since 1970:
+    // reservations of all benches are timed by one clock.
+    QString nowMillis() const;
+    // What a SELECT that locks the rows it reads ends with (" FOR UPDATE";
+    // nothing on SQLite, whose transactions lock the whole file).
+    QString forUpdate() const;
+    // "The database LOCATION cannot be used: " and the driver's text.
+    QString faultText(const QString &driverText) const;
+
+private:
+    bool connect(QString *error, OpenMode mode);
+    void disconnect();
+    bool reconnect(QString *error);
+    bool checkSchema(QString *error, OpenMode mode);
+    bool createSchema(QString *reason);
+    // The version stored, 0 when the database has no schema yet, -1 on error.
+    int storedVersion();
+    // One attempt: false with *reason empty after a failed statement.
+    bool transactOnce(const Work &work, QString *reason);
+    bool begin();
+    bool finish(bool commit);
+
+    DatabaseLocation m_location;
+    QString m_connectionName;
+    QString m_fault;
+    OpenMode m_mode = OpenMode::Create;
+};

@@ -1,0 +1,102 @@
+#include "SerialStateFile.h"
+
+#include "DurableFile.h"
+
+#include <QFile>
+#include <QSysInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+namespace {
+
+bool processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+}
+
+} // namespace
+
+SerialStateFile::SerialStateFile(const QString &path, quint64 first, quint64 step)
+    : m_path(path)
+    , m_first(first)
+    , m_step(step)
+    , m_host(QSysInfo::machineHostName())
+    , m_pid(::getpid())
+{
+}
+
+bool SerialStateFile::locked(const std::function<bool(SerialState &, QString *)> &change, QString *error)
+{
+    using namespace DurableFile;
+    const QString lockPath = m_path + QStringLiteral(".lock");
+    Descriptor lock;
+    if (!openFile(lock, lockPath, O_RDWR | O_CREAT, error) || !lockExclusive(lock, lockPath, error))
+        return false;
+
+    SerialState state(m_first, m_step);
+    QFile file(m_path);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            *error = m_path + QStringLiteral(": ") + file.errorString();
+            return false;
+        }
+        QString why;
+        const std::optional<SerialState> read = SerialState::fromText(file.readAll(), m_step, &why);
+        if (!read) {
+            *error = m_path + QStringLiteral(": not a serial state file (") + why + QLatin1Char(')');
+            return false;
+        }
+        state = *read;
+    }
+    state.reclaim(m_host, processAlive);
+    if (!change(state, error))
+        return false;
+    return replace(m_path, state.toText(), error);
+}
+
+bool SerialStateFile::open(QString *error)
+{
+    // Writing the state back proves now that it can be written later.
+    return locked([](SerialState &, QString *) { return true; }, error);
+}
+
+std::optional<quint64> SerialStateFile::peek(QString *error)
+{
+    std::optional<quint64> number;
+    const bool ok = locked(
+        [&number](SerialState &state, QString *why) {
+            number = state.peek();
+            if (!number)
+                *why = SerialState::exhaustedText();
+            return number.has_value();
+        },
+        error);
+    return ok ? number : std::nullopt;
+}
+
+std::optional<quint64> SerialStateFile::reserve(QString *error)
+{
+    std::optional<quint64> number;
+    const bool ok = locked(
+        [&](SerialState &state, QString *why) {
+            number = state.reserve(m_host, m_pid);
+            if (!number)
+                *why = SerialState::exhaustedText();
+            return number.has_value();
+        },
+        error);
+    return ok ? number : std::nullopt;
+}
+
+bool SerialStateFile::commit(quint64 number, QString *error)
+{
+    // A reservation already gone (the file edited by hand) needs no change.
+    return locked([number](SerialState &state, QString *) { state.commit(number); return true; }, error);
+}
+
+bool SerialStateFile::release(quint64 number, QString *error)
+{
+    return locked([number](SerialState &state, QString *) { state.release(number); return true; }, error);
+}

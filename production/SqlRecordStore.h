@@ -1,0 +1,42 @@
+#pragma once
+
+#include "RecordStore.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class DeviceRecord;
+class ProductionDatabase;
+class QSqlQuery;
+
+// The production records as rows of `tarvo_records`, one per device run,
+// each inserted in its own transaction: committed (and so durable) when
+// append returns true.
+class SqlRecordStore : public RecordStore
+{
+public:
+    explicit SqlRecordStore(std::shared_ptr<ProductionDatabase> database);
+
+    bool open(QString *error) override;
+    bool ready(QString *error) override;
+    bool append(const DeviceRecord &record, QString *error) override;
+    QString name() const override;
+
+    // Which sequence the serial numbers of the records come from, if any.
+    void setSequenceName(const QString &name) { m_sequence = name; }
+
+    // The records from `since` on (all when since is empty: a day
+    // "YYYY-MM-DD" of the benches' calendar, or an ISO-8601 time), oldest
+    // first, each handed to visit. False with the driver's text.
+    static bool read(ProductionDatabase &database, const QString &since,
+                     const std::function<void(const DeviceRecord &)> &visit, QString *error);
+    // The WHERE clause and its value for `since`; empty clause for all.
+    // False when since is neither a day nor a time.
+    static bool sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error);
+
+private:
+    std::shared_ptr<ProductionDatabase> m_database;
+    QString m_sequence;
+};

@@ -1,0 +1,175 @@
+// The window's production log: a record of every run of every Device
+// command, through the real window against the emulated programmer.
+#include "DeviceCatalogue.h"
+#include "EmulatorFault.h"
+#include "JsonLines.h"
+#include "DatabaseLocation.h"
+#include "DeviceRecord.h"
+#include "LogFileStore.h"
+#include "ProductionDatabase.h"
+#include "ProgrammerEmulator.h"
+#include "ScriptedPrompter.h"
+#include "SqlRecordStore.h"
+#include "StoreFactory.h"
+#include "TTarvoForm.h"
+#include "WindowDriver.h"
+#include "WindowRunLog.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+class TestWindowRunLog : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgrammerEmulator> m_emu;
+    std::unique_ptr<ScriptedPrompter> m_prompter;
+    std::unique_ptr<TTarvoForm> m_form;
+    QTemporaryDir m_dir;
+
+    QString logPath() const { return m_dir.filePath(QStringLiteral("window.jsonl")); }
+    QList<QJsonObject> records() const { return readJsonLines(logPath()); }
+    // Arms a command and presses Run `runs` times (a run that fails leaves
+    // the command by itself), then Exit.
+    void runCommand(void (TTarvoForm::*handler)(), int runs)
+    {
+        int pressed = 0;
+        QTimer press;
+        press.setInterval(5);
+        connect(&press, &QTimer::timeout, this, [&] {
+            CommandRunner &r = m_form->runner();
+            if (!r.active() || r.running() || !m_form->runEnabled())
+                return;
+            if (pressed++ < runs)
+                m_form->StartRunClick();
+            else
+                m_form->StopRunClick();
+        });
+        press.start();
+        (m_form.get()->*handler)();
+    }
+
+private slots:
+    void init()
+    {
+        m_emu = std::make_unique<ProgrammerEmulator>();
+        m_emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        QString error;
+        QVERIFY2(m_emu->start(&error), qPrintable(error));
+        qputenv("TARVO_COM1", m_emu->slavePath().toLocal8Bit());
+        m_prompter = std::make_unique<ScriptedPrompter>();
+        m_form = std::make_unique<TTarvoForm>(*m_prompter);
+        m_form->show();
+        WindowDriver::chooseEntry(m_form->controls().SelectComPort, 0);
+        QVERIFY(m_form->link().HardwareFound);
+        WindowDriver::chooseEntry(m_form->controls().SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT89C2051")));
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_emu.reset();
+        qunsetenv("TARVO_COM1");
+        QFile::remove(logPath());
+    }
+
+    void logFileFromArgumentsOrEnvironment()
+    {
+        qputenv("TARVO_LOG", "env.csv");
+        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log", "a.csv"}), QStringLiteral("a.csv"));
+        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log=b.jsonl"}), QStringLiteral("b.jsonl"));
+        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QStringLiteral("env.csv"));
+        qunsetenv("TARVO_LOG");
+        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QString());
+    }
+
+    // Each run is a record: two passes in one arming, then a failure.
+    void everyRunIsRecorded()
+    {
+        WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
+        QVERIFY(log.open());
+        runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
+        runCommand(&TTarvoForm::BlankDeviceClick, 1);
+        QCOMPARE(m_prompter->texts(), QStringList());
+
+        const QList<QJsonObject> r = records();
+        QCOMPARE(r.size(), 3);
+        const QJsonObject &first = r.at(0);
+        QCOMPARE(first.value("port").toString(), QStringLiteral("Com1"));
+        QCOMPARE(first.value("port_path").toString(), m_emu->slavePath());
+        QCOMPARE(first.value("bios_code").toString(), QStringLiteral("15/08/2003"));
+        QCOMPARE(first.value("device").toString(), QStringLiteral("AT89C2051"));
+        QCOMPARE(first.value("commands").toArray().toVariantList(), QVariantList{"Erase Device"});
+        QCOMPARE(first.value("buffer_sum").toString(), m_form->controls().Buffer_Sum->text());
+        QCOMPARE(first.value("image_sha256").toString().size(), 64);
+        QCOMPARE(first.value("outcome").toArray().toVariantList(), QVariantList{"Erase.........Pass"});
+        QVERIFY(first.value("passed").toBool());
+        QCOMPARE(r.at(1).value("success").toInt(), 2);
+        const QJsonObject &failed = r.at(2);
+        QVERIFY(!failed.value("passed").toBool());
+        QCOMPARE(failed.value("outcome").toArray().last().toString(), QStringLiteral("Command......Abort"));
+        QCOMPARE(failed.value("failure").toInt(), 1);
+        QVERIFY(QDateTime::fromString(failed.value("time").toString(), Qt::ISODateWithMs).isValid());
+    }
+
+    // --db or TARVO_DB: the records go to the database in place of the
+    // log; one that cannot be opened shows the driver's text.
+    void databaseTakesTheRecords()
+    {
+        qputenv("TARVO_DB", "env.db");
+        QCOMPARE(WindowRunLog::database({"tarvo", "--db", "line.db", "--log", "a.csv"}), QStringLiteral("line.db"));
+        QCOMPARE(WindowRunLog::database({"tarvo", "--db=line.db"}), QStringLiteral("line.db"));
+        QCOMPARE(WindowRunLog::database({"tarvo"}), QStringLiteral("env.db"));
+        qunsetenv("TARVO_DB");
+
+        StoreOptions stores;
+        stores.logFile = logPath();
+        stores.database = m_dir.filePath(QStringLiteral("line.db"));
+        QString error;
+        {
+            WindowRunLog log(*m_form, StoreFactory::recordStore(stores, &error));
+            QVERIFY(log.open());
+            runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        }
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QVERIFY(!QFile::exists(logPath()));
+        ProductionDatabase db(DatabaseLocation::parse(stores.database));
+        QVERIFY2(db.open(&error, ProductionDatabase::OpenMode::Existing), qPrintable(error));
+        QList<DeviceRecord> rows;
+        QVERIFY(SqlRecordStore::read(db, QString(), [&rows](const DeviceRecord &r) { rows << r; }, &error));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(1).outcome, QStringList{"Erase.........Pass"});
+        QCOMPARE(rows.at(1).successCount, 2);
+
+        stores.database = m_dir.filePath(QStringLiteral("no/folder/line.db"));
+        WindowRunLog unreachable(*m_form, StoreFactory::recordStore(stores, &error));
+        QVERIFY(!unreachable.open());
+        QCOMPARE(m_prompter->texts().size(), 1);
+        QVERIFY2(m_prompter->texts().first().contains(QLatin1String("unable to open database file")),
+                 qPrintable(m_prompter->texts().first()));
+    }
+
+    // A log that cannot be written: an error box with the system's text,
+    // and the command is left after the run; the counters are the window's.
+    void unwritableLogLeavesTheCommand()
+    {
+        QVERIFY(QDir().mkdir(logPath()));
+        WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
+        QVERIFY(!log.open());
+        m_prompter->clear();
+        runCommand(&TTarvoForm::EraseDeviceClick, 3);
+        QCOMPARE(m_prompter->texts(), QStringList{logPath() + QStringLiteral(": Is a directory.")});
+        QVERIFY(!m_form->runner().active());
+        QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("PassCount"))->text(), QStringLiteral("Success : 1"));
+        QDir().rmdir(logPath());
+    }
+};
+
+QTEST_MAIN(TestWindowRunLog)
+#include "tst_WindowRunLog.moc"

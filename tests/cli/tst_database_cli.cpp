@@ -1,0 +1,225 @@
+// tarvo-cli with the production database, on SQLite and on PostgreSQL
+// servers the tests start: records and serial numbers of a --repeat run,
+// the report, a schema from a newer program, a server stopped mid-run.
+#include "CliProcess.h"
+#include "EmulatorFault.h"
+#include "HexFileWriter.h"
+#include "MemoryBuffer.h"
+#include "ProgrammerEmulator.h"
+#include "TestDatabase.h"
+
+#include <QFile>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using Fault = EmulatorFault;
+
+namespace {
+
+constexpr uint8_t Type2051 = 0x01;
+
+std::unique_ptr<ProgrammerEmulator> startEmulator()
+{
+    auto emu = std::make_unique<ProgrammerEmulator>();
+    emu->setSocketDevice(QStringLiteral("AT89C2051"));
+    QString error;
+    if (!emu->start(&error))
+        qFatal("emulator: %s", qPrintable(error));
+    return emu;
+}
+
+int programFrames(const ProgrammerEmulator &e)
+{
+    int n = 0;
+    for (const QString &w : e.commandWords())
+        n += w.startsWith(QLatin1String("01")) ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class TestDatabaseCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgrammerEmulator> emu;
+    QTemporaryDir dir;
+    TestDatabase databases;
+    QString hex;
+    int files = 0;
+
+    QString location(const QString &backend)
+    {
+        if (backend == QLatin1String("sqlite"))
+            return dir.filePath(QStringLiteral("line-%1.db").arg(++files));
+        QString error;
+        const QString made = databases.createPostgres(TestDatabase::sharedServer(), &error);
+        if (made.isEmpty())
+            qFatal("no test database: %s", qPrintable(error));
+        return made;
+    }
+    QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr) const
+    {
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex} + rest;
+    }
+    static void backends()
+    {
+        QTest::addColumn<QString>("backend");
+        QTest::newRow("sqlite") << QStringLiteral("sqlite");
+        QTest::newRow("postgres") << QStringLiteral("postgres");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
+        MemoryBuffer buffer;
+        buffer.fill(0x5A);
+        hex = dir.filePath(QStringLiteral("fw.hex"));
+        QFile f(hex);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(HexFileWriter::image(buffer, 0x7FF));
+    }
+    void init()
+    {
+        TestDatabase::usePasswordsOf(TestDatabase::sharedServer());
+        emu = startEmulator();
+    }
+    void cleanup() { emu.reset(); }
+
+    // A failed device's number goes to the next; the form kept on first
+    // use is followed by a run that does not give it, and a different one
+    // is refused before the port opens; the report counts what was done.
+    void repeatRunIntoTheDatabase_data() { backends(); }
+    void repeatRunIntoTheDatabase()
+    {
+        QFETCH(QString, backend);
+        const QString db = location(backend);
+        emu->addFault(Fault::at(Fault::Event::CommandReply, Fault::Action::Nak).forCommand(0x0A));
+        const QStringList sequence{"--db", db, "--serial-sequence", "board"};
+        auto r = CliProcess::runWithInput(args(sequence + QStringList{"--serial", "7F0:500", "--repeat", "auto"}), "\n\n\n");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("Device 1 failed, serial 500. Success : 0  Failure : 1\n"), r.out.constData());
+        QVERIFY(r.out.contains("Device 2 passed, serial 500. Success : 1  Failure : 1\n"));
+        QVERIFY(r.out.contains("Device 3 passed, serial 501. Success : 2  Failure : 1\n"));
+
+        r = CliProcess::run(args(sequence + QStringList{"erase", "program"}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\xF6\x01\x00\x00", 4));
+
+        const int frames = emu->received().size();
+        r = CliProcess::run(args(sequence + QStringList{"--serial", "7F0:500", "--serial-bytes", "2", "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: The serial sequence \"board\" keeps address 07F0, start 500, "
+                                                       "step 1, le, 4 bytes; the options ask for address 07F0, start 500, "
+                                                       "step 1, le, 2 bytes. Leave out --serial to follow the sequence."));
+        QCOMPARE(emu->received().size(), frames);
+
+        r = CliProcess::run({"--db", db, "--report"});
+        QCOMPARE(r.exitCode, 0);
+        const QString day = QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY2(r.out.contains(QStringLiteral("%1 %2 %3 %4\n").arg(day, -16).arg(4, 8).arg(3, 8).arg(1, 8).toUtf8()),
+                 r.out.constData());
+        QVERIFY(r.out.contains("AT89C2051               4        3        1\n"));
+        r = CliProcess::run({"--db", db, "--report", "--csv", "--since", day});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.outLines();
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines.at(0).startsWith(QLatin1String("time,host,port,port_path,bios_code,device,commands,file,")));
+        QVERIFY2(lines.at(1).contains(QLatin1String(",500,F4 01 00 00,Erase.........Pass | Blank.........Fail | Command......Abort,fail,")),
+                 qPrintable(lines.at(1)));
+        QVERIFY(lines.at(4).contains(QLatin1String(",502,F6 01 00 00,Erase.........Pass | Program.......Pass,pass,")));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("sequence without db") << QStringList{"--serial-sequence", "x", "program"} << "--serial-sequence needs --db";
+        QTest::newRow("new sequence without form") << QStringList{"--db", "DIR/new.db", "--serial-sequence", "x", "program"}
+                                                   << "The serial sequence \"x\" does not exist yet: give its form on first use "
+                                                      "(--serial ADDR:START[:STEP], --serial-format, --serial-bytes).";
+        QTest::newRow("password") << QStringList{"--db", "postgresql://u:pw@h/d", "program"}
+                                  << "A password in the database location is refused: put it in the .pgpass file (or the file "
+                                     "PGPASSFILE names).";
+        QTest::newRow("report of nothing") << QStringList{"--db", "DIR/none.db", "--report"} << "The database DIR/none.db does not exist.";
+        QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
+                                   << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
+        QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
+                                      << "The database DIR/newer.db has schema version 7, newer than version 1 that this program "
+                                         "knows; it is left unchanged: use a newer version of the program.";
+        QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
+                                             << "The database DIR/newer.db has schema version 7, newer than version 1 that this "
+                                                "program knows; it is left unchanged: use a newer version of the program.";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, message);
+        const QString newer = dir.filePath(QStringLiteral("newer.db"));
+        if (!QFile::exists(newer)) {
+            TestDatabase::scalar(newer, QStringLiteral("CREATE TABLE tarvo_schema (version INTEGER NOT NULL)"));
+            TestDatabase::scalar(newer, QStringLiteral("INSERT INTO tarvo_schema VALUES (7)"));
+        }
+        options.replaceInStrings(QStringLiteral("DIR"), dir.path());
+        message.replace(QStringLiteral("DIR"), dir.path());
+        const auto r = CliProcess::run(options.contains(QLatin1String("--report")) ? options : args(options));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: ") + message);
+        QVERIFY(emu->received().isEmpty());
+        QCOMPARE(TestDatabase::scalar(newer, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 7);
+    }
+
+    // The server restarts between two devices: the lost connection is
+    // made again and the run goes on. The server stops: the run stops
+    // before the next device is touched, with the driver's text, exit 2.
+    void serverStoppedMidRun()
+    {
+        QTemporaryDir serverDir(QStringLiteral("/tmp/tarvo-pgs-XXXXXX"));
+        TestServer server(serverDir.path());
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        TestDatabase::usePasswordsOf(server.dir());
+        const QString db = TestDatabase::postgresLocation(server.dir(), QStringLiteral("tarvo"));
+
+        CliProcess p(args({"--db", db, "--serial-sequence", "board", "--serial", "0:1", "--repeat", "--json", "program"}));
+        p.start();
+        p.write("\n");
+        QVERIFY(p.waitForOutput("\"device\":1,\"event\":\"device\""));
+        QVERIFY2(server.halt(&error), qPrintable(error));
+        QVERIFY2(server.resume(&error), qPrintable(error));
+        p.write("\n");
+        QVERIFY(p.waitForOutput("\"device\":2,\"event\":\"device\""));
+        QVERIFY2(server.halt(&error), qPrintable(error));
+        p.write("\n\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("The database " + db.toUtf8() + " cannot be used: connection to server on socket"), r.err.constData());
+        QCOMPARE(programFrames(*emu), 2);
+        QVERIFY2(r.out.contains("\"devices\":2,\"event\":\"summary\",\"failed\":0"), r.out.constData());
+
+        QVERIFY2(server.resume(&error), qPrintable(error));
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_records WHERE passed = 1")).toInt(), 2);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT MAX(number) FROM tarvo_reservations WHERE state = 'used'")).toInt(), 2);
+    }
+
+    // Two programmers of one bench, one process each, share the sequence.
+    void twoPortsShareTheSequence()
+    {
+        const QString db = location(QStringLiteral("postgres"));
+        auto second = startEmulator();
+        const auto r = CliProcess::runWithInput(
+            {"--port", emu->slavePath(), "--port", second->slavePath(), "--device", "AT89C2051", "--file", hex, "--db", db,
+             "--serial-sequence", "board", "--serial", "0:1", "--repeat", "program"},
+            "\n\n\n");
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(DISTINCT serial) FROM tarvo_records")).toInt(), 6);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT MAX(number) FROM tarvo_reservations")).toInt(), 6);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseCli)
+#include "tst_database_cli.moc"

@@ -1,0 +1,370 @@
+// Production runs of tarvo-cli against emulated programmers: the log and
+// its records, serial numbers in the flash, repetition from standard input,
+// and several ports at once.
+#include "CliProcess.h"
+#include "EmulatorFault.h"
+#include "HexFileWriter.h"
+#include "JsonLines.h"
+#include "MemoryBuffer.h"
+#include "ProgrammerEmulator.h"
+#include "PtyPair.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using Fault = EmulatorFault;
+
+namespace {
+
+constexpr uint8_t Type2051 = 0x01;
+
+std::unique_ptr<ProgrammerEmulator> startEmulator()
+{
+    auto emu = std::make_unique<ProgrammerEmulator>();
+    emu->setSocketDevice(QStringLiteral("AT89C2051"));
+    QString error;
+    if (!emu->start(&error))
+        qFatal("emulator: %s", qPrintable(error));
+    return emu;
+}
+
+QStringList serials(const QList<QJsonObject> &records)
+{
+    QStringList out;
+    for (const QJsonObject &r : records)
+        out << r.value("serial").toString();
+    return out;
+}
+
+} // namespace
+
+class TestProductionCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgrammerEmulator> emu;
+    std::unique_ptr<QTemporaryDir> dir;
+    QByteArray image;
+
+    QString file(const QString &name) const { return dir->filePath(name); }
+    QString hexFile()
+    {
+        MemoryBuffer buffer;
+        for (int a = 0; a < image.size(); ++a)
+            buffer.set(uint16_t(a), uint8_t(image.at(a)));
+        const QString path = file(QStringLiteral("fw.hex"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(HexFileWriter::image(buffer, 0x7FF));
+        return path;
+    }
+    QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr)
+    {
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile()}
+               + rest;
+    }
+    int programFrames(const ProgrammerEmulator &e) const
+    {
+        int n = 0;
+        for (const QString &w : e.commandWords())
+            n += w.startsWith(QLatin1String("01")) ? 1 : 0;
+        return n;
+    }
+
+private slots:
+    void init()
+    {
+        emu = startEmulator();
+        dir = std::make_unique<QTemporaryDir>();
+        image = QByteArray(0x800, '\0');
+        for (int a = 0; a < image.size(); ++a)
+            image[a] = char(a * 7 + 3);
+    }
+    void cleanup()
+    {
+        emu.reset();
+        dir.reset();
+    }
+
+    // The number lands at ADDR in the chosen form; the rest is the file.
+    void serialInEveryForm_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("le") << QStringList{"--serial", "7F0:1000"} << QByteArray("\xE8\x03\x00\x00", 4);
+        QTest::newRow("be") << QStringList{"--serial", "0x7F0:1000", "--serial-format", "be", "--serial-bytes", "2"}
+                            << QByteArray("\x03\xE8");
+        QTest::newRow("ascii") << QStringList{"--serial", "7F0H:1000", "--serial-format", "ascii", "--serial-bytes", "6"}
+                               << QByteArray("001000");
+        QTest::newRow("bcd") << QStringList{"--serial", "7F0:123456", "--serial-format", "bcd", "--serial-bytes", "3"}
+                             << QByteArray("\x12\x34\x56");
+    }
+    void serialInEveryForm()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QByteArray, written);
+        const auto r = CliProcess::run(args(options + QStringList{"--log", file("log.jsonl"), "program", "verify"}));
+        QCOMPARE(r.exitCode, 0);
+        QByteArray expected = image;
+        expected.replace(0x7F0, written.size(), written);
+        QCOMPARE(emu->flash(Type2051).left(0x800), expected);
+        const QJsonObject record = readJsonLines(file("log.jsonl")).value(0);
+        QCOMPARE(record.value("commands").toArray().toVariantList(), (QVariantList{"program", "verify"}));
+        QCOMPARE(record.value("outcome").toArray().toVariantList(),
+                 (QVariantList{"Program.......Pass", "Verify........Pass"}));
+        QVERIFY(record.value("passed").toBool());
+        // The hash is over what was sent: the image with the number in it.
+        QCOMPARE(record.value("image_sha256").toString(),
+                 QString::fromLatin1(QCryptographicHash::hash(expected, QCryptographicHash::Sha256).toHex()));
+    }
+
+    // Lines on standard input drive the devices. A failed device is logged
+    // with its failure text and its number goes to the next device; the
+    // run goes on and ends at the end of input with a summary and exit 1.
+    void repetitionLogsPassesAndFailures()
+    {
+        const QString log = file("log.csv");
+        // Device 1: no reply to the blank check; device 2: program refused
+        // at block 3; devices 3 and 4 pass.
+        emu->addFault(Fault::at(Fault::Event::CommandReply, Fault::Action::Silence).forCommand(0x0A));
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Nak, 3).withReport("00C0"));
+        CliProcess p(args({"--repeat", "--log", log, "--serial", "7F0:500", "--serial-state", file("s.state"), "auto"}),
+                     {{"TARVO_CLI_LONG_TIMEOUT_MS", "300"}});
+        p.start();
+        p.write("\n\n\n\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.out.contains("Device 1 failed, serial 500. Success : 0  Failure : 1\n"));
+        QVERIFY(r.out.contains("Device 2 failed, serial 500. Success : 0  Failure : 2\n"));
+        QVERIFY(r.out.contains("Device 3 passed, serial 500. Success : 1  Failure : 2\n"));
+        QVERIFY(r.out.contains("Device 4 passed, serial 501. Success : 2  Failure : 2\n"));
+        QVERIFY(r.out.contains("Devices: 4, passed: 2, failed: 2, time per device: "));
+        // Standard input is not a terminal: no prompt.
+        QVERIFY(!r.out.contains("Insert the next device"));
+
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines.at(0).startsWith("time,host,port,port_path,bios_code,device,commands,file,image_sha256"));
+        QVERIFY2(lines.at(1).contains(",500,F4 01 00 00,Erase.........Pass | Blank.....Time-Out | Command......Abort,fail,"),
+                 lines.at(1).constData());
+        QVERIFY(lines.at(1).endsWith(",0,1"));
+        QVERIFY2(lines.at(2).contains(",Erase.........Pass | Blank.........Pass | Program..Fail:00C0 | Command......Abort,fail,"),
+                 lines.at(2).constData());
+        QVERIFY(lines.at(3).contains(",500,F4 01 00 00,Erase.........Pass | Blank.........Pass | Program.......Pass | "));
+        QVERIFY(lines.at(4).contains(",501,F5 01 00 00,") && lines.at(4).endsWith(",2,2"));
+        QVERIFY(lines.at(4).contains(",AT89C2051,auto,fw.hex,"));
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\xF5\x01\x00\x00", 4));
+    }
+
+    // q, Ctrl+C while waiting, and the operator on a terminal.
+    void endingsAndTheTerminal()
+    {
+        auto r = CliProcess::runWithInput(args({"--repeat", "program"}), "\nq\n\n");
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 1);
+        QVERIFY(r.out.contains("Devices: 1, passed: 1, failed: 0, time per device: "));
+
+        CliProcess waiting(args({"--repeat", "--json", "program"}));
+        waiting.start();
+        QVERIFY(waiting.waitForOutput("\"waiting\""));
+        waiting.interrupt();
+        r = waiting.finish();
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("{\"devices\":0,\"event\":\"summary\""));
+
+        // Closed standard input: the end of input, and the port never takes its place.
+        CliProcess closed(args({"--repeat", "program"}));
+        closed.closeInputAtStart();
+        closed.start();
+        r = closed.finish();
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(r.out.contains("Devices: 0, passed: 0, failed: 0"));
+        QCOMPARE(programFrames(*emu), 1);
+
+        PtyPair terminal;
+        QVERIFY(terminal.isValid());
+        CliProcess operatorRun(args({"--repeat", "program"}));
+        operatorRun.setInputFile(terminal.slavePath());
+        operatorRun.start();
+        QVERIFY(operatorRun.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
+        terminal.write("\n");
+        QVERIFY(operatorRun.waitForOutput("Device 1 passed"));
+        terminal.write("q\n");
+        r = operatorRun.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.count("Insert the next device"), 2);
+        QCOMPARE(programFrames(*emu), 2);
+    }
+
+    // A restart continues from the state file; two processes sharing it
+    // never write the same number.
+    void serialStateAcrossRestartsAndProcesses()
+    {
+        const QString state = file("serial.state");
+        const QString log = file("log.jsonl");
+        const QStringList options{"--log", log, "--serial", "7F0:1", "--serial-state", state, "program"};
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(serials(readJsonLines(log)), (QStringList{"1", "2"}));
+
+        auto second = startEmulator();
+        const QStringList repeat = options + QStringList{"--repeat"};
+        CliProcess a(args(repeat, emu.get()));
+        CliProcess b(args(repeat, second.get()));
+        a.start();
+        b.start();
+        a.write("\n\n\n\n");
+        b.write("\n\n\n\n");
+        a.closeInput();
+        b.closeInput();
+        QCOMPARE(a.finish().exitCode, 0);
+        QCOMPARE(b.finish().exitCode, 0);
+        const QStringList all = serials(readJsonLines(log));
+        QCOMPARE(all.size(), 10);
+        QCOMPARE(QSet<QString>(all.begin(), all.end()).size(), 10);
+        QCOMPARE(QSet<QString>(all.begin(), all.end()),
+                 (QSet<QString>{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}));
+    }
+
+    // Refused before the port opens: nothing reaches the programmer.
+    void refusalsBeforeThePortOpens_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("outside the device") << QStringList{"--serial", "7FE:1"}
+                                            << "serial number at 07FEH-0801H lies outside the AT89C2051 (0000H-07FFH)";
+        QTest::newRow("too big") << QStringList{"--serial", "0:65536", "--serial-bytes", "2"}
+                                 << "serial number 65536 does not fit 2 bytes (le)";
+        QTest::newRow("state folder missing") << QStringList{"--serial", "0:1", "--serial-state", "DIR/none/s.state"}
+                                              << "DIR/none/s.state.lock: No such file or directory";
+        QTest::newRow("log folder missing") << QStringList{"--log", "DIR/none/log.csv"}
+                                            << "DIR/none/log.csv: No such file or directory";
+        QTest::newRow("bad format") << QStringList{"--serial", "0:1", "--serial-format", "hex"}
+                                    << "unknown serial format \"hex\" (formats: le, be, ascii, bcd)";
+        QTest::newRow("several ports, no state") << QStringList{"--port", "/dev/null", "--serial", "0:1"}
+                                                 << "several ports with --serial need --serial-state, so that no number is given twice";
+    }
+    void refusalsBeforeThePortOpens()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QString, message);
+        options.replaceInStrings(QStringLiteral("DIR"), dir->path());
+        message.replace(QStringLiteral("DIR"), dir->path());
+        const auto r = CliProcess::run(args(options << "program"));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: ") + message);
+        QVERIFY(emu->received().isEmpty());
+    }
+
+    // The log cannot take the record of device 1: the run stops before
+    // device 2 is touched, with the system's text and exit code 2.
+    void unwritableLogStopsBeforeTheNextDevice()
+    {
+        const QString log = file("log.jsonl");
+        CliProcess p(args({"--repeat", "--json", "--log", log, "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput("\"waiting\""));
+        QFile::remove(log);
+        QVERIFY(QDir().mkdir(log));
+        p.write("\n\n\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(log.toUtf8() + ": Is a directory"), r.err.constData());
+        QCOMPARE(programFrames(*emu), 1);
+        // Without its record the device counts as failed.
+        QVERIFY(r.out.contains("\"devices\":1,\"event\":\"summary\",\"failed\":1"));
+
+        // A full disk shows at the first record.
+        const auto full = CliProcess::runWithInput(args({"--repeat", "--log", "/dev/full", "program"}), "\n\n");
+        QCOMPARE(full.exitCode, 2);
+        QCOMPARE(full.errLines(), QStringList{"tarvo-cli: /dev/full: No space left on device"});
+        QCOMPARE(programFrames(*emu), 2);
+    }
+
+    // Three programmers at once, one log and one serial state: each event
+    // carries its port, the table lists every port, the worst code wins.
+    void threePortsAtOnce()
+    {
+        auto second = startEmulator();
+        auto third = startEmulator();
+        third->addFault(Fault::at(Fault::Event::CommandReply, Fault::Action::Nak).forCommand(0x0A));
+        const QString log = file("log.csv");
+        const QStringList ports{emu->slavePath(), second->slavePath(), third->slavePath()};
+        QStringList arguments{"--port", ports.at(1), "--port", ports.at(2), "--repeat", "--log", log, "--serial",
+                              "7F0:1", "--serial-state", file("s.state"), "auto"};
+        const auto r = CliProcess::runWithInput(args(arguments), "\n\n", 60000);
+        QCOMPARE(r.exitCode, 1);
+        for (const QString &port : ports) {
+            QVERIFY(r.out.contains((port + ": Search Hardware On " + port + " OK\n").toUtf8()));
+            QVERIFY(r.out.contains((port + ": Device 2 ").toUtf8()));
+        }
+        QVERIFY(r.out.contains((ports.at(2) + ": Blank.........Fail").toUtf8()));
+        const QStringList out = r.outLines();
+        const qsizetype table = out.indexOf(QRegularExpression(QStringLiteral("Port +Devices +Passed +Failed.*")));
+        QVERIFY2(table >= 0, r.out.constData());
+        QCOMPARE(out.size(), table + 4);
+        for (int i = 0; i < 3; ++i) {
+            const QStringList cells = out.at(table + 1 + i).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            QCOMPARE(cells.value(0), ports.at(i));
+            QCOMPARE(cells.value(1), QStringLiteral("2"));
+            QCOMPARE(cells.value(2), i == 2 ? QStringLiteral("1") : QStringLiteral("2"));
+            QCOMPARE(cells.last(), i == 2 ? QStringLiteral("1") : QStringLiteral("0"));
+        }
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll().count('\n'), 7);
+        // Five devices passed, each with its own number.
+        for (const auto *e : {emu.get(), second.get(), third.get()})
+            QVERIFY(e->flash(Type2051).mid(0x7F0, 4) != QByteArray(4, '\xFF'));
+        QCOMPARE(QSet<QByteArray>({emu->flash(Type2051).mid(0x7F0, 4), second->flash(Type2051).mid(0x7F0, 4),
+                                   third->flash(Type2051).mid(0x7F0, 4)})
+                     .size(),
+                 3);
+    }
+
+    // Ctrl+C on the parent reaches every port once: each ends at its wait.
+    void stopReachesEveryPort()
+    {
+        auto second = startEmulator();
+        CliProcess p(args({"--port", second->slavePath(), "--repeat", "--json", "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput(("\"port\":\"" + emu->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        p.interrupt();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out.count("\"event\":\"port-summary\""), 2);
+        QVERIFY(r.out.endsWith("{\"code\":0,\"event\":\"exit\"}\n"));
+    }
+
+    // auto-all: every port a programmer answers on, and only those.
+    void allPortsWithAProgrammer()
+    {
+        auto second = startEmulator();
+        PtyPair silent;
+        const QString ports = QStringList{emu->slavePath(), silent.slavePath(), second->slavePath()}.join(QDir::listSeparator());
+        QStringList arguments = args({"program"});
+        arguments[1] = QStringLiteral("auto-all");
+        const auto r = CliProcess::run(arguments, {{"TARVO_PORTS", ports}});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 1);
+        QCOMPARE(programFrames(*second), 1);
+        QVERIFY(r.out.contains((second->slavePath() + ": Program.......Pass\n").toUtf8()));
+        QVERIFY(!r.out.contains(silent.slavePath().toUtf8() + ": "));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProductionCli)
+#include "tst_production_cli.moc"

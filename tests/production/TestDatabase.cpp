@@ -1,0 +1,145 @@
+#include "TestDatabase.h"
+
+#include <QAtomicInt>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include "DatabaseLocation.h"
+
+namespace {
+
+QAtomicInt connectionCount;
+
+// Runs fn on a fresh connection to location and removes the connection.
+template<typename Fn>
+bool withConnection(const QString &location, QString *error, Fn fn)
+{
+    const DatabaseLocation where = DatabaseLocation::parse(location);
+    const QString name = QStringLiteral("tarvo-test-%1").arg(connectionCount.fetchAndAddRelaxed(1));
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(
+            where.kind() == DatabaseLocation::Kind::Postgres ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE"), name);
+        if (where.kind() == DatabaseLocation::Kind::Postgres) {
+            db.setHostName(where.host());
+            db.setUserName(where.user());
+            db.setDatabaseName(where.databaseName());
+        } else {
+            db.setDatabaseName(where.filePath());
+        }
+        if (!db.open()) {
+            if (error)
+                *error = db.lastError().text();
+        } else {
+            ok = fn(db, error);
+            db.close();
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+} // namespace
+
+TestDatabase::TestDatabase() = default;
+
+TestDatabase::~TestDatabase()
+{
+    for (const QString &name : std::as_const(m_created))
+        withConnection(postgresLocation(m_serverDir, QStringLiteral("tarvo")), nullptr, [&name](QSqlDatabase &db, QString *) {
+            QSqlQuery(db).exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
+            return true;
+        });
+}
+
+QString TestDatabase::sharedServer()
+{
+    return qEnvironmentVariable("TARVO_TEST_PG_DIR");
+}
+
+QString TestDatabase::postgresLocation(const QString &serverDir, const QString &database)
+{
+    return QStringLiteral("postgresql://tarvo@%1/%2")
+        .arg(QString::fromLatin1(QUrl::toPercentEncoding(serverDir)), database);
+}
+
+void TestDatabase::usePasswordsOf(const QString &serverDir)
+{
+    qputenv("PGPASSFILE", (serverDir + QStringLiteral("/pgpass")).toLocal8Bit());
+}
+
+QString TestDatabase::createPostgres(const QString &serverDir, QString *error)
+{
+    usePasswordsOf(serverDir);
+    m_serverDir = serverDir;
+    const QString name = QStringLiteral("t_%1").arg(QRandomGenerator::global()->generate64(), 0, 16);
+    const bool ok = withConnection(postgresLocation(serverDir, QStringLiteral("tarvo")), error,
+                                   [&name](QSqlDatabase &db, QString *why) {
+                                       QSqlQuery query(db);
+                                       if (query.exec(QStringLiteral("CREATE DATABASE %1").arg(name)))
+                                           return true;
+                                       *why = query.lastError().text();
+                                       return false;
+                                   });
+    if (!ok)
+        return QString();
+    m_created << name;
+    return postgresLocation(serverDir, name);
+}
+
+QVariant TestDatabase::scalar(const QString &location, const QString &sql, QString *error)
+{
+    QVariant value;
+    QString why;
+    const bool ok = withConnection(location, &why, [&](QSqlDatabase &db, QString *e) {
+        QSqlQuery query(db);
+        if (!query.exec(sql)) {
+            *e = query.lastError().text();
+            return false;
+        }
+        if (query.next())
+            value = query.value(0);
+        return true;
+    });
+    if (!ok && error)
+        *error = why;
+    return value;
+}
+
+TestServer::TestServer(const QString &dir) : m_dir(dir) {}
+
+TestServer::~TestServer()
+{
+    if (m_started)
+        script(QStringLiteral("stop"), nullptr);
+}
+
+bool TestServer::start(QString *error)
+{
+    m_started = script(QStringLiteral("start"), error);
+    return m_started;
+}
+
+bool TestServer::halt(QString *error)
+{
+    return script(QStringLiteral("halt"), error);
+}
+
+bool TestServer::resume(QString *error)
+{
+    return script(QStringLiteral("resume"), error);
+}
+
+bool TestServer::script(const QString &action, QString *error)
+{
+    QProcess process;
+    process.start(QStringLiteral(TARVO_PG_SCRIPT), {action, m_dir});
+    const bool ok = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (!ok && error)
+        *error = QString::fromLocal8Bit(process.readAllStandardError()) + process.errorString();
+    return ok;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Fresh production databases for a test, on real servers: SQLite files in
+// a temporary folder, or new databases on a PostgreSQL server the tests
+// start themselves (tests/support/pg-test-server). Databases made on a
+// server are dropped again when this object goes.
+class TestDatabase
+{
+public:
+    TestDatabase();
+    ~TestDatabase();
+    TestDatabase(const TestDatabase &) = delete;
+    TestDatabase &operator=(const TestDatabase &) = delete;
+
+    // The folder of the shared test server, from TARVO_TEST_PG_DIR (set by
+    // CTest, whose fixture starts the server); empty when not set.
+    static QString sharedServer();
+    // postgresql://tarvo@<folder, %-encoded>/database
+    static QString postgresLocation(const QString &serverDir, const QString &database);
+    // Points libpq at the server's password file (PGPASSFILE).
+    static void usePasswordsOf(const QString &serverDir);
+
+    // A new empty database on the server; empty and *error set on failure.
+    QString createPostgres(const QString &serverDir, QString *error);
+
+    // One statement run straight on a location (to stage or inspect what
+    // the program stored); the first column of the first row, if any.
+    static QVariant scalar(const QString &location, const QString &sql, QString *error = nullptr);
+
+private:
+    QStringList m_created;
+    QString m_serverDir;
+};
+
+// A PostgreSQL server of a test's own, which the test can stop and start.
+class TestServer
+{
+public:
+    explicit TestServer(const QString &dir);
+    ~TestServer();
+    bool start(QString *error);
+    bool halt(QString *error);
+    bool resume(QString *error);
+    QString dir() const { return m_dir; }
+
+private:
+    bool script(const QString &action, QString *error);
+    QString m_dir;
+    bool m_started = false;
+};

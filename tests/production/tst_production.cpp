@@ -1,0 +1,280 @@
+// The record, the serial forms and rules, and the file stores on real files,
+// with real processes sharing them.
+#include "DeviceRecord.h"
+#include "LogFileStore.h"
+#include "MemoryBuffer.h"
+#include "SerialFormat.h"
+#include "SerialState.h"
+#include "SerialStateFile.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+DeviceRecord sampleRecord()
+{
+    DeviceRecord r;
+    r.time = QDateTime(QDate(2026, 3, 1), QTime(8, 30, 5, 120), QTimeZone(3600));
+    r.host = QStringLiteral("line-2");
+    r.portEntry = QStringLiteral("Com1");
+    r.portPath = QStringLiteral("/dev/ttyS0");
+    r.biosCode = QStringLiteral("15/08/2003");
+    r.device = QStringLiteral("AT89C2051");
+    r.commands = {QStringLiteral("erase"), QStringLiteral("program")};
+    r.fileName = QStringLiteral("fw, \"final\".hex");
+    r.imageSha256 = QStringLiteral("ab12");
+    r.bufferChecksum = QStringLiteral("1A2BH");
+    r.serial = 1000;
+    r.serialText = QStringLiteral("E8 03 00 00");
+    r.outcome = {QStringLiteral("Program..Fail:01A3"), QStringLiteral("Command......Abort")};
+    r.durationMs = 1234;
+    r.successCount = 3;
+    r.failureCount = 1;
+    return r;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+// Runs body in n forked processes at once; true when all exit 0.
+bool inProcesses(int n, const std::function<bool(int index)> &body)
+{
+    QList<pid_t> children;
+    for (int i = 0; i < n; ++i) {
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            ::_exit(body(i) ? 0 : 1);
+        children << pid;
+    }
+    bool ok = true;
+    for (pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return ok;
+}
+
+} // namespace
+
+class TestProduction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void serialForms_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<quint64>("number");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("le") << "le" << 4 << quint64(1000) << QByteArray("\xE8\x03\x00\x00", 4) << "E8 03 00 00";
+        QTest::newRow("be") << "be" << 3 << quint64(0x123456) << QByteArray("\x12\x34\x56") << "12 34 56";
+        QTest::newRow("ascii") << "ascii" << 6 << quint64(4711) << QByteArray("004711") << "004711";
+        QTest::newRow("bcd") << "bcd" << 3 << quint64(12345) << QByteArray("\x01\x23\x45") << "01 23 45";
+        QTest::newRow("le-full-width") << "le" << 8 << ~quint64(0) << QByteArray(8, '\xFF') << "FF FF FF FF FF FF FF FF";
+        QTest::newRow("le-too-big") << "le" << 2 << quint64(65536) << QByteArray() << "";
+        QTest::newRow("ascii-too-big") << "ascii" << 3 << quint64(1000) << QByteArray() << "";
+        QTest::newRow("bcd-largest") << "bcd" << 1 << quint64(99) << QByteArray("\x99") << "99";
+        QTest::newRow("bcd-too-big") << "bcd" << 1 << quint64(100) << QByteArray() << "";
+    }
+    void serialForms()
+    {
+        QFETCH(QString, form);
+        QFETCH(int, bytes);
+        QFETCH(quint64, number);
+        QFETCH(QByteArray, written);
+        QFETCH(QString, text);
+        SerialFormat f;
+        f.form = *SerialFormat::formOf(form);
+        f.bytes = bytes;
+        f.address = 0xFFFE;
+        QCOMPARE(f.encode(number), written);
+        QCOMPARE(f.text(number), text);
+        MemoryBuffer buffer;
+        buffer.fill(0x5A);
+        QCOMPARE(f.write(buffer, number), !written.isEmpty());
+        QByteArray inBuffer;
+        for (int i = 0; i < bytes; ++i)
+            inBuffer.append(char(buffer.at(uint16_t(0xFFFE + i))));
+        QCOMPARE(inBuffer, written.isEmpty() ? QByteArray(bytes, 0x5A) : written);
+    }
+
+    void serialSpecs()
+    {
+        SerialFormat f;
+        QString error;
+        QVERIFY(f.parseSpec(QStringLiteral("0x7F0:1000:2"), &error));
+        QCOMPARE(f.address, uint16_t(0x7F0));
+        QCOMPARE(f.start, quint64(1000));
+        QCOMPARE(f.step, quint64(2));
+        QVERIFY(f.parseSpec(QStringLiteral("7FCH:5"), &error));
+        QCOMPARE(f.address, uint16_t(0x7FC));
+        QCOMPARE(f.step, quint64(1));
+        f.bytes = 4;
+        QVERIFY(f.fitsDevice(0x7FF));
+        f.bytes = 5;
+        QVERIFY(!f.fitsDevice(0x7FF));
+        for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3"})
+            QVERIFY2(!f.parseSpec(QLatin1String(bad), &error) && !error.isEmpty(), bad);
+    }
+
+    void serialStateRules()
+    {
+        SerialState s(100, 5);
+        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(QStringLiteral("h"), 2), std::optional<quint64>(105));
+        QVERIFY(s.release(100));
+        QVERIFY(!s.release(100)); // no longer reserved: not released twice
+        QCOMPARE(s.peek(), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
+        QVERIFY(s.commit(100));
+        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(110));
+        // Process 2 died holding 105; another host's reservation stays.
+        SerialState other = s;
+        other.reserve(QStringLiteral("elsewhere"), 2);
+        other.reclaim(QStringLiteral("h"), [](qint64 pid) { return pid != 2; });
+        QCOMPARE(other.released(), QList<quint64>{105});
+        QCOMPARE(other.reserved().size(), 2);
+
+        QString error;
+        const std::optional<SerialState> back = SerialState::fromText(other.toText(), 5, &error);
+        QVERIFY2(back, qPrintable(error));
+        QCOMPARE(back->toText(), other.toText());
+        QVERIFY(!SerialState::fromText("next 1\nbogus 2\n", 1, &error));
+        QVERIFY(!SerialState::fromText("released 3\n", 1, &error));
+
+        // The last number is handed out once, never wrapped round.
+        SerialState end(~quint64(0) - 1, 1);
+        QVERIFY(end.reserve(QString(), 1));
+        QCOMPARE(end.reserve(QString(), 1), std::optional<quint64>(~quint64(0)));
+        QVERIFY(!end.reserve(QString(), 1));
+    }
+
+    void recordForms()
+    {
+        const DeviceRecord r = sampleRecord();
+        QCOMPARE(r.timeText(), QStringLiteral("2026-03-01T08:30:05.120+01:00"));
+        const QString row = r.csvRow();
+        QVERIFY(row.contains(QStringLiteral(",\"fw, \"\"final\"\".hex\",")));
+        QVERIFY(row.contains(QStringLiteral(",Program..Fail:01A3 | Command......Abort,fail,1234,3,1")));
+        QCOMPARE(row.count(QLatin1Char(',')) - 1, DeviceRecord::csvHeader().count(QLatin1Char(',')));
+        const QJsonObject o = QJsonDocument::fromJson(r.jsonLine()).object();
+        QCOMPARE(o.value(QStringLiteral("serial")).toString(), QStringLiteral("1000"));
+        QCOMPARE(o.value(QStringLiteral("outcome")).toArray().size(), 2);
+        QCOMPARE(o.value(QStringLiteral("passed")).toBool(), false);
+    }
+
+    void logFileAppendsWholeRecords()
+    {
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("log.csv"));
+        QString error;
+        // Two processes, many records each, into one log: whole lines only.
+        QVERIFY(inProcesses(2, [&](int index) {
+            LogFileStore store(csv);
+            DeviceRecord r = sampleRecord();
+            r.host = QStringLiteral("p%1").arg(index);
+            QString e;
+            for (int i = 0; i < 50; ++i)
+                if (!store.append(r, &e))
+                    return false;
+            return true;
+        }));
+        const QList<QByteArray> lines = readAll(csv).split('\n');
+        QCOMPARE(lines.size(), 102); // header, 100 rows, empty after the last line end
+        QCOMPARE(lines.first(), DeviceRecord::csvHeader().toUtf8());
+        const QByteArray row = sampleRecord().csvRow().toUtf8();
+        for (int i = 1; i <= 100; ++i)
+            QVERIFY(lines.at(i) == QByteArray(row).replace("line-2", "p0") || lines.at(i) == QByteArray(row).replace("line-2", "p1"));
+
+        LogFileStore json(dir.filePath(QStringLiteral("log.jsonl")));
+        QVERIFY(json.open(&error));
+        QVERIFY(json.append(sampleRecord(), &error));
+        QCOMPARE(readAll(json.name()), sampleRecord().jsonLine() + '\n');
+
+        LogFileStore missing(dir.filePath(QStringLiteral("no/such/log.csv")));
+        QVERIFY(!missing.open(&error));
+        QVERIFY2(error.endsWith(QStringLiteral("No such file or directory")), qPrintable(error));
+        LogFileStore full(QStringLiteral("/dev/full"));
+        QVERIFY(!full.append(sampleRecord(), &error));
+        QVERIFY2(error.endsWith(QStringLiteral("No space left on device")), qPrintable(error));
+    }
+
+    void stateFileSharedByProcesses()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath(QStringLiteral("serial.state"));
+        const QString taken = dir.filePath(QStringLiteral("taken"));
+        // Four processes reserve, pass every other and fail the rest.
+        QVERIFY(inProcesses(4, [&](int index) {
+            SerialStateFile source(state, 500, 1);
+            QString e;
+            QFile numbers(taken + QString::number(index));
+            numbers.open(QIODevice::WriteOnly);
+            for (int i = 0; i < 25; ++i) {
+                const std::optional<quint64> n = source.reserve(&e);
+                if (!n)
+                    return false;
+                const bool pass = (i + index) % 2 == 0;
+                if (!(pass ? source.commit(*n, &e) : source.release(*n, &e)))
+                    return false;
+                if (pass)
+                    numbers.write(QByteArray::number(*n) + '\n');
+            }
+            return true;
+        }));
+        QSet<quint64> used;
+        for (int i = 0; i < 4; ++i)
+            for (const QByteArray &n : readAll(taken + QString::number(i)).split('\n'))
+                if (!n.isEmpty()) {
+                    QVERIFY2(!used.contains(n.toULongLong()), n.constData());
+                    used.insert(n.toULongLong());
+                }
+        QCOMPARE(used.size(), 50);
+
+        // A restart continues: the released numbers first, then the next.
+        SerialStateFile again(state, 500, 1);
+        QString error;
+        QVERIFY(again.open(&error));
+        const std::optional<quint64> next = again.reserve(&error);
+        QVERIFY(next && !used.contains(*next));
+        QVERIFY(*next >= 500 && *next < 600);
+
+        // A process that dies holding a number gives it back to the next one.
+        const std::optional<quint64> expected = again.peek(&error);
+        QVERIFY(inProcesses(1, [&](int) {
+            QString e;
+            SerialStateFile crashing(state, 500, 1);
+            return crashing.reserve(&e) == expected;
+        }));
+        QCOMPARE(again.reserve(&error), expected);
+
+        // A damaged state file is refused, not started afresh.
+        QFile damaged(state);
+        QVERIFY(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write("next ten\n");
+        damaged.close();
+        QVERIFY(!again.open(&error));
+        QVERIFY2(error.contains(QStringLiteral("not a serial state file")), qPrintable(error));
+        SerialStateFile unwritable(dir.filePath(QStringLiteral("missing/serial.state")), 1, 1);
+        QVERIFY(!unwritable.open(&error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProduction)
+#include "tst_production.moc"

@@ -1,0 +1,155 @@
+// Production records in the database and the report over them, on SQLite
+// and PostgreSQL: every field back as written, the counts by day and
+// device, and a record the database refuses.
+#include "DatabaseLocation.h"
+#include "DeviceRecord.h"
+#include "ProductionDatabase.h"
+#include "ProductionReport.h"
+#include "SqlRecordStore.h"
+#include "TestDatabase.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+#include <memory>
+
+namespace {
+
+DeviceRecord record(const QDateTime &time, const QString &device, bool passed)
+{
+    DeviceRecord r;
+    r.time = time;
+    r.host = QStringLiteral("line-2");
+    r.portEntry = QStringLiteral("Com1");
+    r.portPath = QStringLiteral("/dev/ttyS0");
+    r.biosCode = QStringLiteral("15/08/2003");
+    r.device = device;
+    r.commands = {QStringLiteral("auto")};
+    r.fileName = QStringLiteral("fw, \"final\" it's C:\\\\x\\\\n.hex");
+    r.imageSha256 = QString(64, QLatin1Char('a'));
+    r.bufferChecksum = QStringLiteral("1A2BH");
+    r.outcome = passed ? QStringList{QStringLiteral("Erase.........Pass"), QStringLiteral("Lock Bit 2....Pass")}
+                       : QStringList{QStringLiteral("Program..Fail:01A3"), QStringLiteral("Command......Abort")};
+    r.passed = passed;
+    r.durationMs = 4321;
+    r.successCount = passed ? 1 : 0;
+    r.failureCount = passed ? 0 : 1;
+    return r;
+}
+
+} // namespace
+
+class TestSqlRecords : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    TestDatabase databases;
+    int files = 0;
+    QString location;
+    std::shared_ptr<ProductionDatabase> db;
+
+    QStringList csvLines(const QString &since)
+    {
+        QStringList lines;
+        QString error;
+        ProductionReport report(*db);
+        if (!report.csv(since, [&lines](const QString &line) { lines << line; }, &error))
+            lines << QStringLiteral("error: ") + error;
+        return lines;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest"); }
+    void init()
+    {
+        QString error;
+        if (QByteArray(QTest::currentDataTag()) == "sqlite")
+            location = dir.filePath(QStringLiteral("line-%1.db").arg(++files));
+        else
+            location = databases.createPostgres(TestDatabase::sharedServer(), &error);
+        QVERIFY2(!location.isEmpty(), qPrintable(error));
+        db = std::make_shared<ProductionDatabase>(DatabaseLocation::parse(location));
+        QVERIFY2(db->open(&error), qPrintable(error));
+    }
+    void cleanup() { db.reset(); }
+
+    void recordsAndReport_data()
+    {
+        QTest::addColumn<int>("unused");
+        QTest::newRow("sqlite") << 0;
+        QTest::newRow("postgres") << 0;
+    }
+    void recordsAndReport()
+    {
+        const QTimeZone bangkok(7 * 3600);
+        // 23:30 in Bangkok is still the 1st there, though the 1st's 16:30 UTC.
+        QList<DeviceRecord> written = {
+            record(QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 5), bangkok), QStringLiteral("AT89C2051"), true),
+            record(QDateTime(QDate(2026, 12, 1), QTime(23, 30), bangkok), QStringLiteral("AT89C2051"), false),
+            record(QDateTime(QDate(2026, 12, 2), QTime(9, 15), bangkok), QStringLiteral("AT89S52"), true),
+            record(QDateTime(QDate(2026, 12, 2), QTime(9, 16), QTimeZone(0)), QStringLiteral("AT89C2051"), true),
+        };
+        written[0].serial = 18446744073709551615ull; // eight bytes, all set
+        written[0].serialText = QStringLiteral("FF FF FF FF FF FF FF FF");
+        written[2].serial = 1000;
+        written[2].host.clear();
+        SqlRecordStore store(db);
+        store.setSequenceName(QStringLiteral("board"));
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+        for (const DeviceRecord &r : written)
+            QVERIFY2(store.append(r, &error), qPrintable(error));
+
+        // Every field comes back as written: the CSV equals the log's.
+        QStringList expected = {DeviceRecord::csvHeader()};
+        for (const DeviceRecord &r : written)
+            expected << r.csvRow();
+        QCOMPARE(csvLines(QString()), expected);
+        QCOMPARE(csvLines(QStringLiteral("2026-12-02")), QStringList({expected[0], expected[3], expected[4]}));
+        QCOMPARE(csvLines(QStringLiteral("2026-12-01T16:30:00Z")), QStringList({expected[0], expected[2], expected[3], expected[4]}));
+        QVERIFY(csvLines(QStringLiteral("yesterday")).last().contains(QLatin1String("--since wants a day")));
+
+        ProductionReport report(*db);
+        QString text;
+        QVERIFY2(report.summary(QString(), &text, &error), qPrintable(error));
+        QCOMPARE(text, QStringLiteral("Production records in %1\n\n"
+                                      "Day               Devices   Passed   Failed\n"
+                                      "2026-12-01              2        1        1\n"
+                                      "2026-12-02              2        2        0\n"
+                                      "\n"
+                                      "Device            Devices   Passed   Failed\n"
+                                      "AT89C2051               3        2        1\n"
+                                      "AT89S52                 1        1        0\n"
+                                      "\n"
+                                      "All                     4        3        1\n")
+                           .arg(location));
+        QVERIFY2(report.summary(QStringLiteral("2026-12-02"), &text, &error), qPrintable(error));
+        QVERIFY2(text.endsWith(QLatin1String("All                     2        2        0\n")), qPrintable(text));
+    }
+
+    // The database refuses the row: append says so with the driver's text,
+    // after its one retry, and nothing is half written.
+    void refusedRecord_data() { recordsAndReport_data(); }
+    void refusedRecord()
+    {
+        QString error;
+        TestDatabase::scalar(location, QStringLiteral("CREATE TRIGGER no_more BEFORE INSERT ON tarvo_records "
+                                                      "BEGIN SELECT RAISE(ABORT, 'records are closed'); END"), &error);
+        if (QByteArray(QTest::currentDataTag()) == "postgres") {
+            error.clear();
+            TestDatabase::scalar(location, QStringLiteral("ALTER TABLE tarvo_records ADD CONSTRAINT records_are_closed "
+                                                          "CHECK (passed < 0) NOT VALID"), &error);
+        }
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        SqlRecordStore store(db);
+        QVERIFY(!store.append(record(QDateTime::currentDateTime(), QStringLiteral("AT89C2051"), true), &error));
+        QVERIFY2(error.startsWith(QStringLiteral("The database %1 cannot be used: ").arg(location)), qPrintable(error));
+        QVERIFY2(error.contains(QLatin1String("records are closed")) || error.contains(QLatin1String("records_are_closed")),
+                 qPrintable(error));
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toInt(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqlRecords)
+#include "tst_sqlrecords.moc"

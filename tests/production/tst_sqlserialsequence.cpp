@@ -1,0 +1,222 @@
+// Serial numbers from the production database, on SQLite and PostgreSQL:
+// the form kept on first use, reuse of released numbers, benches that
+// vanished, the end of the numbers, and benches reserving at once.
+#include "DatabaseLocation.h"
+#include "ProductionDatabase.h"
+#include "SqlSerialSequence.h"
+#include "TestDatabase.h"
+
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+class TestSqlSerialSequence : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir;
+    TestDatabase databases;
+    int files = 0;
+    std::shared_ptr<ProductionDatabase> db;
+    QString location;
+
+    static SerialFormat form(quint64 start, quint64 step = 1, SerialFormat::Form kind = SerialFormat::Form::Le, int bytes = 4)
+    {
+        SerialFormat f;
+        f.address = 0x7F0;
+        f.start = start;
+        f.step = step;
+        f.form = kind;
+        f.bytes = bytes;
+        return f;
+    }
+    std::unique_ptr<SqlSerialSequence> sequence(std::optional<SerialFormat> requested, QString *error,
+                                                const QString &name = QStringLiteral("board"))
+    {
+        auto s = std::make_unique<SqlSerialSequence>(db, name, requested);
+        if (!s->open(error))
+            return nullptr;
+        return s;
+    }
+    static quint64 take(SqlSerialSequence &s)
+    {
+        QString error;
+        const std::optional<quint64> n = s.reserve(&error);
+        if (!n)
+            qWarning("reserve: %s", qPrintable(error));
+        return n.value_or(0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
+    }
+    void init()
+    {
+        QString error;
+        if (QByteArray(QTest::currentDataTag()) == "sqlite")
+            location = dir.filePath(QStringLiteral("line-%1.db").arg(++files));
+        else
+            location = databases.createPostgres(TestDatabase::sharedServer(), &error);
+        QVERIFY2(!location.isEmpty(), qPrintable(error));
+        db = std::make_shared<ProductionDatabase>(DatabaseLocation::parse(location));
+        QVERIFY2(db->open(&error), qPrintable(error));
+    }
+    void cleanup() { db.reset(); }
+
+    void formKeptOnFirstUse_data() { backends(); }
+    void formKeptOnFirstUse()
+    {
+        QString error;
+        QVERIFY(!sequence(std::nullopt, &error));
+        QVERIFY2(error.contains(QLatin1String("does not exist yet")), qPrintable(error));
+
+        const SerialFormat first = form(5000, 2, SerialFormat::Form::Bcd, 3);
+        QVERIFY2(sequence(first, &error), qPrintable(error));
+        // Another bench without the options follows the stored form.
+        auto follower = sequence(std::nullopt, &error);
+        QVERIFY2(follower, qPrintable(error));
+        QVERIFY(follower->keptFormat());
+        QCOMPARE(SqlSerialSequence::describe(*follower->keptFormat()), QStringLiteral("address 07F0, start 5000, step 2, bcd, 3 bytes"));
+        QCOMPARE(take(*follower), 5000u);
+        QCOMPARE(take(*follower), 5002u);
+
+        QVERIFY(!sequence(form(5000, 2, SerialFormat::Form::Bcd, 4), &error));
+        QCOMPARE(error, QStringLiteral("The serial sequence \"board\" keeps address 07F0, start 5000, step 2, bcd, 3 bytes; "
+                                       "the options ask for address 07F0, start 5000, step 2, bcd, 4 bytes. "
+                                       "Leave out --serial to follow the sequence."));
+        // Sequences are per product.
+        auto other = sequence(form(1), &error, QStringLiteral("other board's; --"));
+        QVERIFY2(other, qPrintable(error));
+        QCOMPARE(take(*other), 1u);
+    }
+
+    // A failed device's number goes to the next device, on any bench.
+    void releasedNumbersGoFirst_data() { backends(); }
+    void releasedNumbersGoFirst()
+    {
+        QString error;
+        auto a = sequence(form(1000), &error);
+        auto b = sequence(std::nullopt, &error);
+        QVERIFY2(a && b, qPrintable(error));
+        b->setBench(QStringLiteral("bench-2"), QStringLiteral("machine-2"), 1);
+        QCOMPARE(take(*a), 1000u);
+        QCOMPARE(take(*b), 1001u);
+        QCOMPARE(take(*a), 1002u);
+        QVERIFY(a->release(1002, &error));
+        QVERIFY(a->release(1000, &error));
+        QCOMPARE(b->peek(&error), std::optional<quint64>(1000));
+        QCOMPARE(take(*b), 1000u);
+        QCOMPARE(take(*a), 1002u);
+        QCOMPARE(take(*a), 1003u);
+        // Only the holder settles a number.
+        QVERIFY(!a->commit(1001, &error));
+        QVERIFY2(error.contains(QLatin1String("no longer reserved for this bench")), qPrintable(error));
+        QVERIFY2(b->commit(1001, &error), qPrintable(error));
+        QVERIFY(a->release(1001, &error));
+        QCOMPARE(take(*a), 1004u);
+    }
+
+    // Numbers held by a process of this machine that has ended come back at
+    // once; those of another machine after the time-out.
+    void vanishedBenchesLoseTheirNumbers_data() { backends(); }
+    void vanishedBenchesLoseTheirNumbers()
+    {
+        QString error;
+        auto alive = sequence(form(1), &error);
+        auto crashed = sequence(std::nullopt, &error);
+        auto remote = sequence(std::nullopt, &error);
+        QVERIFY2(alive && crashed && remote, qPrintable(error));
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForFinished());
+        crashed->setBench(QStringLiteral("here"), QString::fromLatin1(QSysInfo::machineUniqueId()), ended.processId());
+        remote->setBench(QStringLiteral("far"), QStringLiteral("far-machine"), 1);
+        QCOMPARE(take(*crashed), 1u);
+        QCOMPARE(take(*remote), 2u);
+        QCOMPARE(take(*alive), 1u);
+        QCOMPARE(take(*alive), 3u);
+
+        alive->setTimeoutMs(300);
+        QTest::qWait(600);
+        // The reservations of the live bench itself are past the time-out
+        // too: a bench whose device takes that long loses its number.
+        QCOMPARE(take(*alive), 1u);
+        QVERIFY(!remote->commit(2, &error));
+        QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
+    }
+
+    void numbersRunOut_data() { backends(); }
+    void numbersRunOut()
+    {
+        QString error;
+        auto s = sequence(form(5, 2, SerialFormat::Form::Ascii, 1), &error);
+        QVERIFY2(s, qPrintable(error));
+        QCOMPARE(take(*s), 5u);
+        QCOMPARE(take(*s), 7u);
+        QCOMPARE(take(*s), 9u);
+        QVERIFY(!s->reserve(&error));
+        QVERIFY2(error.contains(QLatin1String("no serial numbers are left")), qPrintable(error));
+        QVERIFY(s->release(7, &error));
+        QCOMPARE(take(*s), 7u);
+
+        QVERIFY(!sequence(form(10, 1, SerialFormat::Form::Ascii, 1), &error, QStringLiteral("too big")));
+        QVERIFY2(error.contains(QLatin1String("does not fit")), qPrintable(error));
+        // Eight-byte numbers past the largest signed 64-bit value.
+        QVERIFY(!sequence(form(quint64(1) << 63, 1, SerialFormat::Form::Le, 8), &error, QStringLiteral("huge")));
+    }
+
+    // Benches as processes, reserving at once: every number used once, and
+    // every released number given again.
+    void benchesReserveAtOnce_data() { backends(); }
+    void benchesReserveAtOnce()
+    {
+        constexpr int Benches = 6;
+        constexpr int PerBench = 40;
+        QList<QProcess *> workers;
+        for (int i = 0; i < Benches; ++i) {
+            auto *p = new QProcess(this);
+            p->start(QStringLiteral(SERIAL_WORKER), {location, QStringLiteral("board"), QString::number(PerBench)});
+            workers << p;
+        }
+        QList<quint64> used;
+        for (QProcess *p : workers) {
+            QVERIFY(p->waitForFinished(60000));
+            QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+            for (const QByteArray &line : p->readAllStandardOutput().split('\n')) {
+                const QList<QByteArray> parts = line.split(' ');
+                if (parts.size() == 2 && parts[0] == "used")
+                    used << parts[1].toULongLong();
+            }
+            delete p;
+        }
+        QCOMPARE(used.size(), Benches * PerBench * 3 / 4);
+        QCOMPARE(QSet<quint64>(used.cbegin(), used.cend()).size(), used.size());
+        // Released numbers were given again: no number was skipped, and
+        // only those released after their bench's last reservation are left.
+        const qint64 next = TestDatabase::scalar(location, QStringLiteral("SELECT next_number FROM tarvo_sequences")).toLongLong();
+        const qint64 left = TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations "
+                                                                          "WHERE state = 'released'")).toLongLong();
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = 'used'"))
+                     .toLongLong(),
+                 qint64(used.size()));
+        QCOMPARE(next - 1000, qint64(used.size()) + left);
+        QVERIFY2(left <= Benches, qPrintable(QString::number(left)));
+        for (quint64 n : used)
+            QVERIFY(n >= 1000 && n < quint64(next));
+    }
+
+private:
+    static void backends()
+    {
+        QTest::addColumn<int>("unused");
+        QTest::newRow("sqlite") << 0;
+        QTest::newRow("postgres") << 0;
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqlSerialSequence)
+#include "tst_sqlserialsequence.moc"

@@ -1,0 +1,70 @@
+#include "OperatorInput.h"
+
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <unistd.h>
+
+OperatorInput::OperatorInput(int fd, QObject *parent)
+    : QObject(parent)
+    , m_fd(fd)
+    , m_terminal(::isatty(fd) == 1)
+{
+    m_notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &OperatorInput::readSome);
+}
+
+bool OperatorInput::isQuit(const QByteArray &line)
+{
+    return line.trimmed().toLower() == "q";
+}
+
+void OperatorInput::readSome()
+{
+    char buffer[4096];
+    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    if (n <= 0) {
+        // The end of input (or an input that cannot be read): a last line
+        // without its line end still counts.
+        m_notifier->setEnabled(false);
+        if (!m_partial.isEmpty()) {
+            m_lines.append(m_partial);
+            emit lineRead(m_partial);
+            m_partial.clear();
+        }
+        m_ended = true;
+        emit endOfInput();
+        return;
+    }
+    m_partial.append(buffer, n);
+    qsizetype end;
+    while ((end = m_partial.indexOf('\n')) >= 0) {
+        const QByteArray line = m_partial.left(end);
+        m_partial.remove(0, end + 1);
+        m_lines.append(line);
+        emit lineRead(line);
+    }
+}
+
+OperatorInput::Go OperatorInput::wait()
+{
+    QEventLoop loop;
+    connect(this, &OperatorInput::lineRead, &loop, &QEventLoop::quit);
+    connect(this, &OperatorInput::endOfInput, &loop, &QEventLoop::quit);
+    connect(this, &OperatorInput::stopped, &loop, &QEventLoop::quit);
+    while (m_lines.isEmpty() && !m_ended && !m_stopped)
+        loop.exec();
+    if (m_stopped)
+        return Go::Stopped;
+    if (m_lines.isEmpty())
+        return Go::End;
+    return isQuit(m_lines.takeFirst()) ? Go::Quit : Go::Run;
+}
+
+void OperatorInput::stop()
+{
+    m_stopped = true;
+    emit stopped();
+}

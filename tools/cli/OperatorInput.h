@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+
+class QSocketNotifier;
+
+// Standard input as lines, read in the event loop: the operator's go for
+// the next device (Enter, or a foot switch that sends it), or the lines a
+// parent process passes on. Reading never blocks a wait of the link.
+class OperatorInput : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Go { Run, Quit, End, Stopped };
+
+    explicit OperatorInput(int fd = 0, QObject *parent = nullptr);
+
+    bool terminal() const { return m_terminal; }
+    bool ended() const { return m_ended; }
+
+    // Waits in the event loop for the next line: Run, Quit for "q", End at
+    // the end of input, Stopped once stop() was called.
+    Go wait();
+    // Ends a wait under way, and every later one.
+    void stop();
+
+    // "q" (any case, blanks around it) ends the run.
+    static bool isQuit(const QByteArray &line);
+
+signals:
+    void lineRead(const QByteArray &line);
+    void endOfInput();
+    // stop() was called.
+    void stopped();
+
+private:
+    void readSome();
+
+    int m_fd;
+    bool m_terminal;
+    QSocketNotifier *m_notifier = nullptr;
+    QByteArray m_partial;
+    QList<QByteArray> m_lines;
+    bool m_ended = false;
+    bool m_stopped = false;
+};

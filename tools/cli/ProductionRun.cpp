@@ -1,0 +1,197 @@
+#include "ProductionRun.h"
+
+#include "BufferRange.h"
+#include "CliOptions.h"
+#include "CliOutput.h"
+#include "CommandRunner.h"
+#include "ExitCode.h"
+#include "HexFileActions.h"
+#include "SelectionState.h"
+#include "StoreFactory.h"
+
+#include <QElapsedTimer>
+
+namespace {
+
+const QString NextDevice = QStringLiteral("Insert the next device: Enter to run, q to quit");
+
+QString rangeText(uint16_t first, uint16_t last)
+{
+    return BufferRange::addressText(first) + QLatin1Char('-') + BufferRange::addressText(last);
+}
+
+} // namespace
+
+ProductionRun::ProductionRun(const CliOptions &options, CliOutput &output, const Parts &parts)
+    : m_options(options)
+    , m_output(output)
+    , m_parts(parts)
+    , m_recorder(parts.view, parts.buffer, parts.selection)
+{
+    m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
+    m_parts.runner.setObserver(&m_recorder);
+}
+
+ProductionRun::~ProductionRun()
+{
+    m_parts.runner.setObserver(nullptr);
+}
+
+int ProductionRun::refuse(const QString &text)
+{
+    m_output.usageError(text);
+    return ExitCode::UsageOrFile;
+}
+
+int ProductionRun::prepare()
+{
+    QString error;
+    m_log = StoreFactory::recordStore(m_options.stores, &error);
+    if (!error.isEmpty())
+        return refuse(error);
+    if (m_log && !m_log->open(&error))
+        return refuse(error);
+    m_serials = StoreFactory::serialSource(m_options.stores, &error);
+    if (!error.isEmpty())
+        return refuse(error);
+    if (!m_serials)
+        return ExitCode::Passed;
+
+    const StructureDevice &device = m_parts.selection.SelectedDevice;
+    auto outside = [&device](const SerialFormat &format) {
+        return format.fitsDevice(device.deviceEnd())
+                   ? QString()
+                   : QStringLiteral("serial number at %1 lies outside the %2 (%3)")
+                         .arg(rangeText(format.address, uint16_t(format.address + format.bytes - 1)), device.DeviceName,
+                              rangeText(0, device.deviceEnd()));
+    };
+    // The form given is checked before a store keeps anything of it.
+    if (m_options.stores.serial && !(error = outside(*m_options.stores.serial)).isEmpty())
+        return refuse(error);
+    if (!m_serials->open(&error))
+        return refuse(error);
+    // A database sequence writes the form kept with it.
+    m_format = m_serials->keptFormat() ? m_serials->keptFormat() : m_options.stores.serial;
+    const SerialFormat &format = *m_format;
+    if (!(error = outside(format)).isEmpty())
+        return refuse(error);
+    const std::optional<quint64> next = m_serials->peek(&error);
+    if (!next)
+        return refuse(error);
+    if (!format.fits(*next))
+        return refuse(QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
+                          .arg(*next)
+                          .arg(format.bytes)
+                          .arg(SerialFormat::formName(format.form)));
+    return ExitCode::Passed;
+}
+
+void ProductionRun::stop()
+{
+    m_stopped = true;
+    if (m_input)
+        m_input->stop();
+}
+
+int ProductionRun::run(const Line &line)
+{
+    m_line = line;
+    // Standard input is read only when the operator's go is asked for.
+    std::unique_ptr<OperatorInput> input;
+    if (m_options.repeat)
+        input = std::make_unique<OperatorInput>();
+    m_input = input.get();
+    int devices = 0;
+    int passed = 0;
+    int worst = ExitCode::Passed;
+    QElapsedTimer clock;
+    qint64 busyMs = 0;
+    while (!m_stopped) {
+        if (m_input) {
+            m_output.prompt(NextDevice, m_input->terminal());
+            if (m_input->wait() != OperatorInput::Go::Run)
+                break;
+        }
+        // A database that stopped answering stops the run before the device.
+        if (QString error; m_log && !m_log->ready(&error)) {
+            worst = refuse(error);
+            break;
+        }
+        clock.start();
+        bool devicePassed = false;
+        const int code = runDevice(++devices, devicePassed);
+        busyMs += clock.elapsed();
+        passed += devicePassed ? 1 : 0;
+        worst = std::max(worst, code);
+        // A failed device is counted and the next one may come; a line or
+        // a store that failed, or a stop, ends the run.
+        if (!m_input || (code != ExitCode::Passed && code != ExitCode::CommandFailed))
+            break;
+    }
+    m_input = nullptr;
+    m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);
+    return worst;
+}
+
+int ProductionRun::runDevice(int number, bool &passed)
+{
+    m_recorder.begin();
+    QString error;
+    std::optional<quint64> serial;
+    const SerialFormat *format = m_serials ? &*m_format : nullptr;
+    if (m_serials) {
+        serial = m_serials->reserve(&error);
+        if (!serial)
+            return refuse(error);
+        if (!format->write(m_parts.buffer, *serial)) {
+            m_serials->release(*serial, &error);
+            return refuse(QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
+                              .arg(*serial)
+                              .arg(format->bytes)
+                              .arg(SerialFormat::formName(format->form)));
+        }
+    }
+
+    int code = m_parts.runCommands();
+    DeviceRecord record = m_recorder.finish();
+    record.passed = record.passed && code == ExitCode::Passed;
+    if (serial) {
+        record.serial = serial;
+        record.serialText = format->text(*serial);
+        // The number is used up only by a device that passed; a failed
+        // device's number goes to the next one.
+        const bool kept = record.passed ? m_serials->commit(*serial, &error) : m_serials->release(*serial, &error);
+        if (!kept) {
+            // Its number may have gone to another device: not a pass.
+            if (record.passed)
+                record.outcome << error;
+            record.passed = false;
+            code = refuse(error);
+        }
+    }
+    if (m_log && !m_log->append(record, &error)) {
+        // Without its record the device does not count as passed.
+        record.passed = false;
+        code = refuse(error);
+    }
+    passed = record.passed;
+    m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
+                    record.failureCount);
+    return code;
+}
+
+void ProductionRun::describe(DeviceRecord &record) const
+{
+    record.portEntry = m_line.portEntry;
+    record.portPath = m_line.portPath;
+    record.biosCode = m_line.biosCode;
+    record.device = m_parts.selection.SelectedDevice.DeviceName;
+    record.commands.clear();
+    for (const CliCommand &c : m_options.commands)
+        record.commands << c.name();
+    record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
+    record.bufferChecksum =
+        BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
+    record.successCount = m_parts.runner.SuccessCount;
+    record.failureCount = m_parts.runner.FailureCount;
+}

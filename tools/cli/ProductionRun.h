@@ -1,0 +1,73 @@
+#pragma once
+
+#include "OperatorInput.h"
+#include "RecordStore.h"
+#include "RunRecorder.h"
+#include "SerialSource.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class CliOptions;
+class CliOutput;
+class CommandRunner;
+class MemoryBuffer;
+class RunView;
+struct SelectionState;
+
+// A production run around the commands of tarvo-cli: for each device the
+// operator's go (--repeat), the serial number written into the image, the
+// commands, the record in the log, the counters; a summary at the end.
+// Stops before the next device when the log or the serial state cannot be
+// written.
+class ProductionRun
+{
+public:
+    struct Parts
+    {
+        MemoryBuffer &buffer;
+        const SelectionState &selection;
+        CommandRunner &runner;
+        const RunView &view;
+        // The commands once on the device in the socket; the exit code.
+        std::function<int()> runCommands;
+    };
+    // What the record says of the line, known once the programmer answered.
+    struct Line
+    {
+        QString portEntry;
+        QString portPath;
+        QString biosCode;
+    };
+
+    ProductionRun(const CliOptions &options, CliOutput &output, const Parts &parts);
+    ~ProductionRun();
+
+    // Before the port opens: the stores can be written, the serial number
+    // fits the device and its bytes. The exit code.
+    int prepare();
+    // The devices, until the end. The exit code.
+    int run(const Line &line);
+    // Ctrl+C: a wait for the operator ends; the device under way is stopped
+    // by the session.
+    void stop();
+
+private:
+    // The exit code; passed tells whether the device itself passed.
+    int runDevice(int number, bool &passed);
+    void describe(DeviceRecord &record) const;
+    int refuse(const QString &text);
+
+    const CliOptions &m_options;
+    CliOutput &m_output;
+    Parts m_parts;
+    Line m_line;
+    std::unique_ptr<RecordStore> m_log;
+    std::unique_ptr<SerialSource> m_serials;
+    // The form the numbers are written in: the options', or the sequence's.
+    std::optional<SerialFormat> m_format;
+    RunRecorder m_recorder;
+    OperatorInput *m_input = nullptr;
+    bool m_stopped = false;
+};
