@@ -18,6 +18,9 @@ PercentGauge::PercentGauge(QWidget *parent)
     setPalette(pal);
     setRange(0, 100);
     setValue(0);
+    // Assistive technology reads the percentage shown, not the raw progress.
+    connect(this, &QProgressBar::valueChanged, this, [this] { setAccessibleDescription(text()); });
+    setAccessibleDescription(text());
 }
 
 void PercentGauge::setProgress(int progress)
@@ -34,6 +37,7 @@ void PercentGauge::setGaugeRange(int minimum, int maximum)
     const int kept = value();
     setRange(minimum, maximum);
     setValue(std::clamp(kept, minimum, maximum));
+    setAccessibleDescription(text());
 }
 
 int PercentGauge::percent() const

@@ -329,6 +329,7 @@ void TTarvoForm::setStatusLine(int line, const QString &text)
         return;
     m_throttle->aboutToChange(label);
     label->setText(text);
+    label->setAccessibleDescription(text);
 }
 
 QString TTarvoForm::statusLine(int line) const
@@ -388,6 +389,15 @@ void TTarvoForm::focusRun()
 void TTarvoForm::focusStop()
 {
     ui.StopRun->setFocus();
+}
+
+// Run and Exit are disabled once a run has failed; the command must be
+// chosen again from the Device menu. Connect checks the programmer that most
+// failures concern, and Enter from a foot switch there does no harm (on
+// Reset it would clear the counters).
+void TTarvoForm::focusAfterFailure()
+{
+    ui.CheckTarvo->setFocus();
 }
 
 void TTarvoForm::showCounts(uint8_t success, uint8_t failure)

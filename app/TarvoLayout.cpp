@@ -1,6 +1,8 @@
 #include "TarvoLayout.h"
 
+#include "ControlFit.h"
 #include "DeviceCatalogue.h"
+#include "MenuHintStyle.h"
 #include "PercentGauge.h"
 #include "TarvoVersion.h"
 
@@ -69,7 +71,9 @@ QPushButton *button(QWidget *parent, const char *name, int x, int y, int w, int 
     auto *b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
     b->setFont(buttonFont());
-    b->setAutoDefault(false);
+    // Outside a dialog this only lets Return and keypad Enter press the
+    // button that has the focus, as Space does (foot switches send Enter).
+    b->setAutoDefault(true);
     b->setStatusTip(hint);
     b->setGeometry(x, y, w, h);
     b->setFixedSize(w, h);
@@ -88,6 +92,7 @@ QLineEdit *edit(QWidget *parent, const char *name, int x, int y, bool enabled, b
         e->setMaxLength(maxLength);
     e->setGeometry(x, y, 117, 21);
     e->setFixedSize(117, 21);
+    ControlFit::fitEdit(e);
     return e;
 }
 
@@ -108,7 +113,36 @@ QComboBox *list(QWidget *parent, const char *name, int x, int y, const QStringLi
     c->setStatusTip(hint);
     c->setGeometry(x, y, 117, 21);
     c->setFixedSize(117, 21);
+    ControlFit::fitList(c);
     return c;
+}
+
+// The label names its field: level with it, its text the field's name for
+// assistive technology.
+void nameField(QLabel *label, QWidget *field)
+{
+    ControlFit::fitLabel(label, {label->text()});
+    ControlFit::alignWith(label, field);
+    label->setBuddy(field);
+    field->setAccessibleName(label->text().trimmed());
+}
+
+// The caption and the status lines share one column, moved left only as far
+// as the longest text needs to stay clear of the group's border.
+void fitRunLines(QLabel *caption, const std::array<QLabel *, 6> &lines)
+{
+    // Status texts are at most 18 characters; captions are of that length too.
+    const QStringList longest{caption->text(), QString(18, QLatin1Char('M')), QString(18, QLatin1Char('0'))};
+    int column = caption->x();
+    ControlFit::fitLabel(caption, longest);
+    column = std::min(column, caption->x());
+    for (QLabel *line : lines) {
+        ControlFit::fitLabel(line, longest);
+        column = std::min(column, line->x());
+    }
+    caption->move(column, caption->y());
+    for (QLabel *line : lines)
+        line->move(column, line->y());
 }
 
 QAction *item(QMenu *menu, const char *name, const QString &caption, const QString &hint,
@@ -163,6 +197,8 @@ void TarvoLayout::build(QMainWindow *window)
     GroupBox4 = group(client, "GroupBox4", 7, 0, 169, 98);
     PassCount = label(GroupBox4, "PassCount", 13, 20, 150, 18, QStringLiteral("Success : 0"));
     FailCount = label(GroupBox4, "FailCount", 13, 46, 150, 18, QStringLiteral("Failure : 0"));
+    ControlFit::fitLabel(PassCount, {QStringLiteral("Success : 255")});
+    ControlFit::fitLabel(FailCount, {QStringLiteral("Failure : 255")});
     ResetCount = button(GroupBox4, "ResetCount", 52, 72, 72, 20, QStringLiteral("Reset"),
                         QStringLiteral("Reset Status Counter"));
 
@@ -174,6 +210,9 @@ void TarvoLayout::build(QMainWindow *window)
                          QStringLiteral("Select Comport To Connect"));
     LabelVersion = label(GroupBox2, "LabelVersion", 7, 46, 91, 18, QStringLiteral("Bios Code"));
     Tarvo_Code = edit(GroupBox2, "Tarvo_Code", 98, 39, true, true);
+    nameField(LabelComport, SelectComPort);
+    nameField(LabelVersion, Tarvo_Code);
+    ControlFit::alignColumn({LabelComport, LabelVersion});
     CheckTarvo = button(GroupBox2, "CheckTarvo", 78, 72, 72, 20, QStringLiteral("Connect"),
                         QStringLiteral("Check Hardware Connection"));
 
@@ -189,13 +228,18 @@ void TarvoLayout::build(QMainWindow *window)
         const bool small = i >= 3;
         DisplayRun[size_t(i)] = label(GroupBox3, runNames[i], 7, runTops[i], 160, small ? 16 : 18,
                                       QString(), small ? smallFont : controlFont());
+        // A fixed name: two lines may show the same text; the text itself
+        // is the description (TTarvoForm keeps it current).
+        DisplayRun[size_t(i)]->setAccessibleName(QStringLiteral("Status line %1").arg(i + 1));
     }
+    fitRunLines(DisplayCommand, DisplayRun);
     PercentRun = new PercentGauge(GroupBox3);
     PercentRun->setObjectName(QStringLiteral("PercentRun"));
     PercentRun->setFont(controlFont());
     PercentRun->setGeometry(7, 150, 156, 20);
     PercentRun->setFixedSize(156, 20);
     PercentRun->hide();
+    PercentRun->setAccessibleName(QStringLiteral("Progress"));
     StartRun = button(GroupBox3, "StartRun", 7, 176, 60, 20, QStringLiteral("Run"),
                       QStringLiteral("Run Command"));
     StartRun->setEnabled(false);
@@ -219,6 +263,15 @@ void TarvoLayout::build(QMainWindow *window)
     Buffer_End = edit(GroupBox1, "Buffer_End", 98, 150, false, false);
     LabelCheckSum = label(GroupBox1, "LabelCheckSum", 7, 182, 91, 18, QStringLiteral("Checksum"));
     Buffer_Sum = edit(GroupBox1, "Buffer_Sum", 98, 176, false, true, 10);
+    nameField(LabelDeviceName, SelectDevice);
+    nameField(LabelAlgo, Device_Algo);
+    nameField(LabelVpp, Device_Vpp);
+    nameField(LabelDeviceEnd, Device_End);
+    nameField(LabelFileLoad, SelectFileName);
+    nameField(LabelBufferEnd, Buffer_End);
+    nameField(LabelCheckSum, Buffer_Sum);
+    ControlFit::alignColumn({LabelDeviceName, LabelAlgo, LabelVpp, LabelDeviceEnd, LabelFileLoad, LabelBufferEnd,
+                             LabelCheckSum});
 
     QStyle *style = window->style();
     FileOpen1 = shortcutAction(window, "FileOpen1", QStringLiteral("&Open"), QKeySequence(Qt::CTRL | Qt::Key_O),
@@ -271,9 +324,14 @@ void TarvoLayout::build(QMainWindow *window)
     // Two-part hint "About|Displays ..."; the status bar shows the second part.
     HelpAboutItem = linkedItem(Help1, "HelpAboutItem", HelpAbout1,
                                QStringLiteral("Displays Program Information, Version Number, and Copyright"));
+    // Disabled items highlight too, so that their hints can be read.
+    auto *menuStyle = new MenuHintStyle(window);
+    for (QMenu *menu : {File1, Operation1, Help1})
+        menu->setStyle(menuStyle);
 
     StatusBar = window->statusBar();
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setAccessibleName(QStringLiteral("Status bar"));
     StatusBar->setFont(QApplication::font());
     StatusBar->setSizeGripEnabled(false);
     StatusBar->setFixedHeight(StatusBarHeight);

@@ -7,7 +7,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QKeyEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -41,6 +43,8 @@ void TFuseForm::buildControls()
     fuseBitGroup->setObjectName(QStringLiteral("FuseBitGroup"));
     m_fuse1 = new RadioGroup(QStringLiteral("Fuse1"), QStringLiteral("Fuse1"), items, fuseBitGroup);
     m_fuse2 = new RadioGroup(QStringLiteral("Fuse2"), QStringLiteral("Fuse2"), items, fuseBitGroup);
+    nameChoices(m_fuse1);
+    nameChoices(m_fuse2);
     m_startFuse = new QPushButton(QStringLiteral("Write"), fuseBitGroup);
     m_startFuse->setObjectName(QStringLiteral("StartFuse"));
     auto *left = new QVBoxLayout(fuseBitGroup);
@@ -69,6 +73,8 @@ void TFuseForm::buildControls()
         m_displays[i]->setFocusPolicy(Qt::NoFocus);
         rows->addWidget(labels[i], i, 0);
         rows->addWidget(m_displays[i], i, 1);
+        labels[i]->setBuddy(m_displays[i]);
+        m_displays[i]->setAccessibleName(labels[i]->text());
     }
     m_fuseBit1 = labels[0];
     m_fuseBit2 = labels[1];
@@ -82,7 +88,8 @@ void TFuseForm::buildControls()
 
     m_cancleFuse = new QPushButton(QStringLiteral("Exit"), this);
     m_cancleFuse->setObjectName(QStringLiteral("CancleFuse"));
-    // Enter must not close the editor by way of a default button.
+    // Enter must not close the editor (nor write) by way of a default
+    // button: it presses the focused button only (keyPressEvent).
     for (QPushButton *b : {m_startFuse, m_readFuse, m_cancleFuse})
         b->setAutoDefault(false);
 
@@ -90,6 +97,8 @@ void TFuseForm::buildControls()
     fuseStatus->setObjectName(QStringLiteral("FuseStatus"));
     m_fuseResult = new QLabel(fuseStatus);
     m_fuseResult->setObjectName(QStringLiteral("FuseResult"));
+    // A fixed name; the result itself is the description (setResult).
+    m_fuseResult->setAccessibleName(QStringLiteral("Result"));
     // Wide enough for the longest text, so the fixed size never clips it.
     m_fuseResult->setMinimumWidth(m_fuseResult->fontMetrics().horizontalAdvance(
                                       QStringLiteral("Waiting to Read Lock Bit"))
@@ -188,6 +197,7 @@ void TFuseForm::setCaption(const QString &caption)
 void TFuseForm::setResult(const QString &text)
 {
     m_fuseResult->setText(text);
+    m_fuseResult->setAccessibleDescription(text);
 }
 
 void TFuseForm::setReadWriteEnabled(bool enabled)
@@ -231,13 +241,36 @@ int TFuseForm::choice(Target target) const
 
 void TFuseForm::setFuseName(Target target, const QString &name)
 {
-    if (target == Target::Fuse1) {
-        m_fuse1->setTitle(name);
-        m_fuseBit1->setText(QStringLiteral("Fuse ") + name);
-    } else if (target == Target::Fuse2) {
-        m_fuse2->setTitle(name);
-        m_fuseBit2->setText(QStringLiteral("Fuse ") + name);
+    RadioGroup *choices = group(target);
+    QLabel *label = target == Target::Fuse1 ? m_fuseBit1 : target == Target::Fuse2 ? m_fuseBit2 : nullptr;
+    if (!choices || !label)
+        return;
+    choices->setTitle(name);
+    nameChoices(choices);
+    label->setText(QStringLiteral("Fuse ") + name);
+    m_displays[index(target)]->setAccessibleName(label->text());
+}
+
+void TFuseForm::nameChoices(RadioGroup *choices)
+{
+    // Both groups offer the same two captions: each button's name says
+    // which fuse it sets.
+    choices->setAccessibleName(choices->title());
+    for (int i = 0; QRadioButton *button = choices->item(i); ++i)
+        button->setAccessibleName(choices->title() + QLatin1Char(' ') + button->text());
+}
+
+void TFuseForm::keyPressEvent(QKeyEvent *event)
+{
+    // Return and keypad Enter press the focused button, as Space does; on
+    // any other control they keep doing nothing.
+    auto *button = qobject_cast<QPushButton *>(focusWidget());
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button && button->isEnabled()) {
+        if (!event->isAutoRepeat())
+            button->click();
+        return;
     }
+    QDialog::keyPressEvent(event);
 }
 
 void TFuseForm::setFuse1Enabled(bool enabled)

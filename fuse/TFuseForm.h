@@ -40,6 +40,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void setCaption(const QString &caption) override;
@@ -54,6 +55,7 @@ private:
     void setFuse1Enabled(bool enabled) override;
 
     void buildControls();
+    static void nameChoices(RadioGroup *choices);
     void run(void (FuseExchange::*entry)());
     void activateIfShown();
     RadioGroup *group(FuseLayout::Target target) const;

@@ -37,6 +37,8 @@ HelpViewer::HelpViewer(QWidget *parent)
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QString::fromLatin1(ViewerTitle));
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
+    // The window's own name is its title, which follows the guide on view.
+    m_browser->setAccessibleName(tr("Help page"));
     m_browser->setOpenExternalLinks(true);
     m_contents->setObjectName(QStringLiteral("HelpContents"));
     m_back->setObjectName(QStringLiteral("HelpBack"));

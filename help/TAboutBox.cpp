@@ -44,6 +44,8 @@ TAboutBox::TAboutBox(QWidget *parent)
     ProgramIcon->setObjectName(QStringLiteral("ProgramIcon"));
     ProgramIcon->setPixmap(HelpPictures::makerLogo());
     ProgramIcon->setFixedSize(121, 80);
+    ProgramIcon->setAccessibleName(QStringLiteral("Logo"));
+    ProgramIcon->setAccessibleDescription(QStringLiteral("The maker's logo"));
 
     const Qt::Alignment right = Qt::AlignRight;
     const Qt::Alignment left = Qt::AlignLeft;

@@ -11,10 +11,13 @@
 
 namespace {
 
-QLabel *picture(QWidget *parent, const char *name, const QPixmap &pm)
+QLabel *picture(QWidget *parent, const char *name, const QPixmap &pm, const QString &title,
+                const QString &description)
 {
     auto *label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
+    label->setAccessibleName(title);
+    label->setAccessibleDescription(description);
     label->setPixmap(pm);
     label->setFixedSize(pm.size());
     return label;
@@ -44,8 +47,10 @@ TAdapterForm::TAdapterForm(QWidget *parent)
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
 
-    Image1 = picture(Panel1, "Image1", HelpPictures::adapterBoard());
-    Image2 = picture(Panel1, "Image2", HelpPictures::programmerWithAdapter());
+    Image1 = picture(Panel1, "Image1", HelpPictures::adapterBoard(), QStringLiteral("Adapter"),
+                     QStringLiteral("A small board carrying a 40-pin zero-insertion-force socket"));
+    Image2 = picture(Panel1, "Image2", HelpPictures::programmerWithAdapter(), QStringLiteral("Programmer with adapter"),
+                     QStringLiteral("The programmer with the adapter fitted and a 40-pin device in it"));
     Label1 = boldLabel(Panel1, "Label1", QStringLiteral("Insert Adapter"));
     Label2 = boldLabel(Panel1, "Label2", QStringLiteral("AT90S8535"));
 

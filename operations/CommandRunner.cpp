@@ -119,6 +119,7 @@ void CommandRunner::BreakError()
     disarm();
     if (m_observer)
         m_observer->runEnded(false, SuccessCount, FailureCount);
+    m_view.focusAfterFailure();
 }
 
 void CommandRunner::disarm()

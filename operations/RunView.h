@@ -28,6 +28,9 @@ public:
     virtual void setResetEnabled(bool enabled) = 0;
     virtual void focusRun() = 0;
     virtual void focusStop() = 0;
+    // A run has failed and the command is no longer armed: the focus goes
+    // where the operator goes next.
+    virtual void focusAfterFailure() = 0;
 
     // "Success : n" and "Failure : n".
     virtual void showCounts(uint8_t success, uint8_t failure) = 0;

@@ -70,6 +70,12 @@ void BenchView::focusStop()
     waiting();
 }
 
+void BenchView::focusAfterFailure()
+{
+    if (m_inner)
+        m_inner->focusAfterFailure();
+}
+
 void BenchView::showCounts(uint8_t success, uint8_t failure)
 {
     if (m_inner)

@@ -26,6 +26,7 @@ public:
     void setResetEnabled(bool enabled) override;
     void focusRun() override;
     void focusStop() override;
+    void focusAfterFailure() override;
     void showCounts(uint8_t success, uint8_t failure) override;
     void setWindowLocked(bool locked) override;
     void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;

@@ -489,17 +489,30 @@ private slots:
 
         QString stopCaption;
         bool resetDuringRun = true;
+        // Run and Stop/Exit from the keyboard: Return and keypad Enter press
+        // the focused button.
+        QWidget *runFocus = nullptr;
+        QWidget *passFocus = nullptr;
         Script script;
-        script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
+        script.then("armed", [&] { return armed(); },
+                    [&] {
+                        runFocus = focus();
+                        QTest::keyClick(focus(), Qt::Key_Return);
+                    })
             .then("blocks going out",
                   [&] { return m_form->runner().running() && m_emu->blocksReceived() >= 3; },
                   [&] {
                       stopCaption = text("StopRun");
                       resetDuringRun = ui().ResetCount->isEnabled();
-                      ui().StopRun->click();
+                      ui().StopRun->setFocus();
+                      QTest::keyClick(focus(), Qt::Key_Enter, Qt::KeypadModifier);
                   });
         if (!stop)
-            script.then("pass", [&] { return armed(); }, [&] { ui().StopRun->click(); });
+            script.then("pass", [&] { return armed(); },
+                        [&] {
+                            passFocus = focus();
+                            QTest::keyClick(focus(), Qt::Key_Return);
+                        });
         script.start();
         item("ProgramDevice")->trigger();
         script.stop();
@@ -507,6 +520,9 @@ private slots:
         QVERIFY2(script.finished(), qPrintable(script.pending()));
         QCOMPARE(stopCaption, QStringLiteral("Stop"));
         QVERIFY(!resetDuringRun);
+        QCOMPARE(runFocus, ui().StartRun);
+        if (!stop)
+            QCOMPARE(passFocus, ui().StopRun);
         QCOMPARE(m_prompter->texts(), QStringList({"Do you want to Stop Command..?"}));
         QCOMPARE(m_prompter->shown[0].icon, Icon::Question);
         QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::YesNo);
@@ -516,6 +532,8 @@ private slots:
             QCOMPARE(text("FailCount"), QStringLiteral("Failure : 1"));
             QCOMPARE(text("PassCount"), QStringLiteral("Success : 0"));
             QVERIFY(canArrivesAfterLastFrame());
+            // Run and Exit are off: the focus waits on Connect.
+            QCOMPARE(focus(), ui().CheckTarvo);
         } else {
             QCOMPARE(text("PassCount"), QStringLiteral("Success : 1"));
             QCOMPARE(text("FailCount"), QStringLiteral("Failure : 0"));

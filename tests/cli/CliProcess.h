@@ -24,6 +24,8 @@ public:
     explicit CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment = {});
     ~CliProcess();
 
+    // Standard output on a terminal (a pseudo-terminal's slave) instead of a pipe.
+    void setOutputTerminal(const QString &path) { m_process.setStandardOutputFile(path); }
     // Standard input from a file (a terminal) instead of a pipe; before start().
     void setInputFile(const QString &path);
     // Standard input closed, as `<&-` in a shell does; before start().
@@ -31,6 +33,8 @@ public:
     // A file-size limit for the process, as `ulimit -f` sets one (before start()).
     void setFileSizeLimit(qint64 bytes);
     void start();
+    // Waits up to ms for the program to end; true once it has.
+    bool ended(int ms) { return m_process.waitForFinished(ms) || m_process.state() == QProcess::NotRunning; }
     // Standard input: lines for --repeat, and its end.
     void write(const QByteArray &input);
     void closeInput();

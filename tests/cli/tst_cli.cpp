@@ -9,9 +9,14 @@
 #include "ProgrammerEmulator.h"
 #include "TerminalProgress.h"
 
+#include "PtyPair.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
@@ -70,6 +75,27 @@ private:
         f.open(QIODevice::WriteOnly);
         f.write(HexFileWriter::image(buffer, end));
         return file;
+    }
+    // What tarvo-cli writes to a terminal of that width, escapes to erase
+    // the rest of a line removed; it must pass.
+    QByteArray onTerminal(const QStringList &arguments, int columns)
+    {
+        PtyPair terminal;
+        terminal.setWindowSize(columns);
+        CliProcess cli(arguments);
+        cli.setOutputTerminal(terminal.slavePath());
+        cli.start();
+        QByteArray shown;
+        QElapsedTimer clock;
+        clock.start();
+        // Read while it runs: a full terminal would block the program.
+        while (!cli.ended(20) && clock.elapsed() < 60000)
+            shown += terminal.drain(20);
+        const auto r = cli.finish();
+        shown += terminal.drain(100);
+        if (r.exitCode != 0)
+            qWarning("exit code %d", r.exitCode);
+        return shown.replace("\x1b[K", "");
     }
     QString textFile(const QByteArray &content)
     {
@@ -276,7 +302,7 @@ private slots:
         QTest::newRow("program without file") << QStringList{"--device", "AT89C2051", "program"} << "need --file";
         QTest::newRow("read without output") << QStringList{"--device", "AT89C2051", "read"} << "read needs --output";
         QTest::newRow("missing file") << QStringList{"--device", "AT89C2051", "--file", "/no/such.hex", "program"}
-                                      << "Error: Open File Error!!!";
+                                      << "Error: Open File Error!!! /no/such.hex: No such file or directory";
         QTest::newRow("format error") << QStringList{"--device", "AT89C2051", "--file", "format", "program"}
                                       << "Error: Format Intel-Hex...Error";
         QTest::newRow("damaged record") << QStringList{"--device", "AT89C2051", "--file", "damaged", "verify"}
@@ -294,6 +320,10 @@ private slots:
                                       << "--device given twice";
         QTest::newRow("unknown short option") << QStringList{"-x", "detect"} << "unknown option \"-x\"";
         QTest::newRow("port name") << QStringList{"--port", "Com5", "detect"} << "unknown port \"Com5\"";
+        QTest::newRow("quiet and verbose") << QStringList{"-q", "-v", "detect"} << "exclude each other";
+        QTest::newRow("dry run, missing file") << QStringList{"-n", "-p", "at89c2051", "-f", "/no/such.hex", "program"}
+                                               << "Open File Error!!! /no/such.hex";
+        QTest::newRow("list with a bad option") << QStringList{"--list-devices", "--baud"} << "unknown option";
     }
 
     void usageAndFileErrors()
@@ -485,13 +515,108 @@ private slots:
         for (const char *text : {"  0  every command passed", "  1  a command failed", "  2  usage or file error",
                                  "  3  no programmer found", "  4  stopped by the user", "fuse-write VALUE", "AT90S2323"})
             QVERIFY2(r.out.contains(text), text);
+        // Both halves of the truth: input checked before the line, then the
+        // detection, always.
+        QVERIFY(r.out.contains("checked first: a bad one is refused\nbefore the port is opened, and nothing is sent"));
+        QVERIFY(r.out.contains("The programmer is then\ndetected, always"));
         const auto v = CliProcess::run({"--version"});
         QCOMPARE(v.exitCode, 0);
         QCOMPARE(v.outLines(), QStringList() << QStringLiteral("tarvo-cli " TARVO_VERSION));
     }
 
+    // -q, -v, -n, device names in any case, --list-devices.
+    void conventions()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C51"));
+        const auto quiet = CliProcess::run({"-q", "-P", path(), "-p", "at89c51", "erase"});
+        QCOMPARE(quiet.exitCode, 0);
+        QCOMPARE(quiet.out, QByteArray());
+
+        const auto verbose = CliProcess::run({"-v", "-P", path(), "-p", "At89C51", "erase"});
+        QCOMPARE(verbose.exitCode, 0);
+        for (const char *line : {"Device AT89C51: algorithm 89C51, +12V, end 0FFFH, type 03", "Command erase",
+                                 "Erase.........Pass"})
+            QVERIFY2(verbose.outLines().contains(QLatin1String(line)), line);
+
+        // A dry run loads the file and detects, and sends nothing after it.
+        const QString file = hexFile(randomImage(0x100), 0xFF);
+        const int sent = emu->commandWords().size();
+        const auto dry = CliProcess::run({"-n", "-P", path(), "-p", "AT89C51", "-f", file, "erase", "program"});
+        QCOMPARE(dry.exitCode, 0);
+        QCOMPARE(dry.outLines(), detected() + QStringList{"Dry run: everything checked, no command sent"});
+        QCOMPARE(emu->commandWords().mid(sent), QStringList{"0D000000"});
+
+        const auto list = CliProcess::run({"--list-devices"});
+        QCOMPARE(list.exitCode, 0);
+        const QStringList rows = list.outLines();
+        QCOMPARE(rows.size(), 1 + 18);
+        QCOMPARE(rows[0].simplified(), QStringLiteral("DEVICE FLASH LOCK BITS FUSES TYPE"));
+        for (const char *row : {"AT89C1051 1024 2 - 01", "AT89S8252 10240 3 SPIEN 04", "AT90S2313 2048 2 FSTRT SPIEN 06",
+                                "AT90S1200 1024 2 RCEN SPIEN 06"})
+            QVERIFY2(std::any_of(rows.cbegin(), rows.cend(), [&](const QString &r) { return r.simplified() == QLatin1String(row); }), row);
+    }
+
+    // The bar on a real terminal: it fits the width, never wraps, and ends
+    // with the duration of the transfer.
+    void progressOnTerminal_data()
+    {
+        QTest::addColumn<int>("columns");
+        QTest::newRow("40") << 40;
+        QTest::newRow("120") << 120;
+    }
+    void progressOnTerminal()
+    {
+        QFETCH(int, columns);
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        const QString file = hexFile(randomImage(0x800), 0x7FF);
+        QByteArray shown = onTerminal(args(QStringLiteral("AT89C2051"), {"--file", file, "program"}), columns);
+        QByteArrayList draws;
+        QStringList lines;
+        for (const QByteArray &line : shown.split('\n')) {
+            const QByteArrayList parts = line.split('\r');
+            lines << QString::fromLocal8Bit(parts.last());
+            draws << parts.mid(1);
+        }
+        QVERIFY(!draws.isEmpty());
+        // Each draw fits and carries the time so far.
+        const QRegularExpression time(QStringLiteral(" \\d+\\.\\ds$"));
+        for (const QByteArray &draw : draws)
+            QVERIFY2(draw.size() < columns && time.match(QString::fromLocal8Bit(draw)).hasMatch(), draw.constData());
+        // The finished bar stays, with its duration, above the pass line.
+        const QRegularExpression done(QStringLiteral("^(\\[#{30}\\] )?100% Program\\.+07FF \\d+\\.\\ds$"));
+        const qsizetype pass = lines.indexOf(QStringLiteral("Program.......Pass"));
+        QVERIFY2(pass > 0 && done.match(lines[pass - 1]).hasMatch(), qPrintable(lines.join('|')));
+        QCOMPARE(lines[pass - 1].startsWith(QLatin1Char('[')), columns > 56);
+    }
+
+    // A step that waits without moving still counts its time on screen.
+    void timeCountsWhileWaiting()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        emu->addFault(Fault::at(Event::CommandReply, Action::Delay).forCommand(0x05).withDelay(700));
+        const QByteArray shown = onTerminal(args(QStringLiteral("AT89C2051"), {"erase"}), 80);
+        QSet<QByteArray> times;
+        const QRegularExpression waiting(QStringLiteral("Erase\\.+ (\\d+\\.\\ds)$"));
+        for (const QByteArray &draw : shown.split('\r'))
+            if (const auto m = waiting.match(QString::fromLocal8Bit(draw).trimmed()); m.hasMatch())
+                times << m.captured(1).toLatin1();
+        QVERIFY2(times.size() >= 3, shown.constData());
+        QVERIFY(shown.contains("\nErase.........Pass"));
+    }
+
     void progressBarRendering()
     {
+        // Every width gets a line one short of it; the bar shrinks, then goes.
+        for (int columns : {20, 40, 56, 80, 120}) {
+            const QByteArray line = TerminalProgress::render("Program.......0400", 0x400, 0, 0x7FF, columns, 1234);
+            QVERIFY2(line.size() < columns, line.constData());
+            QVERIFY2(line.endsWith(columns > 30 ? "50% Program.......0400 1.2s" : "1.2s"), line.constData());
+        }
+        QVERIFY(TerminalProgress::render("x", 0, 0, 0x7FF, 56, 0).startsWith("[---"));
+        QVERIFY(TerminalProgress::render("Program.......0400", 0, 0, 0x7FF, 40, 0).startsWith("  0% Program"));
+        QCOMPARE(TerminalProgress::duration(59949), QByteArray("59.9s"));
+        QCOMPARE(TerminalProgress::duration(125000), QByteArray("2m05s"));
+
         QCOMPARE(TerminalProgress::render("Program.......0000", 0, 0, 0x7FF),
                  QByteArray("[------------------------------]   0% Program.......0000"));
         QCOMPARE(TerminalProgress::render("x", 0x3FF, 0, 0x7FF).left(21), QByteArray("[##############------"));

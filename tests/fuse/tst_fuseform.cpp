@@ -9,6 +9,7 @@
 #include "SelectionState.h"
 #include "TFuseForm.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -208,6 +209,57 @@ private slots:
         QCOMPARE(sentAfterFrame(2, 1), QByteArray(1, Ctl::ENQ));
         expectIdle();
         QVERIFY(m_prompter->shown.isEmpty());
+    }
+
+    // Return and keypad Enter press the focused button and nothing else.
+    void enterPressesTheFocusedButton()
+    {
+        QVERIFY(open("AT90S2343"));
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        const auto press = [&](QWidget *w, Qt::Key key) {
+            w->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        };
+        const QStringList opened = m_emu->commandWords();
+        press(radio("Fuse1")->item(0), Qt::Key_Return);
+        press(child<QLineEdit>("DisplayFuse1"), Qt::Key_Enter);
+        QCOMPARE(m_emu->commandWords(), opened);
+        QVERIFY(m_form->isVisible());
+
+        radio("Fuse1")->item(0)->click();
+        radio("Fuse2")->item(1)->click();
+        QSignalSpy finished(m_form.get(), &TFuseForm::exchangeFinished);
+        press(button("StartFuse"), Qt::Key_Enter);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(m_emu->commandWords(), opened + QStringList({"04002007", "09000007"}));
+        press(button("ReadFuse"), Qt::Key_Return);
+        QCOMPARE(finished.count(), 2);
+        press(button("CancleFuse"), Qt::Key_Return);
+        QVERIFY(!m_form->isVisible());
+    }
+
+    // Names for assistive technology: unique, and the fuse's own.
+    void accessibleNames()
+    {
+        QVERIFY(open("AT90S2343"));
+        const auto nameOf = [](QWidget *w) { return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name); };
+        QCOMPARE(nameOf(radio("Fuse1")), QStringLiteral("RCEN"));
+        QCOMPARE(nameOf(radio("Fuse2")->item(1)), QStringLiteral("SPIEN Disable(Erase)"));
+        QCOMPARE(nameOf(child<QLineEdit>("DisplayFuse1")), QStringLiteral("Fuse RCEN"));
+        QCOMPARE(nameOf(child<QLineEdit>("DisplayLock3")), QStringLiteral("Lock Bit3"));
+        QStringList names;
+        for (QWidget *w : m_form->findChildren<QWidget *>()) {
+            if (!qobject_cast<QAbstractButton *>(w) && !qobject_cast<QLineEdit *>(w) && !qobject_cast<RadioGroup *>(w)
+                && w->objectName() != QLatin1String("FuseResult"))
+                continue;
+            const QString name = nameOf(w);
+            QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(w->objectName() + ": " + name));
+            names << name;
+        }
+        QCOMPARE(names.size(), 2 + 4 + 5 + 3 + 1);
+        QCOMPARE(QAccessible::queryAccessibleInterface(child<QLabel>("FuseResult"))->text(QAccessible::Description),
+                 QStringLiteral("Read Fuse Complete"));
     }
 
     void writeAT89S8252WrongReadBack()

@@ -1,6 +1,8 @@
 #include "TAboutBox.h"
 #include "TAdapterForm.h"
+#include "HelpViewer.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QLabel>
@@ -53,6 +55,7 @@ private slots:
     void aboutContentAndFonts();
     void aboutLayout();
     void aboutStartsOnOkAndEveryCloseIsOk();
+    void everyPartHasAName();
 };
 
 void TestHelpDialogs::adapterContentAndLayout()
@@ -204,4 +207,30 @@ void TestHelpDialogs::aboutStartsOnOkAndEveryCloseIsOk()
 }
 
 QTEST_MAIN(TestHelpDialogs)
+// Every window, control and picture has a name for assistive technology,
+// unique within its window; pictures say what they show.
+void TestHelpDialogs::everyPartHasAName()
+{
+    TAboutBox about;
+    TAdapterForm adapter;
+    HelpViewer viewer;
+    const auto text = [](QObject *o, QAccessible::Text t) { return QAccessible::queryAccessibleInterface(o)->text(t); };
+    for (QWidget *window : std::initializer_list<QWidget *>{&about, &adapter, &viewer}) {
+        QVERIFY(!text(window, QAccessible::Name).isEmpty());
+        QStringList names;
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            auto *label = qobject_cast<QLabel *>(w);
+            if (!label && !w->focusPolicy())
+                continue;
+            if (label && label->pixmap().isNull() && label->text().isEmpty())
+                continue;
+            const QString name = text(w, QAccessible::Name);
+            QVERIFY2(!name.isEmpty() && !names.contains(name), qPrintable(w->objectName() + ": " + name));
+            names << name;
+            if (label && !label->pixmap().isNull())
+                QVERIFY2(!text(w, QAccessible::Description).isEmpty(), qPrintable(w->objectName()));
+        }
+    }
+}
+
 #include "tst_HelpDialogs.moc"

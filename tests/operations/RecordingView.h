@@ -24,6 +24,7 @@ public:
     void setResetEnabled(bool enabled) override { resetEnabled = enabled; }
     void focusRun() override;
     void focusStop() override;
+    void focusAfterFailure() override { focus = QStringLiteral("AfterFailure"); }
     void showCounts(uint8_t success, uint8_t failure) override;
     void setWindowLocked(bool locked) override { windowLocked = locked; }
     void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;

@@ -62,6 +62,7 @@ class TestRunFramework : public QObject
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
         QVERIFY(EmulatorReceived::endsWith(h->emu, Ctl::CAN));
         verifyIdle();
+        QCOMPARE(h->view.focus, QStringLiteral("AfterFailure"));
     }
 
 private slots:

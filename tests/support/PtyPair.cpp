@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -35,6 +36,15 @@ PtyPair::~PtyPair()
     hangUp();
     if (m_slaveKeep >= 0)
         ::close(m_slaveKeep);
+}
+
+void PtyPair::setWindowSize(int columns, int rows)
+{
+    winsize size{};
+    size.ws_col = static_cast<unsigned short>(columns);
+    size.ws_row = static_cast<unsigned short>(rows);
+    if (m_master >= 0)
+        ::ioctl(m_master, TIOCSWINSZ, &size);
 }
 
 void PtyPair::write(const QByteArray &bytes)

@@ -21,6 +21,8 @@ public:
     QByteArray read(int count, int timeoutMs);
     // Everything that arrives within timeoutMs.
     QByteArray drain(int timeoutMs);
+    // The size a program on the slave learns from TIOCGWINSZ.
+    void setWindowSize(int columns, int rows = 24);
     // Closes the master: the slave side hangs up as a pulled adapter does.
     void hangUp();
 

@@ -27,6 +27,10 @@ const OptionRow OptionRows[] = {
     {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
     {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
     {{"json"}, "", nullptr, &CliOptions::json},
+    {{"q", "quiet"}, "", nullptr, &CliOptions::quiet},
+    {{"v", "verbose"}, "", nullptr, &CliOptions::verbose},
+    {{"n", "dry-run"}, "", nullptr, &CliOptions::dryRun},
+    {{"list-devices"}, "", nullptr, &CliOptions::listDevices},
     {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
     {{"h", "help"}, "", nullptr, &CliOptions::help},
     {{"version"}, "", nullptr, &CliOptions::version},
@@ -42,6 +46,16 @@ const OptionRow OptionRows[] = {
     {{"since"}, "DATE", &CliOptions::since, nullptr},
     {{"csv"}, "", nullptr, &CliOptions::csv},
 };
+
+// The catalogue's spelling of a device name given in any case; the name as
+// given when the catalogue has no such device (reported later).
+QString catalogueName(const QString &name)
+{
+    for (const QString &known : DeviceCatalogue::names())
+        if (known.compare(name, Qt::CaseInsensitive) == 0)
+            return known;
+    return name;
+}
 
 // How an option is written on the command line: "--port", "-P".
 QString spelled(const QString &name)
@@ -210,9 +224,12 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         o.*(row.value) = values.first();
     }
     parseCommands(parser.positionalArguments(), o, fail);
+    o.device = catalogueName(o.device);
 
-    if (o.help || o.version)
+    if (o.help || o.version || o.listDevices)
         return o;
+    if (o.quiet && o.verbose)
+        fail(QStringLiteral("--quiet and --verbose exclude each other"));
     if (o.listPorts) {
         if (!o.commands.isEmpty() || !o.ports.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
             fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
@@ -266,14 +283,16 @@ QString CliOptions::helpText()
 {
     return QStringLiteral(
         "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
-        "                 [--json] [production options] COMMAND...\n"
+        "                 [--json] [-q | -v] [-n] [production options] COMMAND...\n"
         "       tarvo-cli --list-ports [--json]\n"
         "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
-        "       tarvo-cli --version | --help\n"
+        "       tarvo-cli --list-devices | --version | --help\n"
         "\n"
-        "Runs device commands on the programmer without the window. The programmer is\n"
-        "detected first, always; the commands then run in the order given and the run\n"
-        "stops at the first one that fails.\n"
+        "Runs device commands on the programmer without the window. The options, the\n"
+        "device, the commands and the file are checked first: a bad one is refused\n"
+        "before the port is opened, and nothing is sent. The programmer is then\n"
+        "detected, always; the commands run in the order given and the run stops at\n"
+        "the first one that fails.\n"
         "\n"
         "Options:\n"
         "  -P, --port PORT    Com1 to Com4, as the window maps them (TARVO_COM1 to\n"
@@ -281,11 +300,18 @@ QString CliOptions::helpText()
         "                     programmer answers on, busy ports skipped; usb:SERIAL: the\n"
         "                     USB adapter with that serial number; or a device path\n"
         "                     such as /dev/ttyUSB0 or /dev/serial/by-id/...\n"
-        "  -p, --device NAME  a catalogue device, such as AT89C2051 (not needed for\n"
-        "                     detect)\n"
+        "  -p, --device NAME  a catalogue device in any case, such as AT89C2051 (not\n"
+        "                     needed for detect)\n"
         "  -f, --file FILE    Intel HEX file for program, verify and auto\n"
         "  -o, --output FILE  where read saves the device's flash (Intel HEX)\n"
         "      --json         one JSON object per line and event on standard output\n"
+        "  -q, --quiet        nothing on standard output but JSON; boxes and errors\n"
+        "                     still go to standard error\n"
+        "  -v, --verbose      also the port, the device's data, the file loaded and\n"
+        "                     each command as it starts\n"
+        "  -n, --dry-run      check everything, load the file and detect the\n"
+        "                     programmer, then stop: no command is sent\n"
+        "      --list-devices the catalogue: name, flash size, lock bits, fuses, type\n"
         "      --list-ports   the serial ports, one a line: Com entry, device,\n"
         "                     description, manufacturer, USB vendor:product id, serial\n"
         "                     number, and free, busy (held by another program),\n"

@@ -9,10 +9,11 @@
 
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
-//             [--json] [production options] COMMAND...
+//             [--json] [-q | -v] [-n] [production options] COMMAND...
 //   tarvo-cli --list-ports [--json]
 // Parsing checks the syntax only; whether the device knows a command is
-// decided once the device is known.
+// decided once the device is known. A device name is taken in any case and
+// given back in the catalogue's spelling.
 class CliOptions
 {
 public:
@@ -24,8 +25,12 @@ public:
     QString file;
     QString output;
     bool json = false;
+    bool quiet = false;
+    bool verbose = false;
+    bool dryRun = false;
     bool help = false;
     bool version = false;
+    bool listDevices = false;
     // Production: the values as given, and what they make.
     QString logFile;
     QString serialSpec;

@@ -49,8 +49,17 @@ CliOutput::CliOutput(bool json, bool terminal)
 {
 }
 
+void CliOutput::setVerbosity(Verbosity verbosity)
+{
+    m_verbosity = verbosity;
+    if (verbosity == Verbosity::Quiet)
+        m_terminal = false;
+}
+
 void CliOutput::line(const QString &text)
 {
+    if (m_verbosity == Verbosity::Quiet)
+        return;
     m_progress.clear();
     const QString prefix = m_port.isEmpty() ? QString() : m_port + QLatin1String(": ");
     std::fputs(qPrintable(prefix + text + QLatin1Char('\n')), stdout);
@@ -188,6 +197,20 @@ void CliOutput::result(bool passed)
     m_progress.clear();
     if (m_json)
         m_writer.write(QStringLiteral("result"), {{QStringLiteral("command"), m_command}, {QStringLiteral("passed"), passed}});
+}
+
+void CliOutput::note(const QString &text)
+{
+    if (m_json)
+        m_writer.write(QStringLiteral("note"), {{QStringLiteral("text"), text}});
+    else
+        line(text);
+}
+
+void CliOutput::detail(const QString &text)
+{
+    if (m_verbosity == Verbosity::Verbose)
+        note(text);
 }
 
 void CliOutput::usageError(const QString &text)

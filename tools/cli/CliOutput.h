@@ -22,9 +22,13 @@ public:
         QString state;
     };
 
+    // Quiet: no text on standard output (JSON is kept); Verbose: details too.
+    enum class Verbosity { Quiet, Normal, Verbose };
+
     CliOutput(bool json, bool terminal);
 
     bool json() const { return m_json; }
+    void setVerbosity(Verbosity verbosity);
 
     // The command the next events belong to ("" before the first).
     void setCommand(const QString &command) { m_command = command; }
@@ -44,6 +48,9 @@ public:
     // The port a search or an indirect name led to.
     void portChosen(const QString &path, int comNumber);
     void result(bool passed);
+    // A line of the program's own about the run, and one only -v shows.
+    void note(const QString &text);
+    void detail(const QString &text);
     void usageError(const QString &text);
     void exit(int code);
 
@@ -67,6 +74,7 @@ private:
 
     bool m_json;
     bool m_terminal;
+    Verbosity m_verbosity = Verbosity::Normal;
     QString m_command;
     QString m_port;
     JsonEventWriter m_writer{stdout};

@@ -39,6 +39,7 @@ public:
     void setResetEnabled(bool) override {}
     void focusRun() override {}
     void focusStop() override {}
+    void focusAfterFailure() override {}
     void showCounts(uint8_t, uint8_t) override {}
     void setWindowLocked(bool) override {}
     void showBufferInfo(const QString &, const QString &) override {}

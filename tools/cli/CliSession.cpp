@@ -11,6 +11,7 @@
 #include "PortFinder.h"
 #include "SystemPorts.h"
 
+#include <QFile>
 #include <QTimer>
 
 namespace {
@@ -83,6 +84,10 @@ int CliSession::run()
         return finish(code);
     if (const int code = applyFirmwareRule(); code != ExitCode::Passed)
         return finish(code);
+    if (m_options.dryRun) {
+        m_output.note(QStringLiteral("Dry run: everything checked, no command sent"));
+        return finish(ExitCode::Passed);
+    }
     if (m_production) {
         return finish(m_production->run({m_options.port, m_portPath, m_biosCode}));
     }
@@ -95,6 +100,7 @@ int CliSession::runCommands()
         if (m_stopped)
             return ExitCode::Stopped;
         m_output.setCommand(command.name());
+        m_output.detail(QStringLiteral("Command ") + command.name());
         if (const int code = runCommand(command); code != ExitCode::Passed)
             return code;
     }
@@ -117,6 +123,9 @@ int CliSession::prepare()
     input.index = m_deviceIndex;
     const DeviceSelection::Outcome selected = DeviceSelection::compute(input);
     m_selection = selected.state;
+    const StructureDevice &device = m_selection.SelectedDevice;
+    m_output.detail(QStringLiteral("Device %1: algorithm %2, %3, end %4H, type %5")
+                        .arg(device.DeviceName, device.Algorithm, device.Vpp, device.DeviceEnd, device.TypeCode));
     if (selected.adapterNotice)
         m_prompter.inform(AdapterNotice);
     if (const int code = checkCommands(selected.menu); code != ExitCode::Passed)
@@ -168,6 +177,12 @@ int CliSession::loadFile()
 {
     if (m_options.file.isEmpty())
         return ExitCode::Passed;
+    // The window's text, then which file and why: there is no dialog here
+    // that would show the name.
+    if (QFile probe(m_options.file); !probe.open(QIODevice::ReadOnly)) {
+        m_prompter.error(QStringLiteral("Open File Error!!! %1: %2").arg(m_options.file, probe.errorString()));
+        return ExitCode::UsageOrFile;
+    }
     const HexFileActions::OpenOutcome loaded =
         HexFileActions::OpenHexFile(m_options.file, m_buffer, m_selection, m_prompter);
     if (!loaded.opened || !loaded.finished)
@@ -179,6 +194,8 @@ int CliSession::loadFile()
         m_output.usageError(QStringLiteral("%1: refused, the file is damaged").arg(m_options.file));
         return ExitCode::UsageOrFile;
     }
+    m_output.detail(QStringLiteral("File %1: buffer end %2, checksum %3")
+                        .arg(m_options.file, loaded.bufferEndText, loaded.bufferSumText));
     return ExitCode::Passed;
 }
 
@@ -191,6 +208,7 @@ int CliSession::connect()
         m_output.usageError(choice.usageError);
         return ExitCode::UsageOrFile;
     }
+    m_output.detail(QStringLiteral("Port ") + m_options.port);
     if (!choice.notFound.isEmpty()) {
         m_prompter.error(choice.notFound);
         return ExitCode::NoProgrammer;

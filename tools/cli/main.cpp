@@ -3,6 +3,7 @@
 #include "CliOutput.h"
 #include "CliReport.h"
 #include "CliSession.h"
+#include "DeviceListing.h"
 #include "ExitCode.h"
 #include "JsonEventWriter.h"
 #include "PortFleet.h"
@@ -58,8 +59,15 @@ int main(int argc, char **argv)
         std::fputs(qPrintable(CliOptions::versionText()), stdout);
         return ExitCode::Passed;
     }
+    if (options.listDevices && options.error.isEmpty()) {
+        std::fputs(qPrintable(DeviceListing::text()), stdout);
+        return ExitCode::Passed;
+    }
 
     CliOutput output(options.json, ::isatty(STDOUT_FILENO) == 1);
+    output.setVerbosity(options.quiet     ? CliOutput::Verbosity::Quiet
+                        : options.verbose ? CliOutput::Verbosity::Verbose
+                                          : CliOutput::Verbosity::Normal);
     if (!options.error.isEmpty()) {
         output.usageError(options.error);
         if (!options.json)

@@ -1,0 +1,261 @@
+#include "WindowDriver.h"
+#include "ScriptedPrompter.h"
+#include "TTarvoForm.h"
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QStyleOptionFrame>
+#include <QTest>
+
+// The main window from the keyboard and for assistive technology: Enter on
+// buttons, hints of disabled menu items, texts that show whole in every
+// fixed-pitch font Courier may fall back to, and a name for every control.
+class TestWindowAccess : public QObject
+{
+    Q_OBJECT
+
+    template <typename T>
+    T *find(const char *name)
+    {
+        return WindowDriver::control<T>(m_form.get(), name);
+    }
+    void makeWindow()
+    {
+        m_form = std::make_unique<TTarvoForm>(*m_prompter);
+        m_form->show();
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+    }
+    static QString accessibleName(QObject *o)
+    {
+        QAccessibleInterface *ai = QAccessible::queryAccessibleInterface(o);
+        return ai ? ai->text(QAccessible::Name) : QString();
+    }
+
+    // Every text a control may show must fit inside it; the label itself
+    // must stay inside its group's contents, clear of the border.
+    static void checkLabel(QLabel *label, const QStringList &texts)
+    {
+        const QFontMetrics fm(label->font());
+        const QRect box = label->contentsRect().adjusted(std::max(0, label->indent()), 0, 0, 0);
+        for (const QString &text : texts) {
+            const QRect drawn = fm.boundingRect(box, int(label->alignment()), text);
+            const QRect ink = fm.boundingRect(text).translated(drawn.topLeft() + QPoint(0, fm.ascent()));
+            QVERIFY2(label->rect().contains(drawn) && label->rect().contains(ink),
+                     qPrintable(label->objectName() + ": " + text));
+        }
+        // Clear of the group's frame line by a pixel at least.
+        QWidget *group = label->parentWidget();
+        const int frame = group->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, group) + 1;
+        QVERIFY2(group->rect().adjusted(frame, frame, -frame, -frame).contains(label->geometry()),
+                 qPrintable(label->objectName()));
+    }
+    // An edit shows the text from its first character with the cursor at
+    // the end, and a full line height.
+    static void checkEditText(QLineEdit *edit, const QString &text)
+    {
+        edit->setText(text);
+        edit->setCursorPosition(0);
+        const auto cursorX = [edit] { return edit->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(); };
+        const int start = cursorX();
+        edit->end(false);
+        const int end = cursorX();
+        const QFontMetrics fm(edit->font());
+        QVERIFY2(end - start >= fm.horizontalAdvance(text), qPrintable(edit->parent()->objectName() + ": " + text));
+        QStyleOptionFrame opt;
+        opt.initFrom(edit);
+        opt.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, edit) : 0;
+        const QRect area = edit->style()->subElementRect(QStyle::SE_LineEditContents, &opt, edit);
+        QVERIFY2(area.height() >= fm.height(), qPrintable(edit->objectName() + " height"));
+    }
+
+private slots:
+    void init()
+    {
+        m_prompter = std::make_unique<ScriptedPrompter>();
+        makeWindow();
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_prompter.reset();
+        QFont::removeSubstitutions(QStringLiteral("Courier"));
+    }
+
+    void enterPressesTheFocusedButton_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier);
+    }
+    void enterPressesTheFocusedButton()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        const auto press = [&](QWidget *w) {
+            w->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        };
+        press(find<QPushButton>("CheckTarvo"));
+        QCOMPARE(m_prompter->texts(), QStringList({"Comport Not Found"}));
+
+        m_form->runner().SuccessCount = 3;
+        m_form->showCounts(3, 0);
+        press(find<QPushButton>("ResetCount"));
+        QCOMPARE(find<QLabel>("PassCount")->text(), QStringLiteral("Success : 0"));
+
+        // Elsewhere the keys do what they did: no button is pressed.
+        m_prompter->clear();
+        for (const char *name : {"Tarvo_Code", "SelectComPort", "SelectDevice"})
+            press(find<QWidget>(name));
+        QVERIFY(m_prompter->shown.isEmpty());
+        QVERIFY(!m_form->busy());
+    }
+
+    void disabledMenuItemsShowTheirHints()
+    {
+        QStatusBar *bar = m_form->statusBar();
+        QMenu *device = find<QMenu>("Operation1");
+        QAction *erase = find<QAction>("EraseDevice");
+        QVERIFY(!erase->isEnabled());
+        QMenuBar *menuBar = m_form->menuBar();
+        QTest::mouseClick(menuBar, Qt::LeftButton, {}, menuBar->actionGeometry(device->menuAction()).center());
+        QVERIFY(QTest::qWaitForWindowExposed(device));
+
+        QTest::mouseMove(device, device->actionGeometry(find<QAction>("Lock2")).center());
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Program Lock Bit 1,2"));
+        // From the keyboard too, through all ten disabled items.
+        device->setActiveAction(erase);
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Erase Device"));
+        QTest::keyClick(device, Qt::Key_Down);
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Device Data Blank Check"));
+        // Choosing a disabled item still does nothing.
+        QSignalSpy triggered(device, &QMenu::triggered);
+        QTest::keyClick(device, Qt::Key_Return);
+        QCOMPARE(triggered.count(), 0);
+        QVERIFY(!m_form->runner().active());
+        device->close();
+    }
+
+    // The window is built afresh for each fixed-pitch family installed, as
+    // Courier would resolve to it.
+    void textsShowWhole_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::newRow("resolved") << QString();
+        for (const QString &family : QFontDatabase::families())
+            if (QFontDatabase::isFixedPitch(family) && !QFontDatabase::isPrivateFamily(family))
+                QTest::newRow(qPrintable(family)) << family;
+    }
+    void textsShowWhole()
+    {
+        QFETCH(QString, family);
+        if (!family.isEmpty()) {
+            QFont::insertSubstitution(QStringLiteral("Courier"), family);
+            makeWindow();
+            if (QFontInfo(find<QLabel>("DisplayRun1")->font()).family() != family)
+                QSKIP("Courier resolves to another family (a real Courier, or an alias)");
+        }
+        const QString line18 = QStringLiteral("ReadChecksum Error");
+        checkLabel(find<QLabel>("DisplayCommand"), {QStringLiteral("No Command Select?"), QStringLiteral("  Program Device  ")});
+        for (const char *name : {"DisplayRun1", "DisplayRun2", "DisplayRun3", "DisplayRun4", "DisplayRun5", "DisplayRun6"})
+            checkLabel(find<QLabel>(name), {line18, QStringLiteral("Auto Program..Pass"), QStringLiteral("Command......Abort")});
+        checkLabel(find<QLabel>("PassCount"), {QStringLiteral("Success : 255")});
+        checkLabel(find<QLabel>("FailCount"), {QStringLiteral("Failure : 255")});
+
+        const std::pair<const char *, const char *> rows[] = {
+            {"LabelComport", "SelectComPort"}, {"LabelVersion", "Tarvo_Code"}, {"LabelDeviceName", "SelectDevice"},
+            {"LabelAlgo", "Device_Algo"},      {"LabelVpp", "Device_Vpp"},     {"LabelDeviceEnd", "Device_End"},
+            {"LabelFileLoad", "SelectFileName"}, {"LabelBufferEnd", "Buffer_End"}, {"LabelCheckSum", "Buffer_Sum"},
+        };
+        for (const auto &[labelName, fieldName] : rows) {
+            auto *label = find<QLabel>(labelName);
+            checkLabel(label, {label->text()});
+            // Level with its field, within a pixel.
+            const QWidget *field = find<QWidget>(fieldName);
+            QVERIFY2(qAbs(label->geometry().center().y() - field->geometry().center().y()) <= 1, labelName);
+            QVERIFY2(label->geometry().right() + 3 < field->x(), labelName);
+        }
+
+        for (const char *name : {"SelectComPort", "SelectDevice"}) {
+            auto *list = find<QComboBox>(name);
+            for (int i = 0; i < list->count(); ++i)
+                checkEditText(list->lineEdit(), list->itemText(i));
+            list->setCurrentIndex(-1);
+            list->clearEditText();
+            // Kept at its place as far as the font allows: right edge and top.
+            QCOMPARE(list->geometry().right(), 98 + 117 - 1);
+            QCOMPARE(list->y(), 13);
+        }
+        checkEditText(find<QLineEdit>("Tarvo_Code"), QStringLiteral("04/06/2001"));
+        checkEditText(find<QLineEdit>("Device_Algo"), QStringLiteral("89CX051"));
+        checkEditText(find<QLineEdit>("Buffer_Sum"), QStringLiteral("FFFFH"));
+
+        for (QPushButton *b : m_form->findChildren<QPushButton *>()) {
+            const int frame = b->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, b);
+            QVERIFY2(QFontMetrics(b->font()).horizontalAdvance(b->text()) <= b->width() - 2 * frame,
+                     qPrintable(b->objectName()));
+        }
+        QCOMPARE(m_form->centralWidget()->size(), QSize(408, 333));
+        for (auto *group : m_form->findChildren<QGroupBox *>())
+            for (auto *child : group->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+                QVERIFY2(group->rect().contains(child->geometry()), qPrintable(child->objectName()));
+    }
+
+    void everyControlHasAName()
+    {
+        QWidgetList controls;
+        for (QWidget *w : m_form->centralWidget()->findChildren<QWidget *>()) {
+            const bool field = (qobject_cast<QLineEdit *>(w) && !qobject_cast<QComboBox *>(w->parent()))
+                               || qobject_cast<QComboBox *>(w) || qobject_cast<QAbstractButton *>(w)
+                               || qobject_cast<QProgressBar *>(w);
+            auto *label = qobject_cast<QLabel *>(w);
+            // A label naming a field is that field's name, not a display.
+            if (field || (label && !label->buddy()))
+                controls << w;
+        }
+        controls << m_form->statusBar();
+        QCOMPARE(controls.size(), 4 + 2 + 7 + 1 + 2 + 1 + 6 + 1);
+        QStringList names;
+        for (QWidget *w : controls) {
+            const QString name = accessibleName(w);
+            QVERIFY2(!name.isEmpty(), qPrintable(w->objectName()));
+            QVERIFY2(!names.contains(name), qPrintable(w->objectName() + ": " + name));
+            names << name;
+        }
+        QCOMPARE(accessibleName(find<QWidget>("SelectDevice")), QStringLiteral("Device"));
+        QCOMPARE(accessibleName(find<QWidget>("Tarvo_Code")), QStringLiteral("Bios Code"));
+        QCOMPARE(find<QLabel>("LabelCheckSum")->buddy(), find<QWidget>("Buffer_Sum"));
+
+        // The gauge says its value; a status line its text.
+        m_form->setGaugeVisible(true);
+        m_form->setGaugeRange(0, 200);
+        m_form->setGaugeProgress(81);
+        QAccessibleInterface *gauge = QAccessible::queryAccessibleInterface(find<QWidget>("PercentRun"));
+        QCOMPARE(gauge->text(QAccessible::Description), QStringLiteral("40%"));
+        QCOMPARE(gauge->valueInterface()->currentValue().toInt(), 81);
+        m_form->setStatusLine(2, QStringLiteral("Program......Pass"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(find<QWidget>("DisplayRun2"))->text(QAccessible::Description),
+                 QStringLiteral("Program......Pass"));
+    }
+
+private:
+    std::unique_ptr<ScriptedPrompter> m_prompter;
+    std::unique_ptr<TTarvoForm> m_form;
+};
+
+QTEST_MAIN(TestWindowAccess)
+#include "tst_WindowAccess.moc"
