@@ -62,9 +62,9 @@ int SerialFormat::defaultBytes(Form form)
     return rowOf(form).defaultBytes;
 }
 
-bool SerialFormat::parseSpec(const QString &spec, QString *error)
+bool SerialFormat::parseArgument(const QString &text, QString *error)
 {
-    const QStringList parts = spec.split(QLatin1Char(':'));
+    const QStringList parts = text.split(QLatin1Char(':'));
     if (parts.size() < 2 || parts.size() > 3) {
         *error = QStringLiteral("--serial wants ADDR:START[:STEP], such as 0x7F0:1000 or 7F0:1000:2");
         return false;

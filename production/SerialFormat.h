@@ -31,7 +31,7 @@ public:
 
     // "ADDR:START[:STEP]": ADDR in hex (0x7F0, 7F0 or 7F0H), START and STEP
     // in decimal, STEP at least 1. Fills address, start and step.
-    bool parseSpec(const QString &spec, QString *error);
+    bool parseArgument(const QString &text, QString *error);
 
     // The largest number `bytes` bytes of the form hold.
     quint64 largest() const;

@@ -118,11 +118,11 @@ private slots:
     {
         SerialFormat f;
         QString error;
-        QVERIFY(f.parseSpec(QStringLiteral("0x7F0:1000:2"), &error));
+        QVERIFY(f.parseArgument(QStringLiteral("0x7F0:1000:2"), &error));
         QCOMPARE(f.address, uint16_t(0x7F0));
         QCOMPARE(f.start, quint64(1000));
         QCOMPARE(f.step, quint64(2));
-        QVERIFY(f.parseSpec(QStringLiteral("7FCH:5"), &error));
+        QVERIFY(f.parseArgument(QStringLiteral("7FCH:5"), &error));
         QCOMPARE(f.address, uint16_t(0x7FC));
         QCOMPARE(f.step, quint64(1));
         f.bytes = 4;
@@ -130,7 +130,7 @@ private slots:
         f.bytes = 5;
         QVERIFY(!f.fitsDevice(0x7FF));
         for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3"})
-            QVERIFY2(!f.parseSpec(QLatin1String(bad), &error) && !error.isEmpty(), bad);
+            QVERIFY2(!f.parseArgument(QLatin1String(bad), &error) && !error.isEmpty(), bad);
     }
 
     void serialStateRules()

@@ -159,7 +159,7 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     SerialFormat format;
     QString error;
-    if (!format.parseSpec(o.serialSpec, &error))
+    if (!format.parseArgument(o.serialSpec, &error))
         fail(error);
     if (!o.serialForm.isEmpty()) {
         const std::optional<SerialFormat::Form> form = SerialFormat::formOf(o.serialForm);
