@@ -2,6 +2,7 @@
 // servers the tests start: records and serial numbers of a --repeat run,
 // the report, a schema from a newer program, a server stopped mid-run.
 #include "CliProcess.h"
+#include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
 #include "MemoryBuffer.h"
@@ -19,24 +20,6 @@ using Fault = EmulatorFault;
 namespace {
 
 constexpr uint8_t Type2051 = 0x01;
-
-std::unique_ptr<ProgrammerEmulator> startEmulator()
-{
-    auto emu = std::make_unique<ProgrammerEmulator>();
-    emu->setSocketDevice(QStringLiteral("AT89C2051"));
-    QString error;
-    if (!emu->start(&error))
-        qFatal("emulator: %s", qPrintable(error));
-    return emu;
-}
-
-int programFrames(const ProgrammerEmulator &e)
-{
-    int n = 0;
-    for (const QString &w : e.commandWords())
-        n += w.startsWith(QLatin1String("01")) ? 1 : 0;
-    return n;
-}
 
 } // namespace
 

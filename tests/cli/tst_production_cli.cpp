@@ -2,6 +2,7 @@
 // its records, serial numbers in the flash, repetition from standard input,
 // and several ports at once.
 #include "CliProcess.h"
+#include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
 #include "JsonLines.h"
@@ -25,16 +26,6 @@ using Fault = EmulatorFault;
 namespace {
 
 constexpr uint8_t Type2051 = 0x01;
-
-std::unique_ptr<ProgrammerEmulator> startEmulator()
-{
-    auto emu = std::make_unique<ProgrammerEmulator>();
-    emu->setSocketDevice(QStringLiteral("AT89C2051"));
-    QString error;
-    if (!emu->start(&error))
-        qFatal("emulator: %s", qPrintable(error));
-    return emu;
-}
 
 QStringList serials(const QList<QJsonObject> &records)
 {
@@ -70,13 +61,6 @@ class TestProductionCli : public QObject
     {
         return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile()}
                + rest;
-    }
-    int programFrames(const ProgrammerEmulator &e) const
-    {
-        int n = 0;
-        for (const QString &w : e.commandWords())
-            n += w.startsWith(QLatin1String("01")) ? 1 : 0;
-        return n;
     }
 
 private slots:
