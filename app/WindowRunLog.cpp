@@ -64,7 +64,7 @@ void WindowRunLog::describe(DeviceRecord &record) const
 {
     const TarvoLayout &ui = m_form.controls();
     record.portEntry = ui.SelectComPort->currentText();
-    record.portPath = ComPort::deviceName(m_form.link().port().comNumber());
+    record.portPath = m_form.link().port().openedPath();
     record.biosCode = ui.Tarvo_Code->text();
     record.device = m_form.selection().SelectedDevice.DeviceName;
     record.fileName = ui.SelectFileName->text();

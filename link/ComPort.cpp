@@ -110,6 +110,7 @@ bool ComPort::open()
     clearReceived();
     m_dropped = 0;
     m_lastWritten = 0;
+    m_openedPath = path;
     m_port->setPortName(path);
     if (!m_port->open(QIODevice::ReadWrite)) {
         switch (m_port->error()) {

@@ -31,6 +31,8 @@ public:
     void setDevicePath(const QString &path);
 
     uint16_t comNumber() const { return m_comNumber; }
+    // The device the last open went to: the mapping may have changed since.
+    QString openedPath() const { return m_openedPath; }
     // Same number: nothing. Closed: only records it. Open: closes, records,
     // reopens; false (with errorString()) when the reopen fails.
     bool setComNumber(uint16_t number);
@@ -80,6 +82,7 @@ private:
     QSerialPort *m_port;
     uint16_t m_comNumber = 0;
     QString m_devicePath;
+    QString m_openedPath;
     QString m_errorString;
     bool m_lostFlag = false;
     bool m_closeScheduled = false;

@@ -93,6 +93,9 @@ private slots:
     {
         WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
         QVERIFY(log.open());
+        // The record names the device the port opened, not what Com1 maps
+        // to by the time the run ends.
+        qputenv("TARVO_COM1", "/dev/tarvo-other");
         runCommand(&TTarvoForm::EraseDeviceClick, 2);
         m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
         runCommand(&TTarvoForm::BlankDeviceClick, 1);
