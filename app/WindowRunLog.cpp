@@ -51,13 +51,18 @@ QString WindowRunLog::database(const QStringList &arguments)
     return optionOrVariable(arguments, QStringLiteral("db"), "TARVO_DB");
 }
 
+bool WindowRunLog::shown(bool ok, const QString &error)
+{
+    if (!ok)
+        m_form.prompter().defaultError(error);
+    return ok;
+}
+
 bool WindowRunLog::open()
 {
     QString error;
-    if (m_store->open(&error))
-        return true;
-    m_form.prompter().defaultError(error);
-    return false;
+    const bool ok = m_store->open(&error);
+    return shown(ok, error);
 }
 
 void WindowRunLog::describe(DeviceRecord &record) const
@@ -74,18 +79,15 @@ void WindowRunLog::describe(DeviceRecord &record) const
 bool WindowRunLog::ready()
 {
     QString error;
-    if (m_store->ready(&error))
-        return true;
-    m_form.prompter().defaultError(error);
-    return false;
+    const bool ok = m_store->ready(&error);
+    return shown(ok, error);
 }
 
 void WindowRunLog::write(const DeviceRecord &record)
 {
     QString error;
-    if (m_store->append(record, &error))
-        return;
-    m_form.prompter().defaultError(error);
-    // After a pass the command waits for Run again: it is left as by Exit.
-    m_form.runner().StopRunClick();
+    const bool ok = m_store->append(record, &error);
+    if (!shown(ok, error))
+        // After a pass the command waits for Run again: it is left as by Exit.
+        m_form.runner().StopRunClick();
 }

@@ -36,6 +36,8 @@ private:
     // Before each run: a store that cannot take the record keeps the run
     // from starting, with an error box.
     bool ready();
+    // ok, after an error box with error when not.
+    bool shown(bool ok, const QString &error);
 
     TTarvoForm &m_form;
     std::unique_ptr<RecordStore> m_store;

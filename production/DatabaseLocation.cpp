@@ -5,6 +5,9 @@
 
 namespace {
 
+const char *const PasswordRefused =
+    "A password in the database location is refused: put it in the .pgpass file (or the file PGPASSFILE names).";
+
 QString decoded(const QString &part)
 {
     return QUrl::fromPercentEncoding(part.toUtf8());
@@ -56,7 +59,7 @@ bool DatabaseLocation::parsePostgres(const QString &rest)
         const QString userInfo = authority.left(at);
         authority = authority.mid(at + 1);
         if (userInfo.contains(QLatin1Char(':')))
-            return fail(QStringLiteral("A password in the database location is refused: put it in the .pgpass file (or the file PGPASSFILE names)."));
+            return fail(QLatin1String(PasswordRefused));
         m_user = decoded(userInfo);
     }
     // host, [v6 host], host:port, :port
@@ -91,7 +94,7 @@ bool DatabaseLocation::parsePostgres(const QString &rest)
         } else if (key == QLatin1String("user"))
             m_user = value;
         else if (key == QLatin1String("password"))
-            return fail(QStringLiteral("A password in the database location is refused: put it in the .pgpass file (or the file PGPASSFILE names)."));
+            return fail(QLatin1String(PasswordRefused));
         else
             return fail(QStringLiteral("Unknown setting \"%1\" in the database location (known: host, port, user).").arg(key));
     }

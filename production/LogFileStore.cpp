@@ -20,7 +20,8 @@ bool LogFileStore::open(QString *error)
 
 bool LogFileStore::ready(QString *error)
 {
-    return appendLine(QByteArray(), error);
+    // The same check before each device: the disk may have filled or gone.
+    return open(error);
 }
 
 bool LogFileStore::append(const DeviceRecord &record, QString *error)

@@ -16,8 +16,6 @@ public:
     bool append(const DeviceRecord &record, QString *error) override;
     QString name() const override { return m_path; }
 
-    bool isCsv() const { return m_csv; }
-
 private:
     // Appends line (the header first into an empty CSV log); a partial
     // write is cut off again so that no broken line stays behind.

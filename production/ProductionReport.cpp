@@ -73,6 +73,11 @@ bool ProductionReport::summary(const QString &since, QString *text, QString *err
 
 bool ProductionReport::csv(const QString &since, const std::function<void(const QString &)> &write, QString *error)
 {
+    // A --since that is no day nor time prints nothing, not a lone header.
+    QString clause;
+    QVariantList values;
+    if (!SqlRecordStore::sinceFilter(since, &clause, &values, error))
+        return false;
     write(DeviceRecord::csvHeader());
     return SqlRecordStore::read(m_database, since, [&write](const DeviceRecord &record) { write(record.csvRow()); }, error);
 }

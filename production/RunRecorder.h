@@ -34,7 +34,6 @@ public:
     // Adds a status text of something that is not a device command run.
     void addOutcome(const QString &text, bool passed);
     DeviceRecord finish();
-    bool started() const { return m_started; }
 
     bool runMayStart() override { return !mayStart || mayStart(); }
     void runStarted(const QString &caption) override;

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <cerrno>
+#include <signal.h>
 
 SerialState::SerialState(quint64 first, quint64 step)
     : m_next(first)
@@ -59,6 +61,11 @@ void SerialState::reclaim(const QString &host, const std::function<bool(qint64)>
     for (const Reservation &r : held)
         if (r.host == host && !alive(r.pid))
             release(r.number);
+}
+
+bool SerialState::processAlive(qint64 pid)
+{
+    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
 }
 
 QByteArray SerialState::toText() const

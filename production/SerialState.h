@@ -39,6 +39,9 @@ public:
     // Reservations of this host whose process has gone are released: a
     // crashed run does not lose its number.
     void reclaim(const QString &host, const std::function<bool(qint64 pid)> &alive);
+    // Whether process pid of this machine still runs (one of another user
+    // counts as running).
+    static bool processAlive(qint64 pid);
 
     // A few text lines, readable by a person:
     //   next 1003 / released 1000 1002 / reserved 1001 HOST PID

@@ -4,19 +4,8 @@
 
 #include <QFile>
 #include <QSysInfo>
-#include <cerrno>
 #include <fcntl.h>
-#include <signal.h>
 #include <unistd.h>
-
-namespace {
-
-bool processAlive(qint64 pid)
-{
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
-}
-
-} // namespace
 
 SerialStateFile::SerialStateFile(const QString &path, quint64 first, quint64 step)
     : m_path(path)
@@ -50,7 +39,7 @@ bool SerialStateFile::locked(const std::function<bool(SerialState &, QString *)>
         }
         state = *read;
     }
-    state.reclaim(m_host, processAlive);
+    state.reclaim(m_host, SerialState::processAlive);
     if (!change(state, error))
         return false;
     return replace(m_path, state.toText(), error);

@@ -16,6 +16,12 @@ const QChar ListSeparator = QLatin1Char('\n');
 const char *const ReadColumns = "recorded_at, host, port, port_path, bios_code, device, commands, file, image_sha256, "
                                 "buffer_sum, serial, serial_text, outcome, passed, duration_ms, success, failure";
 
+// UTC with milliseconds and "Z": texts that sort as the times do.
+QString utcText(const QDateTime &time)
+{
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+}
+
 QVariant text(const QString &value)
 {
     // A null QString binds as SQL NULL: keep empty texts empty.
@@ -46,7 +52,7 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
     const QDateTime local = record.time.toOffsetFromUtc(record.time.offsetFromUtc());
     const QVariantList values = {
         record.timeText(),
-        record.time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ")),
+        utcText(record.time),
         local.date().toString(Qt::ISODate),
         text(record.host),
         QCoreApplication::applicationPid(),
@@ -94,7 +100,7 @@ bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariant
         return false;
     }
     *clause = QStringLiteral(" WHERE recorded_utc >= ?");
-    *values << time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
+    *values << utcText(time);
     return true;
 }
 

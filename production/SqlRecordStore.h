@@ -2,8 +2,8 @@
 
 #include "RecordStore.h"
 
-#include <QDateTime>
 #include <QString>
+#include <QVariantList>
 #include <functional>
 #include <memory>
 

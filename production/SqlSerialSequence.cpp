@@ -1,23 +1,22 @@
 #include "SqlSerialSequence.h"
 
 #include "ProductionDatabase.h"
+#include "SerialState.h"
 
 #include <QDateTime>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QVariant>
-#include <cerrno>
 #include <limits>
-#include <signal.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qint64 LargestStored = std::numeric_limits<qint64>::max();
 
-bool processAlive(qint64 pid)
+QString exhaustedText(const QString &name)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    return QStringLiteral("The serial sequence \"%1\": %2.").arg(name, SerialState::exhaustedText());
 }
 
 bool sameForm(const SerialFormat &a, const SerialFormat &b)
@@ -160,7 +159,7 @@ bool SqlSerialSequence::reclaim()
         return false;
     QList<qint64> gone;
     while (query.next())
-        if (!processAlive(query.value(0).toLongLong()))
+        if (!SerialState::processAlive(query.value(0).toLongLong()))
             gone << query.value(0).toLongLong();
     for (qint64 pid : gone) {
         if (!m_database->exec(query,
@@ -199,7 +198,7 @@ std::optional<quint64> SqlSerialSequence::peek(QString *error)
             else if (next)
                 number = quint64(*next);
             else
-                *reason = QStringLiteral("The serial sequence \"%1\": no serial numbers are left.").arg(m_name);
+                *reason = exhaustedText(m_name);
             return number.has_value();
         },
         error);
@@ -229,7 +228,7 @@ std::optional<quint64> SqlSerialSequence::reserve(QString *error)
                 return true;
             }
             if (!next) {
-                *reason = QStringLiteral("The serial sequence \"%1\": no serial numbers are left.").arg(m_name);
+                *reason = exhaustedText(m_name);
                 return false;
             }
             const qint64 step = qint64(m_format->step);

@@ -31,27 +31,10 @@ class TestDatabaseCli : public QObject
     QTemporaryDir dir;
     TestDatabase databases;
     QString hex;
-    int files = 0;
 
-    QString location(const QString &backend)
-    {
-        if (backend == QLatin1String("sqlite"))
-            return dir.filePath(QStringLiteral("line-%1.db").arg(++files));
-        QString error;
-        const QString made = databases.createPostgres(TestDatabase::sharedServer(), &error);
-        if (made.isEmpty())
-            qFatal("no test database: %s", qPrintable(error));
-        return made;
-    }
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr) const
     {
         return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex} + rest;
-    }
-    static void backends()
-    {
-        QTest::addColumn<QString>("backend");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgres") << QStringLiteral("postgres");
     }
 
 private slots:
@@ -75,11 +58,11 @@ private slots:
     // A failed device's number goes to the next; the form kept on first
     // use is followed by a run that does not give it, and a different one
     // is refused before the port opens; the report counts what was done.
-    void repeatRunIntoTheDatabase_data() { backends(); }
+    void repeatRunIntoTheDatabase_data() { TestDatabase::addBackendRows(); }
     void repeatRunIntoTheDatabase()
     {
         QFETCH(QString, backend);
-        const QString db = location(backend);
+        const QString db = databases.fresh(backend);
         emu->addFault(Fault::at(Fault::Event::CommandReply, Fault::Action::Nak).forCommand(0x0A));
         const QStringList sequence{"--db", db, "--serial-sequence", "board"};
         auto r = CliProcess::runWithInput(args(sequence + QStringList{"--serial", "7F0:500", "--repeat", "auto"}), "\n\n\n");
@@ -192,7 +175,7 @@ private slots:
     // Two programmers of one bench, one process each, share the sequence.
     void twoPortsShareTheSequence()
     {
-        const QString db = location(QStringLiteral("postgres"));
+        const QString db = databases.fresh(QStringLiteral("postgres"));
         auto second = startEmulator();
         const auto r = CliProcess::runWithInput(
             {"--port", emu->slavePath(), "--port", second->slavePath(), "--device", "AT89C2051", "--file", hex, "--db", db,

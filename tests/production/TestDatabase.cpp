@@ -6,6 +6,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTest>
 #include <QUrl>
 
 #include "DatabaseLocation.h"
@@ -89,6 +90,24 @@ QString TestDatabase::createPostgres(const QString &serverDir, QString *error)
         return QString();
     m_created << name;
     return postgresLocation(serverDir, name);
+}
+
+void TestDatabase::addBackendRows()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+}
+
+QString TestDatabase::fresh(const QString &backend)
+{
+    if (backend == QLatin1String("sqlite"))
+        return m_files.filePath(QStringLiteral("line-%1.db").arg(++m_fileCount));
+    QString error;
+    const QString location = createPostgres(sharedServer(), &error);
+    if (location.isEmpty())
+        qFatal("no test database: %s", qPrintable(error));
+    return location;
 }
 
 QVariant TestDatabase::scalar(const QString &location, const QString &sql, QString *error)

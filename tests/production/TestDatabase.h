@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QVariant>
 
 // Fresh production databases for a test, on real servers: SQLite files in
@@ -27,6 +28,12 @@ public:
     // A new empty database on the server; empty and *error set on failure.
     QString createPostgres(const QString &serverDir, QString *error);
 
+    // A column "backend" with the rows "sqlite" and "postgres".
+    static void addBackendRows();
+    // A fresh location of backend: a new SQLite file, or a new database on
+    // the shared server. A test that cannot have one cannot run: it ends.
+    QString fresh(const QString &backend);
+
     // One statement run straight on a location (to stage or inspect what
     // the program stored); the first column of the first row, if any.
     static QVariant scalar(const QString &location, const QString &sql, QString *error = nullptr);
@@ -34,6 +41,8 @@ public:
 private:
     QStringList m_created;
     QString m_serverDir;
+    QTemporaryDir m_files;
+    int m_fileCount = 0;
 };
 
 // A PostgreSQL server of a test's own, which the test can stop and start.

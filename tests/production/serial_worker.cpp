@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     format.start = 1000;
     SqlSerialSequence sequence(database, args.at(2), format);
     QString error;
-    if (!database->open(&error) || !sequence.open(&error)) {
+    // The sequence opens its database itself.
+    if (!sequence.open(&error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }

@@ -17,26 +17,6 @@ class TestProductionDatabase : public QObject
     QTemporaryDir dir;
     TestDatabase databases;
 
-    // A fresh location of the backend the row names.
-    QString fresh(const QString &backend)
-    {
-        if (backend == QLatin1String("sqlite"))
-            return dir.filePath(QStringLiteral("line-%1.db").arg(++files));
-        QString error;
-        const QString location = databases.createPostgres(TestDatabase::sharedServer(), &error);
-        if (location.isEmpty())
-            qFatal("no test database: %s", qPrintable(error));
-        return location;
-    }
-    int files = 0;
-
-    static void backends()
-    {
-        QTest::addColumn<QString>("backend");
-        QTest::newRow("sqlite") << QStringLiteral("sqlite");
-        QTest::newRow("postgres") << QStringLiteral("postgres");
-    }
-
 private slots:
     void initTestCase()
     {
@@ -83,11 +63,11 @@ private slots:
             QVERIFY2(location.error().contains(expected), qPrintable(location.error()));
     }
 
-    void schemaMadeOnceAndKept_data() { backends(); }
+    void schemaMadeOnceAndKept_data() { TestDatabase::addBackendRows(); }
     void schemaMadeOnceAndKept()
     {
         QFETCH(QString, backend);
-        const QString location = fresh(backend);
+        const QString location = databases.fresh(backend);
         for (int run = 0; run < 2; ++run) {
             ProductionDatabase db(DatabaseLocation::parse(location));
             QString error;
@@ -98,11 +78,11 @@ private slots:
                  ProductionDatabase::SchemaVersion);
     }
 
-    void newerSchemaRefusedUntouched_data() { backends(); }
+    void newerSchemaRefusedUntouched_data() { TestDatabase::addBackendRows(); }
     void newerSchemaRefusedUntouched()
     {
         QFETCH(QString, backend);
-        const QString location = fresh(backend);
+        const QString location = databases.fresh(backend);
         // A database a later version of the program made: a new table, and
         // one of ours gone.
         QString error;
@@ -162,7 +142,7 @@ private slots:
     // transaction runs on a new connection.
     void lostConnectionRetriedOnce()
     {
-        const QString location = fresh(QStringLiteral("postgres"));
+        const QString location = databases.fresh(QStringLiteral("postgres"));
         ProductionDatabase db(DatabaseLocation::parse(location));
         QString error;
         QVERIFY2(db.open(&error), qPrintable(error));

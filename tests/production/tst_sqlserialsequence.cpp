@@ -8,7 +8,6 @@
 
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -16,9 +15,7 @@ class TestSqlSerialSequence : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir dir;
     TestDatabase databases;
-    int files = 0;
     std::shared_ptr<ProductionDatabase> db;
     QString location;
 
@@ -57,17 +54,13 @@ private slots:
     void init()
     {
         QString error;
-        if (QByteArray(QTest::currentDataTag()) == "sqlite")
-            location = dir.filePath(QStringLiteral("line-%1.db").arg(++files));
-        else
-            location = databases.createPostgres(TestDatabase::sharedServer(), &error);
-        QVERIFY2(!location.isEmpty(), qPrintable(error));
+        location = databases.fresh(QString::fromLatin1(QTest::currentDataTag()));
         db = std::make_shared<ProductionDatabase>(DatabaseLocation::parse(location));
         QVERIFY2(db->open(&error), qPrintable(error));
     }
     void cleanup() { db.reset(); }
 
-    void formKeptOnFirstUse_data() { backends(); }
+    void formKeptOnFirstUse_data() { TestDatabase::addBackendRows(); }
     void formKeptOnFirstUse()
     {
         QString error;
@@ -95,7 +88,7 @@ private slots:
     }
 
     // A failed device's number goes to the next device, on any bench.
-    void releasedNumbersGoFirst_data() { backends(); }
+    void releasedNumbersGoFirst_data() { TestDatabase::addBackendRows(); }
     void releasedNumbersGoFirst()
     {
         QString error;
@@ -122,7 +115,7 @@ private slots:
 
     // Numbers held by a process of this machine that has ended come back at
     // once; those of another machine after the time-out.
-    void vanishedBenchesLoseTheirNumbers_data() { backends(); }
+    void vanishedBenchesLoseTheirNumbers_data() { TestDatabase::addBackendRows(); }
     void vanishedBenchesLoseTheirNumbers()
     {
         QString error;
@@ -149,7 +142,7 @@ private slots:
         QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
     }
 
-    void numbersRunOut_data() { backends(); }
+    void numbersRunOut_data() { TestDatabase::addBackendRows(); }
     void numbersRunOut()
     {
         QString error;
@@ -171,7 +164,7 @@ private slots:
 
     // Benches as processes, reserving at once: every number used once, and
     // every released number given again.
-    void benchesReserveAtOnce_data() { backends(); }
+    void benchesReserveAtOnce_data() { TestDatabase::addBackendRows(); }
     void benchesReserveAtOnce()
     {
         constexpr int Benches = 6;
@@ -207,14 +200,6 @@ private slots:
         QVERIFY2(left <= Benches, qPrintable(QString::number(left)));
         for (quint64 n : used)
             QVERIFY(n >= 1000 && n < quint64(next));
-    }
-
-private:
-    static void backends()
-    {
-        QTest::addColumn<int>("unused");
-        QTest::newRow("sqlite") << 0;
-        QTest::newRow("postgres") << 0;
     }
 };
 

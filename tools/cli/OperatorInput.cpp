@@ -19,6 +19,17 @@ bool OperatorInput::isQuit(const QByteArray &line)
     return line.trimmed().toLower() == "q";
 }
 
+QList<QByteArray> OperatorInput::takeLines(QByteArray &buffer)
+{
+    QList<QByteArray> lines;
+    qsizetype end;
+    while ((end = buffer.indexOf('\n')) >= 0) {
+        lines << buffer.left(end);
+        buffer.remove(0, end + 1);
+    }
+    return lines;
+}
+
 void OperatorInput::readSome()
 {
     char buffer[4096];
@@ -39,10 +50,7 @@ void OperatorInput::readSome()
         return;
     }
     m_partial.append(buffer, n);
-    qsizetype end;
-    while ((end = m_partial.indexOf('\n')) >= 0) {
-        const QByteArray line = m_partial.left(end);
-        m_partial.remove(0, end + 1);
+    for (const QByteArray &line : takeLines(m_partial)) {
         m_lines.append(line);
         emit lineRead(line);
     }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QString>
 
 class QSocketNotifier;
 
@@ -17,8 +18,10 @@ public:
 
     explicit OperatorInput(int fd = 0, QObject *parent = nullptr);
 
+    // What the operator is asked before each device.
+    static QString nextDevicePrompt() { return QStringLiteral("Insert the next device: Enter to run, q to quit"); }
+
     bool terminal() const { return m_terminal; }
-    bool ended() const { return m_ended; }
 
     // Waits in the event loop for the next line: Run, Quit for "q", End at
     // the end of input, Stopped once stop() was called.
@@ -28,6 +31,8 @@ public:
 
     // "q" (any case, blanks around it) ends the run.
     static bool isQuit(const QByteArray &line);
+    // The lines complete in buffer, without their ends, taken out of it.
+    static QList<QByteArray> takeLines(QByteArray &buffer);
 
 signals:
     void lineRead(const QByteArray &line);

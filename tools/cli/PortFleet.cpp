@@ -19,24 +19,6 @@
 #include <cstdio>
 #include <unistd.h>
 
-namespace {
-
-const QString NextDevice = QStringLiteral("Insert the next device: Enter to run, q to quit");
-
-// Lines complete in buffer are taken out of it.
-QList<QByteArray> takeLines(QByteArray &buffer)
-{
-    QList<QByteArray> lines;
-    qsizetype end;
-    while ((end = buffer.indexOf('\n')) >= 0) {
-        lines << buffer.left(end);
-        buffer.remove(0, end + 1);
-    }
-    return lines;
-}
-
-} // namespace
-
 struct PortFleet::Child
 {
     QString port;
@@ -121,9 +103,8 @@ void PortFleet::start(Child &child)
 void PortFleet::readOut(Child &child)
 {
     child.out += child.process->readAllStandardOutput();
-    for (const QByteArray &line : takeLines(child.out)) {
-        QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    for (const QByteArray &line : OperatorInput::takeLines(child.out)) {
+        const QJsonDocument doc = QJsonDocument::fromJson(line);
         if (doc.isObject())
             handle(child, doc.object());
         else if (!line.isEmpty())
@@ -134,7 +115,7 @@ void PortFleet::readOut(Child &child)
 void PortFleet::readErr(Child &child)
 {
     child.err += child.process->readAllStandardError();
-    for (const QByteArray &line : takeLines(child.err))
+    for (const QByteArray &line : OperatorInput::takeLines(child.err))
         std::fprintf(stderr, "%s: %s\n", qPrintable(child.port), line.constData());
     std::fflush(stderr);
 }
@@ -212,7 +193,7 @@ void PortFleet::promptWhenAllWait()
         return;
     for (const auto &child : m_children)
         child->waiting = false;
-    std::fprintf(stdout, "%s\n", qPrintable(NextDevice));
+    std::fprintf(stdout, "%s\n", qPrintable(OperatorInput::nextDevicePrompt()));
     std::fflush(stdout);
 }
 

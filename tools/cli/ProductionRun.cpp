@@ -13,11 +13,17 @@
 
 namespace {
 
-const QString NextDevice = QStringLiteral("Insert the next device: Enter to run, q to quit");
-
 QString rangeText(uint16_t first, uint16_t last)
 {
     return BufferRange::addressText(first) + QLatin1Char('-') + BufferRange::addressText(last);
+}
+
+QString notFitText(const SerialFormat &format, quint64 number)
+{
+    return QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
+        .arg(number)
+        .arg(format.bytes)
+        .arg(SerialFormat::formName(format.form));
 }
 
 } // namespace
@@ -79,10 +85,7 @@ int ProductionRun::prepare()
     if (!next)
         return refuse(error);
     if (!format.fits(*next))
-        return refuse(QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
-                          .arg(*next)
-                          .arg(format.bytes)
-                          .arg(SerialFormat::formName(format.form)));
+        return refuse(notFitText(format, *next));
     return ExitCode::Passed;
 }
 
@@ -108,7 +111,7 @@ int ProductionRun::run(const Line &line)
     qint64 busyMs = 0;
     while (!m_stopped) {
         if (m_input) {
-            m_output.prompt(NextDevice, m_input->terminal());
+            m_output.prompt(OperatorInput::nextDevicePrompt(), m_input->terminal());
             if (m_input->wait() != OperatorInput::Go::Run)
                 break;
         }
@@ -145,10 +148,7 @@ int ProductionRun::runDevice(int number, bool &passed)
             return refuse(error);
         if (!format->write(m_parts.buffer, *serial)) {
             m_serials->release(*serial, &error);
-            return refuse(QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
-                              .arg(*serial)
-                              .arg(format->bytes)
-                              .arg(SerialFormat::formName(format->form)));
+            return refuse(notFitText(*format, *serial));
         }
     }
 
