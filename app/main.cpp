@@ -1,10 +1,7 @@
 #include "MessageBoxPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
-#include "TEditForm.h"
-#include "TFuseForm.h"
-#include "TTarvoForm.h"
+#include "ProgramDialogs.h"
 #include "StoreFactory.h"
+#include "TTarvoForm.h"
 #include "TarvoApplication.h"
 #include "WindowRunLog.h"
 
@@ -25,16 +22,7 @@ int main(int argc, char *argv[])
 
     TTarvoForm form(prompter);
     prompter.setParentWidget(&form);
-    SecondaryWindows::Factories dialogs;
-    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-    dialogs.editForm = [&form](QWidget *parent) {
-        return new TEditForm(form.buffer(), form.selection(), parent);
-    };
-    dialogs.fuseForm = [&form](QWidget *parent) {
-        return new TFuseForm(form.link(), form.selection(), parent);
-    };
-    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-    form.createSecondaryWindows(dialogs);
+    form.createSecondaryWindows(programDialogs(form));
     form.show();
     app.closeOnSignals(&form);
 

@@ -1,11 +1,10 @@
 #include "EmulatorReceived.h"
 #include "WindowDriver.h"
 #include "HexFileActions.h"
+#include "ProgramDialogs.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
 #include "ScriptedPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
 #include "TEditForm.h"
 #include "TFuseForm.h"
 #include "TTarvoForm.h"
@@ -310,13 +309,7 @@ private slots:
         m_chooser = TestChooser();
         m_form = std::make_unique<TTarvoForm>(*m_prompter);
         m_form->setFileChooser(&m_chooser);
-        SecondaryWindows::Factories dialogs;
-        TTarvoForm *form = m_form.get();
-        dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-        dialogs.editForm = [form](QWidget *parent) { return new TEditForm(form->buffer(), form->selection(), parent); };
-        dialogs.fuseForm = [form](QWidget *parent) { return new TFuseForm(form->link(), form->selection(), parent); };
-        dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-        m_form->createSecondaryWindows(dialogs);
+        m_form->createSecondaryWindows(programDialogs(*m_form));
         m_form->show();
         activate();
 

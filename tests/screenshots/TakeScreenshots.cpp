@@ -7,12 +7,9 @@
 
 #include "DeviceCatalogue.h"
 #include "FileChooser.h"
+#include "ProgramDialogs.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
-#include "TEditForm.h"
-#include "TFuseForm.h"
 #include "TTarvoForm.h"
 #include "PercentGauge.h"
 
@@ -94,12 +91,7 @@ int main(int argc, char **argv)
     ExampleChooser chooser;
     TTarvoForm form(prompter);
     form.setFileChooser(&chooser);
-    SecondaryWindows::Factories dialogs;
-    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-    dialogs.editForm = [&form](QWidget *parent) { return new TEditForm(form.buffer(), form.selection(), parent); };
-    dialogs.fuseForm = [&form](QWidget *parent) { return new TFuseForm(form.link(), form.selection(), parent); };
-    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-    form.createSecondaryWindows(dialogs);
+    form.createSecondaryWindows(programDialogs(form));
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         qFatal("the window did not show");
