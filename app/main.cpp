@@ -7,14 +7,16 @@
 
 #include <memory>
 
+#include <QDir>
 #include <QIcon>
 
 int main(int argc, char *argv[])
 {
     TarvoApplication app(argc, argv);
+    // Every size the resource holds (app/CMakeLists.txt lists them).
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tarvo-%1.png").arg(size), QSize(size, size));
+    for (const QFileInfo &file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files))
+        icon.addFile(file.filePath());
     app.setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("tarvo"));
     MessageBoxPrompter prompter;
