@@ -25,10 +25,8 @@ void setBox(QWidget *w, const QRect &r)
     w->setGeometry(r);
 }
 
-} // namespace
-
-namespace ControlFit {
-
+// Where a control may reach inside its parent: a group's contents, widened
+// up to one pixel clear of its frame line.
 QRect clearOfBorder(const QWidget *parent)
 {
     // A group's contents keep a margin inside its frame; a text may use it
@@ -41,6 +39,15 @@ QRect clearOfBorder(const QWidget *parent)
     }
     return parent->contentsRect();
 }
+
+// The box the texts need: the advance and any ink past it on either side,
+// the full line height or ink height, whichever is taller; and how far ink
+// reaches left of the text's start (it is then indented by that much).
+struct TextExtent
+{
+    QSize size;
+    int leftOverhang = 0;
+};
 
 TextExtent textExtent(const QFont &font, const QStringList &texts)
 {
@@ -60,25 +67,7 @@ TextExtent textExtent(const QFont &font, const QStringList &texts)
     return extent;
 }
 
-void fitLabel(QLabel *label, const QStringList &texts)
-{
-    const TextExtent extent = textExtent(label->font(), texts);
-    const QSize need = extent.size;
-    if (extent.leftOverhang > 0)
-        label->setIndent(extent.leftOverhang);
-    QRect r = label->geometry();
-    r.setWidth(std::max(r.width(), need.width()));
-    r.setHeight(std::max(r.height(), need.height()));
-    if (const QWidget *parent = label->parentWidget()) {
-        const QRect inside = clearOfBorder(parent);
-        if (r.right() > inside.right())
-            r.moveRight(inside.right());
-        if (r.left() < inside.left())
-            r.moveLeft(inside.left());
-    }
-    setBox(label, r);
-}
-
+// The text area of an edit or of an editable list's field, as it draws.
 QRect textArea(const QLineEdit *edit)
 {
     QStyleOptionFrame opt;
@@ -98,6 +87,29 @@ QRect textArea(const QComboBox *list)
     opt.frame = list->hasFrame();
     const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, list);
     return field.adjusted(EditSideMargin, 0, -EditSideMargin, 0);
+}
+
+} // namespace
+
+namespace ControlFit {
+
+void fitLabel(QLabel *label, const QStringList &texts)
+{
+    const TextExtent extent = textExtent(label->font(), texts);
+    const QSize need = extent.size;
+    if (extent.leftOverhang > 0)
+        label->setIndent(extent.leftOverhang);
+    QRect r = label->geometry();
+    r.setWidth(std::max(r.width(), need.width()));
+    r.setHeight(std::max(r.height(), need.height()));
+    if (const QWidget *parent = label->parentWidget()) {
+        const QRect inside = clearOfBorder(parent);
+        if (r.right() > inside.right())
+            r.moveRight(inside.right());
+        if (r.left() < inside.left())
+            r.moveLeft(inside.left());
+    }
+    setBox(label, r);
 }
 
 void fitList(QComboBox *list)

@@ -133,16 +133,11 @@ void fitRunLines(QLabel *caption, const std::array<QLabel *, 6> &lines)
 {
     // Status texts are at most 18 characters; captions are of that length too.
     const QStringList longest{caption->text(), QString(18, QLatin1Char('M')), QString(18, QLatin1Char('0'))};
-    int column = caption->x();
-    ControlFit::fitLabel(caption, longest);
-    column = std::min(column, caption->x());
-    for (QLabel *line : lines) {
-        ControlFit::fitLabel(line, longest);
-        column = std::min(column, line->x());
-    }
-    caption->move(column, caption->y());
-    for (QLabel *line : lines)
-        line->move(column, line->y());
+    QList<QLabel *> column(lines.begin(), lines.end());
+    column.prepend(caption);
+    for (QLabel *label : column)
+        ControlFit::fitLabel(label, longest);
+    ControlFit::alignColumn(column);
 }
 
 QAction *item(QMenu *menu, const char *name, const QString &caption, const QString &hint,

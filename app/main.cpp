@@ -1,23 +1,22 @@
 #include "MessageBoxPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
-#include "TEditForm.h"
-#include "TFuseForm.h"
-#include "TTarvoForm.h"
+#include "ProgramDialogs.h"
 #include "StoreFactory.h"
+#include "TTarvoForm.h"
 #include "TarvoApplication.h"
 #include "WindowRunLog.h"
 
 #include <memory>
 
+#include <QDir>
 #include <QIcon>
 
 int main(int argc, char *argv[])
 {
     TarvoApplication app(argc, argv);
+    // Every size the resource holds (app/CMakeLists.txt lists them).
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/tarvo-%1.png").arg(size), QSize(size, size));
+    for (const QFileInfo &file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files))
+        icon.addFile(file.filePath());
     app.setWindowIcon(icon);
     QGuiApplication::setDesktopFileName(QStringLiteral("tarvo"));
     MessageBoxPrompter prompter;
@@ -25,16 +24,7 @@ int main(int argc, char *argv[])
 
     TTarvoForm form(prompter);
     prompter.setParentWidget(&form);
-    SecondaryWindows::Factories dialogs;
-    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-    dialogs.editForm = [&form](QWidget *parent) {
-        return new TEditForm(form.buffer(), form.selection(), parent);
-    };
-    dialogs.fuseForm = [&form](QWidget *parent) {
-        return new TFuseForm(form.link(), form.selection(), parent);
-    };
-    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-    form.createSecondaryWindows(dialogs);
+    form.createSecondaryWindows(programDialogs(form));
     form.show();
     app.closeOnSignals(&form);
 

@@ -1,11 +1,11 @@
 #include "EmulatorReceived.h"
 #include "WindowDriver.h"
 #include "HexFileActions.h"
+#include "OperatorScript.h"
+#include "ProgramDialogs.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
 #include "ScriptedPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
 #include "TEditForm.h"
 #include "TFuseForm.h"
 #include "TTarvoForm.h"
@@ -57,76 +57,6 @@ public:
     QString savePath;
     int opens = 0;
     int saves = 0;
-};
-
-// The operator's steps during a command, taken from inside the program's
-// waits: each step waits for its condition, then acts once. Actions run
-// from a zero timer of their own, so an action that opens a modal dialog
-// does not hold up the polling of the next step.
-class Script : public QObject
-{
-public:
-    Script()
-    {
-        m_poll.setInterval(2);
-        connect(&m_poll, &QTimer::timeout, this, &Script::poll);
-    }
-
-    Script &then(const char *what, std::function<bool()> ready, std::function<void()> act)
-    {
-        m_steps.append({QString::fromLatin1(what), std::move(ready), std::move(act)});
-        return *this;
-    }
-    void start() { m_poll.start(); }
-    void stop() { m_poll.stop(); }
-    bool finished() const { return m_next >= m_steps.size(); }
-    QString pending() const
-    {
-        return finished() ? QStringLiteral("none") : m_steps[m_next].what;
-    }
-
-    // While set, any modal dialog that appears is noted and rejected.
-    bool rejectStrayModals = false;
-    QStringList strayModals;
-
-    // Extra observation on every poll (samples of the displays).
-    std::function<void()> onPoll;
-
-private:
-    struct Step
-    {
-        QString what;
-        std::function<bool()> ready;
-        std::function<void()> act;
-    };
-
-    void poll()
-    {
-        if (onPoll)
-            onPoll();
-        if (rejectStrayModals) {
-            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                strayModals << dialog->objectName();
-                dialog->reject();
-            }
-        }
-        if (finished() || m_acting)
-            return;
-        Step &step = m_steps[m_next];
-        if (!step.ready())
-            return;
-        ++m_next;
-        m_acting = true;
-        QTimer::singleShot(0, this, [this, act = step.act] {
-            act();
-            m_acting = false;
-        });
-    }
-
-    QList<Step> m_steps;
-    qsizetype m_next = 0;
-    bool m_acting = false;
-    QTimer m_poll;
 };
 
 QByteArray randomBytes(int size, quint32 seed)
@@ -310,13 +240,7 @@ private slots:
         m_chooser = TestChooser();
         m_form = std::make_unique<TTarvoForm>(*m_prompter);
         m_form->setFileChooser(&m_chooser);
-        SecondaryWindows::Factories dialogs;
-        TTarvoForm *form = m_form.get();
-        dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-        dialogs.editForm = [form](QWidget *parent) { return new TEditForm(form->buffer(), form->selection(), parent); };
-        dialogs.fuseForm = [form](QWidget *parent) { return new TFuseForm(form->link(), form->selection(), parent); };
-        dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-        m_form->createSecondaryWindows(dialogs);
+        m_form->createSecondaryWindows(programDialogs(*m_form));
         m_form->show();
         activate();
 
@@ -385,7 +309,7 @@ private slots:
         bool gaugeShownAfterFirst = false;
         int gaugeAfterFirst = -1;
         QByteArray flashAfterFirst;
-        Script script;
+        OperatorScript script;
         script.onPoll = [&] {
             if (!m_form->runner().running())
                 return;
@@ -493,7 +417,7 @@ private slots:
         // the focused button.
         QWidget *runFocus = nullptr;
         QWidget *passFocus = nullptr;
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); },
                     [&] {
                         runFocus = focus();
@@ -558,7 +482,7 @@ private slots:
         m_prompter->clear();
 
         QString passText;
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
             .then("pass", [&] { return armed() && line(1) == QLatin1String("Read..........Pass"); },
                   [&] {
@@ -586,7 +510,7 @@ private slots:
         // The viewer lists what was read.
         QString firstLine;
         int lines = 0;
-        Script view;
+        OperatorScript view;
         view.then("viewer", [] { return qobject_cast<TEditForm *>(QApplication::activeModalWidget()); },
                   [&] {
                       auto *viewer = qobject_cast<TEditForm *>(QApplication::activeModalWidget());
@@ -641,7 +565,7 @@ private slots:
         int opensDuring = -1, savesDuring = -1;
         bool visibleDuring = false, stopFlagDuring = true;
         QString lockedDuring, countBeforeReset, countAfterReset, resetEnabled;
-        Script script;
+        OperatorScript script;
         script.rejectStrayModals = true;
         script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
             .then("pass", [&] { return armed() && line(1) == QLatin1String("Erase.........Pass"); },
@@ -715,7 +639,7 @@ private slots:
                             .withDelay(2000));
 
         bool refused = false;
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
             .then("waiting for the reply",
                   [&] { return m_form->runner().running() && m_emu->pendingFaults() == 0; },
@@ -738,7 +662,7 @@ private slots:
         choosePort(0);
         chooseDevice("AT89C2051");
         bool refused = false;
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); }, [&] { refused = !m_form->close(); });
         script.start();
         item("EraseDevice")->trigger();
@@ -765,7 +689,7 @@ private slots:
 
         QStringList lines;
         QString caption, count;
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); },
                     [&] {
                         caption = text("DisplayCommand");
@@ -813,7 +737,7 @@ private slots:
             return Prompter::Answer::Ok;
         });
         QString caption;
-        Script script;
+        OperatorScript script;
         auto noticeShown = [] {
             return QApplication::activeModalWidget()
                 && QApplication::activeModalWidget()->objectName() == QLatin1String("AdapterForm");
@@ -842,7 +766,7 @@ private slots:
 
     void noticeOnlyForTheAdapterDevice()
     {
-        Script script;
+        OperatorScript script;
         script.rejectStrayModals = true;
         script.start();
         for (const char *name : {"AT90S2313", "AT90S1200", "AT89C55WD"})
@@ -889,7 +813,7 @@ private slots:
         chooseDevice("AT89C2051");
         QString caption, firstLine, lastLine;
         int lines = 0;
-        Script script;
+        OperatorScript script;
         script.then("viewer",
                     [] {
                         return QApplication::activeModalWidget()
@@ -929,7 +853,7 @@ private slots:
         m_emu->setFuseByte(0x04, 0x01);
 
         QString caption, result;
-        Script script;
+        OperatorScript script;
         script.then("editor read the device",
                     [&] {
                         auto *editor = qobject_cast<TFuseForm *>(QApplication::activeModalWidget());
@@ -964,7 +888,7 @@ private slots:
         m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::FuseReply, EmulatorFault::Action::Delay)
                             .withDelay(3000));
         bool refused = false;
-        Script script;
+        OperatorScript script;
         script.then("editor waits for the fuse byte",
                     [&] {
                         auto *editor = qobject_cast<TFuseForm *>(QApplication::activeModalWidget());
@@ -987,7 +911,7 @@ private slots:
     void fuseWithoutProgrammer()
     {
         chooseDevice("AT89S53");
-        Script script;
+        OperatorScript script;
         script.rejectStrayModals = true;
         script.start();
         item("Fuse")->trigger();
@@ -1009,7 +933,7 @@ private slots:
 
         activate();
         QString caption;
-        Script script;
+        OperatorScript script;
         script.then("about box",
                     [] {
                         return QApplication::activeModalWidget()
@@ -1045,7 +969,7 @@ private slots:
         m_prompter->clear();
 
         m_form->runner().setTimeouts({300, 300});
-        Script script;
+        OperatorScript script;
         script.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); });
         script.start();
         item("EraseDevice")->trigger();
@@ -1065,7 +989,7 @@ private slots:
         activate();
         choosePort(0);
         QCOMPARE(text("Tarvo_Code"), QStringLiteral("15/08/2003"));
-        Script again;
+        OperatorScript again;
         again.then("armed", [&] { return armed(); }, [&] { ui().StartRun->click(); })
             .then("pass", [&] { return armed(); }, [&] { ui().StopRun->click(); });
         again.start();

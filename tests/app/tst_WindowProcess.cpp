@@ -6,6 +6,7 @@
 #include "ProgrammerLink.h"
 #include "TTarvoForm.h"
 #include "TarvoApplication.h"
+#include "TestFiles.h"
 #include "WindowDriver.h"
 
 #include <QAction>
@@ -22,7 +23,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/resource.h>
 #include <unistd.h>
 
 // The main window in a process of its own, as the operator runs it, against
@@ -227,12 +227,7 @@ class TestWindowProcess : public QObject
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(SavePath::SaveToVariable), saveTo);
         if (fileSizeLimit > 0)
-            m_window->setChildProcessModifier([fileSizeLimit] {
-                rlimit limit{};
-                ::getrlimit(RLIMIT_FSIZE, &limit);
-                limit.rlim_cur = rlim_t(fileSizeLimit);
-                ::setrlimit(RLIMIT_FSIZE, &limit);
-            });
+            limitChildFileSize(*m_window, fileSizeLimit);
         env.insert(QStringLiteral("TARVO_COM1"), m_emu->slavePath());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_window->setProcessEnvironment(env);
@@ -310,11 +305,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("keep.hex"));
-        {
-            QFile old(file);
-            QVERIFY(old.open(QIODevice::WriteOnly));
-            old.write("precious");
-        }
+        QVERIFY(writeFile(file, "precious"));
         startWindow("idle", file, 4096);
         m_window->write("save\n");
         QStringList said;

@@ -2,6 +2,7 @@
 #include "HexFileActions.h"
 #include "HexFileLoader.h"
 #include "ScriptedPrompter.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -288,11 +289,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("keep.hex"));
-        {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("precious");
-        }
+        QVERIFY(writeFile(file, "precious"));
         MemoryBuffer buffer;
         m_prompter.defaultAnswer = Answer::Yes;
         bool saved;
@@ -335,11 +332,7 @@ private slots:
             QSKIP("root writes into a read-only folder");
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("keep.hex"));
-        {
-            QFile f(file);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("precious");
-        }
+        QVERIFY(writeFile(file, "precious"));
         QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
         MemoryBuffer buffer;
         m_prompter.queue(Answer::Yes);

@@ -1,10 +1,10 @@
 #include "CliProcess.h"
+#include "TestFiles.h"
 
 #include <QDeadlineTimer>
 #include <algorithm>
 #include <csignal>
 #include <unistd.h>
-#include <sys/resource.h>
 
 CliProcess::CliProcess(const QStringList &arguments, const QMap<QString, QString> &environment)
     : m_arguments(arguments)
@@ -36,12 +36,7 @@ void CliProcess::start()
 
 void CliProcess::setFileSizeLimit(qint64 bytes)
 {
-    m_process.setChildProcessModifier([bytes] {
-        rlimit limit{};
-        ::getrlimit(RLIMIT_FSIZE, &limit);
-        limit.rlim_cur = rlim_t(bytes);
-        ::setrlimit(RLIMIT_FSIZE, &limit);
-    });
+    limitChildFileSize(m_process, bytes);
 }
 
 void CliProcess::interrupt()

@@ -206,7 +206,6 @@ void TestHelpDialogs::aboutStartsOnOkAndEveryCloseIsOk()
     }
 }
 
-QTEST_MAIN(TestHelpDialogs)
 // Every window, control and picture has a name for assistive technology,
 // unique within its window; pictures say what they show.
 void TestHelpDialogs::everyPartHasAName()
@@ -233,4 +232,5 @@ void TestHelpDialogs::everyPartHasAName()
     }
 }
 
+QTEST_MAIN(TestHelpDialogs)
 #include "tst_HelpDialogs.moc"

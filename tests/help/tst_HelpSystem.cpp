@@ -1,5 +1,6 @@
 #include "HelpSystem.h"
 #include "HelpViewer.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,13 +26,6 @@ QTextBrowser *browserOf(HelpViewer &v)
 QString shownText(HelpViewer &v)
 {
     return browserOf(v)->toPlainText();
-}
-
-void writeFile(const QString &path, const QByteArray &content)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(content);
 }
 
 QByteArray guide(const char *marker)
@@ -146,10 +140,10 @@ void TestHelpSystem::topOfContentsAndTopics()
 void TestHelpSystem::lookUpOrderAndBareNames()
 {
     QTemporaryDir first, second, work;
-    writeFile(first.filePath("TarvoHelpThai.html"), guide("first"));
-    writeFile(second.filePath("TarvoHelpThai.html"), guide("second"));
-    writeFile(second.filePath("TarvoHelpEnglish.html"), guide("second english"));
-    writeFile(work.filePath("TarvoHelpEnglish.html"), guide("current"));
+    QVERIFY(writeFile(first.filePath("TarvoHelpThai.html"), guide("first")));
+    QVERIFY(writeFile(second.filePath("TarvoHelpThai.html"), guide("second")));
+    QVERIFY(writeFile(second.filePath("TarvoHelpEnglish.html"), guide("second english")));
+    QVERIFY(writeFile(work.filePath("TarvoHelpEnglish.html"), guide("current")));
 
     RecordingDisplay display;
     HelpSystem help(display, {QStringLiteral("."), first.path(), second.path()});
@@ -183,7 +177,7 @@ void TestHelpSystem::missingGuideIsShownByTheViewer()
     QVERIFY(!viewer.showTopic(QString()));
 
     // A guide that appears later is found by the next request.
-    writeFile(QDir(empty.path()).filePath("TarvoHelpThai.html"), guide("arrived"));
+    QVERIFY(writeFile(QDir(empty.path()).filePath("TarvoHelpThai.html"), guide("arrived")));
     help.showThaiHelp();
     QVERIFY(shownText(viewer).contains(QStringLiteral("arrived")));
     QVERIFY(!shownText(viewer).contains(QStringLiteral("not found")));
@@ -195,7 +189,7 @@ void TestHelpSystem::unreadableGuideIsShownByTheViewer()
         QSKIP("root reads files without read permission");
     QTemporaryDir dir;
     const QString path = dir.filePath("TarvoHelpEnglish.html");
-    writeFile(path, guide("secret"));
+    QVERIFY(writeFile(path, guide("secret")));
     QFile::setPermissions(path, QFileDevice::Permissions());
     HelpViewer viewer;
     HelpSystem help(viewer, {dir.path()});

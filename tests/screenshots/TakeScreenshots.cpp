@@ -3,16 +3,14 @@
 // offscreen platform: idle with the example loaded, an Auto run in
 // progress, a pass, and a failure. Each picture is taken only once the
 // window shows what it is meant to show; exit code 1 otherwise.
+#include "OperatorScript.h"
 #include "WindowDriver.h"
 
 #include "DeviceCatalogue.h"
 #include "FileChooser.h"
+#include "ProgramDialogs.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
-#include "TAboutBox.h"
-#include "TAdapterForm.h"
-#include "TEditForm.h"
-#include "TFuseForm.h"
 #include "TTarvoForm.h"
 #include "PercentGauge.h"
 
@@ -31,35 +29,6 @@ class ExampleChooser : public FileChooser
 public:
     QString openFileName() override { return QStringLiteral(EXAMPLES_DIR "/blink-8051/blink.hex"); }
     QString saveFileName() override { return {}; }
-};
-
-// Steps taken from inside the program's waits: each waits for its condition,
-// then acts once, from a zero timer so that an action that blocks (a
-// command's Run loop) does not hold up the polling.
-class Steps : public QObject
-{
-public:
-    void then(std::function<bool()> ready, std::function<void()> act) { m_steps.push_back({ready, act}); }
-    bool finished() const { return m_next >= m_steps.size(); }
-    void start()
-    {
-        connect(&m_poll, &QTimer::timeout, this, [this] {
-            if (finished() || m_acting || !m_steps[m_next].first())
-                return;
-            m_acting = true;
-            QTimer::singleShot(0, this, [this, act = m_steps[m_next++].second] {
-                act();
-                m_acting = false;
-            });
-        });
-        m_poll.start(2);
-    }
-
-private:
-    std::vector<std::pair<std::function<bool()>, std::function<void()>>> m_steps;
-    size_t m_next = 0;
-    bool m_acting = false;
-    QTimer m_poll;
 };
 
 } // namespace
@@ -94,12 +63,7 @@ int main(int argc, char **argv)
     ExampleChooser chooser;
     TTarvoForm form(prompter);
     form.setFileChooser(&chooser);
-    SecondaryWindows::Factories dialogs;
-    dialogs.aboutBox = [](QWidget *parent) { return new TAboutBox(parent); };
-    dialogs.editForm = [&form](QWidget *parent) { return new TEditForm(form.buffer(), form.selection(), parent); };
-    dialogs.fuseForm = [&form](QWidget *parent) { return new TFuseForm(form.link(), form.selection(), parent); };
-    dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
-    form.createSecondaryWindows(dialogs);
+    form.createSecondaryWindows(programDialogs(form));
     form.show();
     if (!QTest::qWaitForWindowExposed(&form))
         qFatal("the window did not show");
@@ -118,11 +82,11 @@ int main(int argc, char **argv)
                      .forCommand(0x01)
                      .withDelay(1000));
     auto armed = [&form] { return form.runner().active() && !form.runner().running() && form.runEnabled(); };
-    Steps steps;
-    steps.then(armed, [&ui] { ui.StartRun->click(); });
-    steps.then([&] { return form.statusLine(3).startsWith(QLatin1String("Program")) && ui.PercentRun->percent() >= 40; },
+    OperatorScript steps;
+    steps.then("armed", armed, [&ui] { ui.StartRun->click(); });
+    steps.then("half way", [&] { return form.statusLine(3).startsWith(QLatin1String("Program")) && ui.PercentRun->percent() >= 40; },
                [&] { shoot(form, "running", form.runner().running()); });
-    steps.then([&] { return armed() && form.statusLine(6) == QLatin1String("Auto Program..Pass"); },
+    steps.then("pass", [&] { return armed() && form.statusLine(6) == QLatin1String("Auto Program..Pass"); },
                [&] {
                    shoot(form, "pass", label("PassCount") == QLatin1String("Success : 1"));
                    // The next device has a weak cell: byte 5 of block 2 does
@@ -144,7 +108,8 @@ int main(int argc, char **argv)
     WindowDriver::control<QAction>(&form, "AutoProgram")->trigger();
 
     if (!steps.finished())
-        problems << QStringLiteral("the run ended early: %1").arg(form.statusLine(3) + QLatin1Char(' ') + form.statusLine(4));
+        problems << QStringLiteral("the run ended early, before \"%1\": %2")
+                        .arg(steps.pending(), form.statusLine(3) + QLatin1Char(' ') + form.statusLine(4));
     else
         shoot(form, "failure", label("FailCount") == QLatin1String("Failure : 1") && !form.runner().active());
     for (const QString &p : problems)
