@@ -19,8 +19,8 @@ PercentGauge::PercentGauge(QWidget *parent)
     setRange(0, 100);
     setValue(0);
     // Assistive technology reads the percentage shown, not the raw progress.
-    connect(this, &QProgressBar::valueChanged, this, [this] { setAccessibleDescription(text()); });
-    setAccessibleDescription(text());
+    connect(this, &QProgressBar::valueChanged, this, [this] { describe(); });
+    describe();
 }
 
 void PercentGauge::setProgress(int progress)
@@ -37,6 +37,17 @@ void PercentGauge::setGaugeRange(int minimum, int maximum)
     const int kept = value();
     setRange(minimum, maximum);
     setValue(std::clamp(kept, minimum, maximum));
+    describe();
+}
+
+void PercentGauge::describe()
+{
+    // The value moves at every byte of a transfer, the percentage shown only
+    // a hundred times: the description follows the percentage.
+    const int shown = percent();
+    if (shown == m_described)
+        return;
+    m_described = shown;
     setAccessibleDescription(text());
 }
 

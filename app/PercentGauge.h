@@ -18,4 +18,9 @@ public:
     int percent() const;
 
     QString text() const override;
+
+private:
+    void describe();
+
+    int m_described = -1;
 };
