@@ -233,8 +233,11 @@ void ComPort::DiscardInput()
 
 void ComPort::DiscardOutput()
 {
-    if (m_port->isOpen())
-        m_port->clear(QSerialPort::Output);
+    if (!m_port->isOpen())
+        return;
+    m_port->clear(QSerialPort::Output);
+    // What was handed over last may never have reached the line.
+    m_lastWritten = 0;
 }
 
 void ComPort::flush(int timeoutMs)

@@ -53,7 +53,8 @@ public:
     // the port was opened.
     qint64 droppedBytes() const { return m_dropped; }
     void WriteText(const QByteArray &text);
-    // The last byte handed to WriteText since the port was opened (0: none).
+    // The last byte handed to WriteText since the port was opened or its
+    // output discarded (0: none).
     char lastWritten() const { return m_lastWritten; }
     int OutputRoom() const;
     void DiscardInput();
