@@ -203,8 +203,6 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         }
         if (values.size() > 1)
             fail(QStringLiteral("%1 given twice").arg(longName(row)));
-        if (values.first().isEmpty())
-            fail(QStringLiteral("%1 needs a value").arg(longName(row)));
         o.*(row.value) = values.first();
     }
     parseCommands(parser.positionalArguments(), o, fail);
