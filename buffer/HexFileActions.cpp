@@ -108,8 +108,7 @@ bool SaveHexFile(const QString &path, const MemoryBuffer &buffer, const Selectio
 {
     if (path.isEmpty())
         return false;
-    const QFileInfo target(path);
-    if (target.exists() && !prompter.confirm(Text::Overwrite))
+    if (QFileInfo::exists(path) && !prompter.confirm(Text::Overwrite))
         return false;
 
     const QByteArray content = HexFileWriter::image(buffer, BufferRange::saveEnd(buffer, selection));

@@ -4,10 +4,10 @@
 
 #include <QSerialPort>
 #include <QtGlobal>
+#include <cstring>
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -156,49 +156,52 @@ void ComPort::takeReceived(bool restartReading)
     // bytes to give: an empty buffer needs no restart, short of a discard.
     if (!m_port->isOpen() || (!restartReading && m_port->bytesAvailable() == 0))
         return;
-    char chunk[BufferSize];
+    // The unread bytes move to the front; the room behind them is what may
+    // still be kept. The port reads straight into it.
+    if (m_readAt > 0) {
+        std::memmove(m_received.data(), m_received.data() + m_readAt, size_t(m_receivedEnd - m_readAt));
+        m_receivedEnd -= m_readAt;
+        m_readAt = 0;
+    }
+    char dropped[BufferSize];
     for (;;) {
         // A read that finds the port's buffer empty also lets the port take
         // from the line again: it stops once its bounded buffer is full, and
         // would otherwise leave bytes unnoticed on the line.
-        const qint64 n = m_port->read(chunk, sizeof chunk);
+        const int room = BufferSize - m_receivedEnd;
+        const qint64 n = room > 0 ? m_port->read(m_received.data() + m_receivedEnd, room)
+                                  : m_port->read(dropped, sizeof dropped);
         if (n <= 0)
             break;
-        const qint64 room = BufferSize - (m_received.size() - m_readAt);
-        const qint64 kept = qBound<qint64>(0, room, n);
-        if (kept > 0) {
-            // Drop what was read before growing, so the buffer stays small.
-            if (m_readAt >= BufferSize || m_readAt == m_received.size()) {
-                m_received.remove(0, m_readAt);
-                m_readAt = 0;
-            }
-            m_received.append(chunk, kept);
-        }
-        m_dropped += n - kept;
+        if (room > 0)
+            m_receivedEnd += int(n);
+        else
+            m_dropped += n;
     }
 }
 
 void ComPort::clearReceived()
 {
-    m_received.clear();
     m_readAt = 0;
+    m_receivedEnd = 0;
 }
 
 bool ComPort::ByteWaiting()
 {
-    takeReceived();
-    return m_port->isOpen() && m_readAt < m_received.size();
+    if (m_readAt == m_receivedEnd)
+        takeReceived();
+    return m_port->isOpen() && m_readAt < m_receivedEnd;
 }
 
 uint8_t ComPort::ReadOneByte()
 {
-    if (m_readAt >= m_received.size())
+    if (m_readAt == m_receivedEnd)
         takeReceived();
-    if (m_readAt >= m_received.size())
+    if (m_readAt == m_receivedEnd)
         return 0;
-    const uint8_t byte = uint8_t(m_received.at(m_readAt++));
-    // Read to the end: start over, so the buffer does not creep forward.
-    if (m_readAt == m_received.size())
+    const uint8_t byte = uint8_t(m_received[size_t(m_readAt++)]);
+    // Read to the end: start over at the front, so nothing needs moving.
+    if (m_readAt == m_receivedEnd)
         clearReceived();
     return byte;
 }
@@ -231,8 +234,11 @@ void ComPort::DiscardInput()
 
 void ComPort::DiscardOutput()
 {
-    if (m_port->isOpen())
-        m_port->clear(QSerialPort::Output);
+    if (!m_port->isOpen())
+        return;
+    m_port->clear(QSerialPort::Output);
+    // What was handed over last may never have reached the line.
+    m_lastWritten = 0;
 }
 
 void ComPort::flush(int timeoutMs)

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <cstdint>
 
 class QSerialPort;
@@ -47,14 +48,15 @@ public:
     QString errorString() const { return m_errorString; }
     void close();
 
-    // Also takes in what the port received since the last call.
+    // With nothing unread, first takes in what the port received meanwhile.
     bool ByteWaiting();
     uint8_t ReadOneByte();
     // Received bytes dropped because BufferSize bytes were waiting, since
     // the port was opened.
     qint64 droppedBytes() const { return m_dropped; }
     void WriteText(const QByteArray &text);
-    // The last byte handed to WriteText since the port was opened (0: none).
+    // The last byte handed to WriteText since the port was opened or its
+    // output discarded (0: none).
     char lastWritten() const { return m_lastWritten; }
     int OutputRoom() const;
     void DiscardInput();
@@ -86,9 +88,11 @@ private:
     QString m_errorString;
     bool m_lostFlag = false;
     bool m_closeScheduled = false;
-    // Received and not yet read: m_received from m_readAt on.
-    QByteArray m_received;
-    qsizetype m_readAt = 0;
+    // Received and not yet read: m_received[m_readAt, m_receivedEnd). A
+    // fixed array: taking bytes in never allocates.
+    std::array<char, BufferSize> m_received;
+    int m_readAt = 0;
+    int m_receivedEnd = 0;
     qint64 m_dropped = 0;
     char m_lastWritten = 0;
 };

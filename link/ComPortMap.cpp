@@ -27,14 +27,6 @@ bool adapterBefore(const PortDescription &a, const PortDescription &b)
     return ComPortMap::naturalCompare(a.path, b.path) < 0;
 }
 
-PortDescription bareDescription(const QString &path)
-{
-    PortDescription p;
-    p.path = path;
-    p.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-    return p;
-}
-
 } // namespace
 
 ComPortMap::Platform ComPortMap::hostPlatform()
@@ -86,16 +78,10 @@ ComPortMap ComPortMap::build(const QList<PortDescription> &listed, const QMap<in
     auto isListed = [&listed](const QString &path) {
         return std::any_of(listed.cbegin(), listed.cend(), [&path](const PortDescription &p) { return p.path == path; });
     };
-    auto describe = [&listed](const QString &path) {
-        for (const PortDescription &p : listed)
-            if (p.path == path)
-                return p;
-        return bareDescription(path);
-    };
     for (auto it = overrides.cbegin(); it != overrides.cend(); ++it) {
         if (it.key() < 1 || it.key() > EntryCount || it.value().isEmpty())
             continue;
-        entries[it.key() - 1] = describe(it.value());
+        entries[it.key() - 1] = PortDescription::find(listed, it.value());
         taken[it.key() - 1] = true;
     }
     auto overridden = [&](const PortDescription &p) {
@@ -109,7 +95,7 @@ ComPortMap ComPortMap::build(const QList<PortDescription> &listed, const QMap<in
         QList<PortDescription> rest;
         for (int n = 0; n < EntryCount; ++n)
             if (!taken[n]) {
-                entries[n] = describe(QStringLiteral("COM%1").arg(n + 1));
+                entries[n] = PortDescription::find(listed, QStringLiteral("COM%1").arg(n + 1));
                 taken[n] = true;
             }
         for (const PortDescription &p : listed)

@@ -136,3 +136,11 @@ QString PortAvailability::stateName(State state)
     }
     return QStringLiteral("free");
 }
+
+QString PortAvailability::describe(const Result &result)
+{
+    QString text = stateName(result.state);
+    if (result.ownerPid)
+        text += QStringLiteral(" (pid %1)").arg(result.ownerPid);
+    return text;
+}

@@ -32,4 +32,6 @@ public:
     // The lock files that may exist for a port, in the folders QSerialPort looks in.
     static QStringList lockFilePaths(const QString &path);
     static QString stateName(State state);
+    // The state's name, with the holder when known: "busy (pid 4711)".
+    static QString describe(const Result &result);
 };

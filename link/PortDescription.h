@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -24,4 +25,17 @@ struct PortDescription
     bool usb = false;
     // A built-in port with a UART behind it (ttyS0 on a PC that has one).
     bool builtIn = false;
+
+    // The listed port with that path; one that knows only its path and name
+    // when none is listed (a port the system does not know).
+    static PortDescription find(const QList<PortDescription> &listed, const QString &path)
+    {
+        for (const PortDescription &p : listed)
+            if (p.path == path)
+                return p;
+        PortDescription bare;
+        bare.path = path;
+        bare.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        return bare;
+    }
 };

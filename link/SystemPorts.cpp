@@ -27,16 +27,8 @@ QList<PortDescription> SystemPorts::list()
 
     QList<PortDescription> named;
     const QStringList paths = qEnvironmentVariable(PortsVariable).split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    for (const QString &given : paths) {
-        const QString path = resolved(given);
-        PortDescription port;
-        port.path = path;
-        port.name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-        for (const PortDescription &p : system)
-            if (p.path == path)
-                port = p;
-        named.append(port);
-    }
+    for (const QString &given : paths)
+        named.append(PortDescription::find(system, resolved(given)));
     return named;
 }
 

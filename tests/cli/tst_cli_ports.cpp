@@ -6,6 +6,7 @@
 #include "PortChoice.h"
 #include "ProgrammerEmulator.h"
 #include "PtyPair.h"
+#include "TestClasses.h"
 
 #include <QDir>
 #include <QFile>
@@ -231,17 +232,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    {
-        TestCliPorts t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        TestPortChoice t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<TestCliPorts, TestPortChoice>(argc, argv);
 }
 
 #include "tst_cli_ports.moc"

@@ -2,6 +2,7 @@
 #include "ProgrammerLink.h"
 #include "PtyPair.h"
 #include "ScriptedPrompter.h"
+#include "TestClasses.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -315,17 +316,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    {
-        TestLink t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        TestComPortOpen t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<TestLink, TestComPortOpen>(argc, argv);
 }
 
 #include "tst_link.moc"

@@ -4,6 +4,7 @@
 #include "ComPortMap.h"
 #include "PortAvailability.h"
 #include "PtyPair.h"
+#include "TestClasses.h"
 
 #include <QFile>
 #include <QSerialPort>
@@ -280,17 +281,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    int status = 0;
-    {
-        TestComPortMap t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    {
-        TestPortAvailability t;
-        status |= QTest::qExec(&t, argc, argv);
-    }
-    return status;
+    return runTestClasses<TestComPortMap, TestPortAvailability>(argc, argv);
 }
 
 #include "tst_ports.moc"

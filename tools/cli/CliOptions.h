@@ -66,6 +66,4 @@ public:
 
     // The arguments without the program name.
     static CliOptions parse(const QStringList &arguments);
-    static QString helpText();
-    static QString versionText();
 };

@@ -53,9 +53,7 @@ PortFinder::Result PortFinder::searchPorts(const QList<PortChoice::Candidate> &c
     for (const PortChoice::Candidate &c : candidates) {
         const PortAvailability::Result available = PortAvailability::check(c.path);
         if (available.state != PortAvailability::State::Free) {
-            QString why = PortAvailability::stateName(available.state);
-            if (available.ownerPid)
-                why += QStringLiteral(" (pid %1)").arg(available.ownerPid);
+            const QString why = PortAvailability::describe(available);
             m_output.portSearch(c.path, c.comNumber, QStringLiteral("skipped"), why);
             m_tried.append(QStringLiteral("%1 (%2)").arg(c.path, why));
             continue;

@@ -11,14 +11,6 @@ QString usbId(const PortDescription &p)
     return QStringLiteral("%1:%2").arg(*p.vendorId, 4, 16, QLatin1Char('0')).arg(*p.productId, 4, 16, QLatin1Char('0'));
 }
 
-QString stateText(const PortAvailability::Result &a)
-{
-    QString text = PortAvailability::stateName(a.state);
-    if (a.ownerPid)
-        text += QStringLiteral(" (pid %1)").arg(a.ownerPid);
-    return text;
-}
-
 QStringList fields(const PortListing::Row &row)
 {
     const PortDescription &p = row.port;
@@ -28,7 +20,7 @@ QStringList fields(const PortListing::Row &row)
             p.manufacturer,
             usbId(p),
             p.serialNumber,
-            stateText(row.availability)};
+            PortAvailability::describe(row.availability)};
 }
 
 } // namespace

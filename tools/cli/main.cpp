@@ -1,4 +1,5 @@
 // tarvo-cli: the device commands of the programmer without the window.
+#include "CliHelp.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliReport.h"
@@ -52,11 +53,11 @@ int main(int argc, char **argv)
     CliOptions options = CliOptions::parse(arguments);
     options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
     if (options.help) {
-        std::fputs(qPrintable(CliOptions::helpText()), stdout);
+        std::fputs(qPrintable(CliHelp::text()), stdout);
         return ExitCode::Passed;
     }
     if (options.version && options.error.isEmpty()) {
-        std::fputs(qPrintable(CliOptions::versionText()), stdout);
+        std::fputs(qPrintable(CliHelp::versionText()), stdout);
         return ExitCode::Passed;
     }
     if (options.listDevices && options.error.isEmpty()) {
