@@ -6,11 +6,12 @@
 #include "HelpViewer.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
-#include "RunView.h"
+#include "RunDisplayHost.h"
 #include "SecondaryWindows.h"
 #include "SelectionState.h"
 #include "SelectionView.h"
 #include "TarvoLayout.h"
+#include "WindowRunDisplay.h"
 
 #include <QMainWindow>
 
@@ -24,7 +25,7 @@ class QComboBox;
 // wait for the programmer run nested event processing, so the window may be
 // asked to close while one of them is still on the stack: it then closes
 // once that handler has returned.
-class TTarvoForm : public QMainWindow, public RunView, private SelectionView
+class TTarvoForm : public QMainWindow, public RunDisplayHost, private SelectionView
 {
     Q_OBJECT
 public:
@@ -41,6 +42,7 @@ public:
     Prompter &prompter() { return m_prompter; }
     const TarvoLayout &controls() const { return ui; }
     CommandRunner &runner() { return m_runner; }
+    WindowRunDisplay &runDisplay() { return m_display; }
     HelpSystem &help() { return m_help; }
     HelpViewer &helpViewer() { return m_helpViewer; }
     // The open and save dialogs; tests put their own chooser in.
@@ -54,25 +56,15 @@ public:
     // running, or a detection waits.
     bool busy() const;
 
-    // RunView
-    void setCommandCaption(const QString &caption, bool armed) override;
-    void setStatusLine(int line, const QString &text) override;
-    QString statusLine(int line) const override;
-    void setGaugeVisible(bool visible) override;
-    void setGaugeRange(int minimum, int maximum) override;
-    void setGaugeProgress(int progress) override;
-    void setRunEnabled(bool enabled) override;
-    bool runEnabled() const override;
-    void setStopButton(const QString &caption, bool enabled) override;
-    void setResetEnabled(bool enabled) override;
-    void focusRun() override;
-    void focusStop() override;
-    void focusAfterFailure() override;
-    void showCounts(uint8_t success, uint8_t failure) override;
+    // What a status line (1..6) shows; Run enabled.
+    QString statusLine(int line) const;
+    bool runEnabled() const;
+
+    // RunDisplayHost
     void setWindowLocked(bool locked) override;
-    void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;
-    void clearFileName() override;
     void enableBufferCommands() override;
+    void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) override;
+    bool deviceSelected() const override { return m_selection.DeviceSelected; }
 
 public slots:
     void FileExit1Execute();
@@ -137,11 +129,12 @@ private:
     TarvoLayout ui;
     SecondaryWindows m_windows;
     CommandRunner m_runner;
+    PaintThrottle *m_throttle = nullptr;
+    WindowRunDisplay m_display;
     HelpViewer m_helpViewer;
     HelpSystem m_help;
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
-    PaintThrottle *m_throttle = nullptr;
 
     int m_handlerDepth = 0;
     bool m_locked = false;

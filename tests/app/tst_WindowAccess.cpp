@@ -112,8 +112,7 @@ private slots:
         press(find<QPushButton>("CheckTarvo"));
         QCOMPARE(m_prompter->texts(), QStringList({"Comport Not Found"}));
 
-        m_form->runner().SuccessCount = 3;
-        m_form->showCounts(3, 0);
+        m_form->runner().setCounts({3, 0});
         press(find<QPushButton>("ResetCount"));
         QCOMPARE(find<QLabel>("PassCount")->text(), QStringLiteral("Success : 0"));
 
@@ -241,13 +240,15 @@ private slots:
         QCOMPARE(find<QLabel>("LabelCheckSum")->buddy(), find<QWidget>("Buffer_Sum"));
 
         // The gauge says its value; a status line its text.
-        m_form->setGaugeVisible(true);
-        m_form->setGaugeRange(0, 200);
-        m_form->setGaugeProgress(81);
+        const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
+        const RunStep step{&program, &program, 2, &CommandTexts::program(), 200};
+        m_form->runDisplay().runStarted(program);
+        m_form->runDisplay().stepStarted(step);
+        m_form->runDisplay().progress(81, 82, 201);
         QAccessibleInterface *gauge = QAccessible::queryAccessibleInterface(find<QWidget>("PercentRun"));
         QCOMPARE(gauge->text(QAccessible::Description), QStringLiteral("40%"));
         QCOMPARE(gauge->valueInterface()->currentValue().toInt(), 81);
-        m_form->setStatusLine(2, QStringLiteral("Program......Pass"));
+        m_form->runDisplay().stepEnded(step, {true, QStringLiteral("Program......Pass"), std::nullopt});
         QCOMPARE(QAccessible::queryAccessibleInterface(find<QWidget>("DisplayRun2"))->text(QAccessible::Description),
                  QStringLiteral("Program......Pass"));
     }

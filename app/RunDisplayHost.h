@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// What the run display asks of the rest of the window: the parts that are
+// the window's own state rather than the run's.
+class RunDisplayHost
+{
+public:
+    virtual ~RunDisplayHost() = default;
+    // Connect, the File, Device and Help menus and both lists.
+    virtual void setWindowLocked(bool locked) = 0;
+    // Enables Program, Verify and Auto where disabled (never disables).
+    virtual void enableBufferCommands() = 0;
+    // After a passed read: the buffer displays (Buffer_End, Buffer_Sum) and
+    // the file name cleared.
+    virtual void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) = 0;
+    // A device is chosen (and allowed by the firmware rule).
+    virtual bool deviceSelected() const = 0;
+};

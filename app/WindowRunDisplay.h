@@ -1,0 +1,51 @@
+#pragma once
+
+#include "RunListener.h"
+
+class PaintThrottle;
+class QLabel;
+class QWidget;
+class RunDisplayHost;
+struct TarvoLayout;
+
+// The window's drawing of a device command: the command caption with its
+// colours, the six status lines, the gauge, Run, Exit/Stop, Reset, the
+// counters and where the focus goes. Status lines and the gauge change at
+// every byte of a transfer; their painting goes through the throttle.
+class WindowRunDisplay : public RunListener
+{
+public:
+    WindowRunDisplay(QWidget &window, TarvoLayout &ui, PaintThrottle &throttle, RunDisplayHost &host);
+
+    // "Success : n" and "Failure : n".
+    void showCounts(RunCounts counts);
+
+    void commandArmed(const DeviceCommand &command) override;
+    void runStarted(const DeviceCommand &command) override;
+    void stepStarted(const RunStep &step) override;
+    void progress(uint16_t address, int done, int total) override;
+    void stepEnded(const RunStep &step, const StepEnd &end) override;
+    void bufferFilled(const QString &bufferEnd, const QString &bufferSum) override;
+    void countsChanged(RunCounts counts) override;
+    void runEnded(const RunEnd &end) override;
+    void commandLeft() override;
+
+private:
+    // armed: yellow background and blue text; otherwise the normal colours.
+    void setCaption(const QString &caption, bool armed);
+    void setLine(int line, const QString &text);
+    void clearLines();
+    void setGauge(int progress);
+    void restartGauge(int maximum);
+    void setStopButton(const QString &caption, bool enabled);
+    // Back to no command: shared by a failure and leaving.
+    void disarm();
+
+    QWidget &m_window;
+    TarvoLayout &m_ui;
+    PaintThrottle &m_throttle;
+    RunDisplayHost &m_host;
+    RunStep m_current;
+    QString m_prefix;
+    bool m_read = false;
+};
