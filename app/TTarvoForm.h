@@ -56,7 +56,9 @@ public:
     // running, or a detection waits.
     bool busy() const;
 
-    // What a status line (1..6) shows; Run enabled.
+    // What a status line (1..6) shows, and whether Run is enabled: what the
+    // operator sees, for tests and screenshots. The program itself asks the
+    // runner (state(), counts()), never the widgets.
     QString statusLine(int line) const;
     bool runEnabled() const;
 
