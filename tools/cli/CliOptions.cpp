@@ -278,8 +278,6 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
-    if (o.ports.size() == 1)
-        o.port = o.ports.first();
     if (o.ports.removeDuplicates() > 0)
         fail(QStringLiteral("--port names the same port twice"));
     if (o.ports.size() > 1 && o.ports.contains(QLatin1String(CliOptions::AllPorts)))

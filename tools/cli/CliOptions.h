@@ -33,10 +33,10 @@ public:
     };
     Mode mode = Mode::Run;
 
-    // The one port of this process; empty when several are given.
-    QString port;
     // Every --port, in order.
     QStringList ports;
+    // The one port of this process; empty when several are given.
+    QString port() const { return ports.size() == 1 ? ports.first() : QString(); }
     QString device;
     QString file;
     QString output;
