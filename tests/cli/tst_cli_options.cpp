@@ -147,6 +147,20 @@ private slots:
                  QStringLiteral("--db keeps the records: leave out --log"));
     }
 
+    // Each row's option on its own is read, not refused as unknown or as
+    // lacking a value: the row's target suits its value name.
+    void everyRowReads()
+    {
+        for (const CliOptions::Text &option : CliOptions::texts()) {
+            QString argument = QLatin1String("--") + option.names.last();
+            if (!option.valueName.isEmpty())
+                argument += QLatin1String("=x");
+            const QString error = CliOptions::parse({argument}).error;
+            QVERIFY2(!error.contains(QLatin1String("unknown option")) && !error.contains(QLatin1String("needs a value")),
+                     qPrintable(argument + QLatin1String(": ") + error));
+        }
+    }
+
     // Every option and command with its whole text, within 80 columns.
     void helpFromTheRows()
     {
