@@ -23,7 +23,7 @@ void printLine(const QString &line)
 
 int CliReport::run(const CliOptions &options, CliOutput &output)
 {
-    ProductionDatabase database(DatabaseLocation::parse(options.database));
+    ProductionDatabase database(DatabaseLocation::parse(options.stores.database));
     QString error;
     bool ok = database.open(&error, ProductionDatabase::OpenMode::Existing);
     if (ok) {
