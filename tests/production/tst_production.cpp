@@ -42,6 +42,32 @@ DeviceRecord sampleRecord()
     return r;
 }
 
+// Every field set, with what breaks careless writers and readers: quotes,
+// separators, line breaks, backslashes, text beyond Latin-1, the largest
+// serial number.
+DeviceRecord hostileRecord()
+{
+    DeviceRecord r;
+    r.time = QDateTime(QDate(2026, 12, 1), QTime(23, 59, 59, 7), QTimeZone(7 * 3600));
+    r.host = QStringLiteral("line \"2\", bay\n3");
+    r.portEntry = QStringLiteral("Com1,\\");
+    r.portPath = QStringLiteral("/dev/tty\\S0\r\n");
+    r.biosCode = QStringLiteral("\"\"");
+    r.device = QStringLiteral("AT89C2051");
+    r.commands = {QStringLiteral("erase"), QStringLiteral("program"), QStringLiteral("lock2")};
+    r.fileName = QString::fromUtf8("C:\\งาน\\เฟิร์มแวร์, \"final\"\n.hex");
+    r.imageSha256 = QString(64, QLatin1Char('f'));
+    r.bufferChecksum = QStringLiteral("1A2BH");
+    r.serial = 18446744073709551615ull;
+    r.serialText = QStringLiteral("FF FF FF FF FF FF FF FF");
+    r.outcome = {QString::fromUtf8("Program..Fail:01A3 ทดสอบ, \"x\" \\"), QStringLiteral("Command......Abort")};
+    r.passed = false;
+    r.durationMs = 9007199254740993; // past 2^53
+    r.successCount = 2147483647;
+    r.failureCount = 1;
+    return r;
+}
+
 QByteArray readAll(const QString &path)
 {
     QFile f(path);
@@ -177,6 +203,29 @@ private slots:
         QCOMPARE(o.value(QStringLiteral("serial")).toString(), QStringLiteral("1000"));
         QCOMPARE(o.value(QStringLiteral("outcome")).toArray().size(), 2);
         QCOMPARE(o.value(QStringLiteral("passed")).toBool(), false);
+    }
+
+    // The log's forms stay as logs already written hold them, byte for byte.
+    void recordFormsAsStored()
+    {
+        const DeviceRecord r = hostileRecord();
+        QCOMPARE(DeviceRecord::csvHeader(), QStringLiteral("time,host,port,port_path,bios_code,device,commands,file,image_sha256,"
+                                                           "buffer_sum,serial,serial_text,outcome,passed,duration_ms,success,failure"));
+        QCOMPARE(r.csvRow().toUtf8(),
+                 QByteArray("2026-12-01T23:59:59.007+07:00,\"line \"\"2\"\", bay\n3\",\"Com1,\\\",\"/dev/tty\\S0\r\n\",\"\"\"\"\"\","
+                            "AT89C2051,erase program lock2,\"C:\\งาน\\เฟิร์มแวร์, \"\"final\"\"\n.hex\","
+                            "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff,1A2BH,18446744073709551615,"
+                            "FF FF FF FF FF FF FF FF,\"Program..Fail:01A3 ทดสอบ, \"\"x\"\" \\ | Command......Abort\",fail,"
+                            "9007199254740993,2147483647,1"));
+        QCOMPARE(r.jsonLine(),
+                 QByteArray("{\"bios_code\":\"\\\"\\\"\",\"buffer_sum\":\"1A2BH\",\"commands\":[\"erase\",\"program\",\"lock2\"],"
+                            "\"device\":\"AT89C2051\",\"duration_ms\":9007199254740993,\"failure\":1,"
+                            "\"file\":\"C:\\\\งาน\\\\เฟิร์มแวร์, \\\"final\\\"\\n.hex\",\"host\":\"line \\\"2\\\", bay\\n3\","
+                            "\"image_sha256\":\"ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff\","
+                            "\"outcome\":[\"Program..Fail:01A3 ทดสอบ, \\\"x\\\" \\\\\",\"Command......Abort\"],\"passed\":false,"
+                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"serial\":\"18446744073709551615\","
+                            "\"serial_text\":\"FF FF FF FF FF FF FF FF\",\"success\":2147483647,"
+                            "\"time\":\"2026-12-01T23:59:59.007+07:00\"}"));
     }
 
     void logFileAppendsWholeRecords()

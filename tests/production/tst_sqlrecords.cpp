@@ -118,6 +118,31 @@ private slots:
         QVERIFY2(text.endsWith(QLatin1String("All                     2        2        0\n")), qPrintable(text));
     }
 
+    // Databases already made keep working: the table is made as it always was.
+    void schemaAsStored_data() { recordsAndReport_data(); }
+    void schemaAsStored()
+    {
+        const bool postgres = QByteArray(QTest::currentDataTag()) == "postgres";
+        const QString made = TestDatabase::scalar(
+                                 location, postgres ? QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, "
+                                                                     "', ' ORDER BY ordinal_position) FROM information_schema.columns "
+                                                                     "WHERE table_name = 'tarvo_records' AND table_schema = current_schema()")
+                                                    : QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'tarvo_records'"))
+                                 .toString();
+        QCOMPARE(made, postgres ? QStringLiteral("id bigint NO, recorded_at text NO, recorded_utc text NO, record_day text NO, "
+                                                 "host text YES, pid bigint YES, port text YES, port_path text YES, bios_code text YES, "
+                                                 "device text YES, commands text YES, file text YES, image_sha256 text YES, "
+                                                 "buffer_sum text YES, serial_sequence text YES, serial text YES, serial_text text YES, "
+                                                 "outcome text YES, passed integer NO, duration_ms bigint YES, success integer YES, "
+                                                 "failure integer YES")
+                                : QStringLiteral("CREATE TABLE tarvo_records ( id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                                 "recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL, "
+                                                 "host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT, "
+                                                 "commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT, serial_sequence TEXT, "
+                                                 "serial TEXT, serial_text TEXT, outcome TEXT, passed INTEGER NOT NULL, "
+                                                 "duration_ms BIGINT, success INTEGER, failure INTEGER)"));
+    }
+
     // The database refuses the row: append says so with the driver's text,
     // after its one retry, and nothing is half written.
     void refusedRecord_data() { recordsAndReport_data(); }
