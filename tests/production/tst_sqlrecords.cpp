@@ -3,6 +3,7 @@
 // device, and a record the database refuses.
 #include "DatabaseLocation.h"
 #include "DeviceRecord.h"
+#include "HostileRecord.h"
 #include "ProductionDatabase.h"
 #include "ProductionReport.h"
 #include "SqlRecordStore.h"
@@ -116,6 +117,26 @@ private slots:
                            .arg(location));
         QVERIFY2(report.summary(QStringLiteral("2026-12-02"), &text, &error), qPrintable(error));
         QVERIFY2(text.endsWith(QLatin1String("All                     2        2        0\n")), qPrintable(text));
+    }
+
+    // A record with every field set, and one with none, come back equal.
+    void recordsReadBack_data() { recordsAndReport_data(); }
+    void recordsReadBack()
+    {
+        DeviceRecord bare;
+        bare.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(-9 * 3600 - 1800));
+        const QList<DeviceRecord> written = {hostileRecord(), bare};
+        SqlRecordStore store(db);
+        QString error;
+        for (const DeviceRecord &r : written)
+            QVERIFY2(store.append(r, &error), qPrintable(error));
+        QList<DeviceRecord> read;
+        QVERIFY2(SqlRecordStore::read(*db, QString(), [&read](const DeviceRecord &r) { read << r; }, &error), qPrintable(error));
+        QCOMPARE(read, written);
+        for (qsizetype i = 0; i < read.size(); ++i)
+            QCOMPARE(read.at(i).timeText(), written.at(i).timeText());
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records WHERE serial IS NULL AND "
+                                                               "serial_sequence IS NULL AND host = ''")).toInt(), 1);
     }
 
     // Databases already made keep working: the table is made as it always was.
