@@ -10,6 +10,7 @@
 #include "SqlRecordStore.h"
 #include "TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QTimeZone>
 #include <memory>
@@ -139,6 +140,21 @@ private slots:
             QCOMPARE(read.at(i).timeText(), written.at(i).timeText());
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records WHERE serial IS NULL AND "
                                                                "serial_sequence IS NULL AND host = ''")).toInt(), 1);
+        // The columns hold what rows already stored hold: older rows read back.
+        const QList<std::pair<const char *, QString>> stored = {
+            {"recorded_at", QStringLiteral("2026-12-01T23:59:59.007+07:00")},
+            {"recorded_utc", QStringLiteral("2026-12-01T16:59:59.007Z")},
+            {"record_day", QStringLiteral("2026-12-01")},
+            {"commands", QStringLiteral("erase program lock2")},
+            {"outcome", QString::fromUtf8("Program..Fail:01A3 ทดสอบ, \"x\" \\\nCommand......Abort")},
+            {"serial", QStringLiteral("18446744073709551615")},
+            {"passed", QStringLiteral("0")},
+            {"duration_ms", QStringLiteral("9007199254740993")},
+            {"pid", QString::number(QCoreApplication::applicationPid())},
+        };
+        for (const auto &[column, value] : stored)
+            QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT %1 FROM tarvo_records ORDER BY id LIMIT 1")
+                                                        .arg(QLatin1String(column))).toString(), value);
     }
 
     // Databases already made keep working: the table is made as it always was.
