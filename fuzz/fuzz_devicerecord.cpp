@@ -16,28 +16,17 @@ void check(bool condition)
         std::abort();
 }
 
-void csvRoundTrip(const QString &text)
+// A record read from input writes out in a form that reads back to it.
+template <typename Read, typename Write>
+void roundTrip(const auto &input, Read read, Write write)
 {
     QString error;
-    if (const std::optional<QStringList> fields = CsvRow::split(text, &error))
-        check(CsvRow::split(CsvRow::join(*fields), &error) == fields);
-    const std::optional<DeviceRecord> record = DeviceRecord::fromCsvRow(text, &error);
+    const std::optional<DeviceRecord> record = read(input, &error);
     if (!record)
         return;
-    const QString written = record->csvRow();
-    const std::optional<DeviceRecord> again = DeviceRecord::fromCsvRow(written, &error);
-    check(again && *again == *record && again->csvRow() == written);
-}
-
-void jsonRoundTrip(const QByteArray &line)
-{
-    QString error;
-    const std::optional<DeviceRecord> record = DeviceRecord::fromJsonLine(line, &error);
-    if (!record)
-        return;
-    const QByteArray written = record->jsonLine();
-    const std::optional<DeviceRecord> again = DeviceRecord::fromJsonLine(written, &error);
-    check(again && *again == *record && again->jsonLine() == written);
+    const auto written = write(*record);
+    const std::optional<DeviceRecord> again = read(written, &error);
+    check(again && *again == *record && write(*again) == written);
 }
 
 } // namespace
@@ -45,7 +34,11 @@ void jsonRoundTrip(const QByteArray &line)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    csvRoundTrip(QString::fromUtf8(bytes));
-    jsonRoundTrip(bytes);
+    const QString text = QString::fromUtf8(bytes);
+    QString error;
+    if (const std::optional<QStringList> fields = CsvRow::split(text, &error))
+        check(CsvRow::split(CsvRow::join(*fields), &error) == fields);
+    roundTrip(text, &DeviceRecord::fromCsvRow, [](const DeviceRecord &r) { return r.csvRow(); });
+    roundTrip(bytes, &DeviceRecord::fromJsonLine, [](const DeviceRecord &r) { return r.jsonLine(); });
     return 0;
 }
