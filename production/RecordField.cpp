@@ -53,9 +53,10 @@ constexpr RecordField field(const char *name, const char *column, const char *ty
     return {name, column, type, kind, &getMember<Member>, &setMember<Member>};
 }
 
+// A column made from the record as a whole and the row's context (sqlValue).
 constexpr RecordField column(const char *column, const char *type, Kind kind)
 {
-    return {nullptr, column, type, kind, &getMember<&DeviceRecord::time>, nullptr};
+    return {nullptr, column, type, kind, nullptr, nullptr};
 }
 
 // Version 1 of tarvo_records, column by column; the order is the CSV's too.

@@ -51,7 +51,7 @@ public:
     const char *columnType;
     Kind kind;
     // The member as a QVariant (QString, QStringList, QDateTime, quint64 or
-    // null, bool, qint64), and back.
+    // null, bool, qint64), and back; nullptr for a column of the database only.
     QVariant (*get)(const DeviceRecord &);
     // False when the value does not fit the member.
     bool (*set)(DeviceRecord &, const QVariant &);
