@@ -13,6 +13,7 @@
 #include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
+#include "WindowOptions.h"
 #include "WindowRunLog.h"
 
 #include <QDir>
@@ -80,12 +81,21 @@ private slots:
 
     void logFileFromArgumentsOrEnvironment()
     {
+        const auto logFile = [](const QStringList &arguments) {
+            const WindowOptions options = WindowOptions::parse(arguments);
+            return options.error.isEmpty() ? options.stores.logFile : QStringLiteral("error: ") + options.error;
+        };
         qputenv("TARVO_LOG", "env.csv");
-        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log", "a.csv"}), QStringLiteral("a.csv"));
-        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log=b.jsonl"}), QStringLiteral("b.jsonl"));
-        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QStringLiteral("env.csv"));
+        QCOMPARE(logFile({"tarvo", "--log", "a.csv"}), QStringLiteral("a.csv"));
+        QCOMPARE(logFile({"tarvo", "--log=b.jsonl"}), QStringLiteral("b.jsonl"));
+        QCOMPARE(logFile({"tarvo"}), QStringLiteral("env.csv"));
+        // What the window does not know is left alone, before or after.
+        QCOMPARE(logFile({"tarvo", "-x", "--other", "--log", "a.csv", "file.hex"}), QStringLiteral("a.csv"));
         qunsetenv("TARVO_LOG");
-        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QString());
+        QCOMPARE(logFile({"tarvo"}), QString());
+        // An option without its value is refused rather than read as none.
+        QCOMPARE(logFile({"tarvo", "--log"}), QStringLiteral("error: Missing value after '--log'."));
+        QCOMPARE(logFile({"tarvo", "--other", "--db"}), QStringLiteral("error: Missing value after '--db'."));
     }
 
     // Each run is a record: two passes in one arming, then a failure.
@@ -126,10 +136,16 @@ private slots:
     void databaseTakesTheRecords()
     {
         qputenv("TARVO_DB", "env.db");
-        QCOMPARE(WindowRunLog::database({"tarvo", "--db", "line.db", "--log", "a.csv"}), QStringLiteral("line.db"));
-        QCOMPARE(WindowRunLog::database({"tarvo", "--db=line.db"}), QStringLiteral("line.db"));
-        QCOMPARE(WindowRunLog::database({"tarvo"}), QStringLiteral("env.db"));
+        qputenv("TARVO_LOG", "env.csv");
+        QCOMPARE(WindowOptions::parse({"tarvo", "--db", "line.db"}).stores.database, QStringLiteral("line.db"));
+        QCOMPARE(WindowOptions::parse({"tarvo", "--db=line.db"}).stores.database, QStringLiteral("line.db"));
+        QCOMPARE(WindowOptions::parse({"tarvo"}).stores.database, QStringLiteral("env.db"));
+        // Both on the line: which one keeps the records is not guessed.
+        for (const QStringList &both : {QStringList{"tarvo", "--db", "line.db", "--log", "a.csv"},
+                                        QStringList{"tarvo", "--log=a.csv", "--db=line.db"}})
+            QCOMPARE(WindowOptions::parse(both).error, QStringLiteral("--db keeps the records: leave out --log"));
         qunsetenv("TARVO_DB");
+        qunsetenv("TARVO_LOG");
 
         StoreOptions stores;
         stores.logFile = logPath();
