@@ -15,30 +15,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
-
-// Counts the handlers on the stack, so that a close asked for inside a
-// nested wait is carried out once the outermost one has returned.
-class TTarvoForm::HandlerScope
-{
-public:
-    explicit HandlerScope(TTarvoForm &form)
-        : m_form(form)
-    {
-        ++m_form.m_handlerDepth;
-    }
-    ~HandlerScope()
-    {
-        if (--m_form.m_handlerDepth == 0)
-            m_form.closeWhenUnwound();
-    }
-    HandlerScope(const HandlerScope &) = delete;
-    HandlerScope &operator=(const HandlerScope &) = delete;
-
-private:
-    TTarvoForm &m_form;
-};
 
 static const QString NoCommand = QStringLiteral("No Command Select?");
 
@@ -168,7 +147,7 @@ void TTarvoForm::wireControls()
 
 void TTarvoForm::runHandler(Handler handler)
 {
-    const HandlerScope scope(*this);
+    const HandlerDepth::Scope scope(m_handlers);
     (this->*handler)();
 }
 
@@ -194,7 +173,7 @@ bool TTarvoForm::eventFilter(QObject *watched, QEvent *event)
 
 bool TTarvoForm::busy() const
 {
-    return m_handlerDepth > 0 || m_modes.mode() != WindowModes::Mode::Idle || m_link.detecting()
+    return m_handlers.depth() > 0 || m_modes.mode() != WindowModes::Mode::Idle || m_link.detecting()
         || m_runner.active();
 }
 

@@ -4,6 +4,7 @@
 #include "CommandRunner.h"
 #include "DeviceChoice.h"
 #include "DialogFileChooser.h"
+#include "HandlerDepth.h"
 #include "HelpSystem.h"
 #include "HelpViewer.h"
 #include "MemoryBuffer.h"
@@ -111,7 +112,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    class HandlerScope;
     using Handler = void (TTarvoForm::*)();
 
     void FormCreate();
@@ -142,7 +142,7 @@ private:
     FileChooser *m_chooser = &m_dialogChooser;
     PaintThrottle *m_throttle = nullptr;
 
-    int m_handlerDepth = 0;
+    HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;
     bool m_closePending = false;
 };

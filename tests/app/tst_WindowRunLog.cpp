@@ -174,6 +174,26 @@ private slots:
                  qPrintable(m_prompter->texts().first()));
     }
 
+    // The record tells what the bench works with, not what a field shows
+    // when the run ends: text typed into the port list after the choice
+    // opens nothing and names no port.
+    void recordTakesTheSession()
+    {
+        WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
+        QVERIFY(log.open());
+        QLineEdit *portEdit = m_form->controls().SelectComPort->lineEdit();
+        QTest::keyClicks(portEdit, QStringLiteral("9"));
+        QCOMPARE(m_form->controls().SelectComPort->currentText(), QStringLiteral("Com19"));
+        runCommand(&TTarvoForm::EraseDeviceClick, 1);
+
+        const QList<QJsonObject> r = records();
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.at(0).value("port").toString(), QStringLiteral("Com1"));
+        QCOMPARE(r.at(0).value("port_path").toString(), m_emu->slavePath());
+        QCOMPARE(r.at(0).value("bios_code").toString(), m_form->controls().Tarvo_Code->text());
+        QCOMPARE(r.at(0).value("success").toInt(), int(m_form->session().successCount()));
+    }
+
     // A log that cannot be written: Run shows an error box with the
     // system's text and leaves the command before anything goes out, so no
     // device is programmed without its record.
