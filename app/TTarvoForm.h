@@ -24,11 +24,10 @@ class QComboBox;
 
 // The main window: the port, programmer, device, buffer and command
 // controls, the menus with their shortcuts, and all program state (the
-// buffer, the selected device, the link with its flags, the bench's
-// session and the window's mode). Handlers that
-// wait for the programmer run nested event processing, so the window may be
-// asked to close while one of them is still on the stack: it then closes
-// once that handler has returned.
+// buffer, the selected device, the link with its flags, the bench's session
+// and the window's mode). Handlers that wait for the programmer run nested
+// event processing, so the window may be asked to close while one of them is
+// still on the stack: it then closes once that handler has returned.
 class TTarvoForm : public QMainWindow, public RunView
 {
     Q_OBJECT
