@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RunListener.h"
+
 #include <QString>
 
 // What the run display asks of the rest of the window: the parts that are
@@ -15,6 +17,8 @@ public:
     // After a passed read: the buffer displays (Buffer_End, Buffer_Sum) and
     // the file name cleared.
     virtual void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) = 0;
+    // The counters as shown (the window keeps them in the bench's session).
+    virtual void countsShown(RunCounts counts) = 0;
     // A device is chosen (and allowed by the firmware rule).
     virtual bool deviceSelected() const = 0;
 };

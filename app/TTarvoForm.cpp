@@ -1,8 +1,6 @@
 #include "TTarvoForm.h"
 
-#include "DeviceCatalogue.h"
 #include "DeviceCommand.h"
-#include "DeviceSelection.h"
 #include "FuseLauncher.h"
 #include "HexFileActions.h"
 #include "PaintThrottle.h"
@@ -22,32 +20,15 @@
 #include <QStatusBar>
 #include <QTimer>
 
-// Counts the handlers on the stack, so that a close asked for inside a
-// nested wait is carried out once the outermost one has returned.
-class TTarvoForm::HandlerScope
-{
-public:
-    explicit HandlerScope(TTarvoForm &form)
-        : m_form(form)
-    {
-        ++m_form.m_handlerDepth;
-    }
-    ~HandlerScope()
-    {
-        if (--m_form.m_handlerDepth == 0)
-            m_form.closeWhenUnwound();
-    }
-    HandlerScope(const HandlerScope &) = delete;
-    HandlerScope &operator=(const HandlerScope &) = delete;
-
-private:
-    TTarvoForm &m_form;
-};
 
 TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
     , m_prompter(prompter)
     , m_link(prompter)
+    , m_modes(ui)
+    , m_ports(ui, m_link, m_session, prompter)
+    , m_devices({ui, m_modes, m_session, m_buffer, m_selection, prompter,
+                 [this] { showModal(m_windows.adapterForm()); }})
     , m_runner(m_link, m_buffer, m_selection, prompter)
     , m_throttle(new PaintThrottle(this))
     , m_display(*this, ui, *m_throttle, *this)
@@ -81,8 +62,9 @@ void TTarvoForm::FormCreate()
     for (QLabel *line : ui.DisplayRun)
         line->clear();
 
-    ui.StartRun->setEnabled(false);
-    ui.StopRun->setEnabled(false);
+    // Run and Exit and the ten Device items disabled.
+    m_modes.setDeviceMenu(DeviceMenuState());
+    m_modes.setMode(WindowModes::Mode::Idle);
 
     for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice}) {
         const QSignalBlocker block(list);
@@ -92,9 +74,6 @@ void TTarvoForm::FormCreate()
     for (QLineEdit *e : {ui.Device_Algo, ui.Device_Vpp, ui.Device_End, ui.SelectFileName,
                          ui.Buffer_End, ui.Buffer_Sum, ui.Tarvo_Code})
         e->clear();
-
-    for (QAction *item : ui.deviceItems())
-        item->setEnabled(false);
 
     // The port applies its fixed line settings itself whenever it opens; no
     // port number is set and nothing is opened until a port is chosen. The
@@ -144,15 +123,8 @@ void TTarvoForm::wireControls()
 
     // A shortcut acts through its menu item, and only while the item and
     // every menu above it are enabled; otherwise the key is still taken.
-    const std::pair<QAction *, QAction *> shortcuts[] = {
-        {ui.FileOpen1, ui.FileOpenItem}, {ui.FileSave1, ui.FileSaveItem},
-        {ui.FileBuffer, ui.Buffer1},     {ui.FileExit1, ui.FileExitItem},
-        {ui.HelpAbout1, ui.HelpAboutItem},
-    };
-    for (const auto &[action, item] : shortcuts) {
-        const QMenu *menu = item == ui.HelpAboutItem ? ui.Help1 : ui.File1;
-        connect(action, &QAction::triggered, this, [this, item = item, menu] { runShortcut(item, menu); });
-    }
+    for (const TarvoLayout::Shortcut &key : ui.shortcuts())
+        connect(key.action, &QAction::triggered, this, [this, key] { runShortcut(key.item, key.menu); });
 
     // The shortcuts come before the editing keys of the lists and edits
     // (Ctrl+X, Ctrl+A): without this an edit with the focus would take them.
@@ -163,11 +135,16 @@ void TTarvoForm::wireControls()
 
     connect(&m_link, &ProgrammerLink::statusText, ui.StatusBar,
             [bar = ui.StatusBar](const QString &text) { bar->showMessage(text); });
+
+    // The fields that show the session.
+    connect(&m_session, &BenchSession::firmwareDateChanged, ui.Tarvo_Code, &QLineEdit::setText);
+    connect(&m_session, &BenchSession::fileNameChanged, ui.SelectFileName, &QLineEdit::setText);
+    connect(&m_session, &BenchSession::checksumChanged, ui.Buffer_Sum, &QLineEdit::setText);
 }
 
 void TTarvoForm::runHandler(Handler handler)
 {
-    const HandlerScope scope(*this);
+    const HandlerDepth::Scope scope(m_handlers);
     (this->*handler)();
 }
 
@@ -181,8 +158,8 @@ bool TTarvoForm::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
         const QKeySequence key(static_cast<QKeyEvent *>(event)->keyCombination());
-        for (const QAction *action : {ui.FileOpen1, ui.FileSave1, ui.FileBuffer, ui.FileExit1, ui.HelpAbout1}) {
-            if (action->shortcut() == key) {
+        for (const TarvoLayout::Shortcut &shortcut : ui.shortcuts()) {
+            if (shortcut.action->shortcut() == key) {
                 event->ignore();
                 return true;
             }
@@ -191,17 +168,10 @@ bool TTarvoForm::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-int TTarvoForm::chosenIndex(const QComboBox *list)
-{
-    const int index = list->currentIndex();
-    if (index < 0 || list->itemText(index) != list->currentText())
-        return -1;
-    return index;
-}
-
 bool TTarvoForm::busy() const
 {
-    return m_handlerDepth > 0 || m_locked || m_link.detecting() || m_runner.active();
+    return m_handlers.depth() > 0 || m_modes.mode() != WindowModes::Mode::Idle || m_link.detecting()
+        || m_runner.active();
 }
 
 // ---- Exit and closing ----
@@ -251,58 +221,14 @@ void TTarvoForm::closeWhenUnwound()
 
 // ---- Port choice and hardware detection ----
 
-void TTarvoForm::rememberPortEntry()
-{
-    m_portIndex = ui.SelectComPort->currentIndex();
-    m_portText = ui.SelectComPort->currentText();
-}
-
-void TTarvoForm::restorePortEntry()
-{
-    const QSignalBlocker block(ui.SelectComPort);
-    ui.SelectComPort->setCurrentIndex(m_portIndex);
-    ui.SelectComPort->setEditText(m_portText);
-}
-
-void TTarvoForm::detect()
-{
-    rememberPortEntry();
-    if (const std::optional<QString> date = m_link.ReadVersion())
-        ui.Tarvo_Code->setText(*date);
-}
-
 void TTarvoForm::SelectComPortChange()
 {
-    // Two detections would read each other's replies: while one waits the
-    // list keeps the entry it runs on.
-    if (m_link.detecting()) {
-        restorePortEntry();
-        return;
-    }
-    const int index = chosenIndex(ui.SelectComPort);
-    if (index >= 0 && index < 4) {
-        ui.Tarvo_Code->clear();
-        ComPort &port = m_link.port();
-        if (!port.setComNumber(uint16_t(index + 1)) || !port.open()) {
-            m_prompter.defaultError(port.errorString());
-            return;
-        }
-        detect();
-    }
-    ui.CheckTarvo->setFocus();
+    m_ports.choose();
 }
 
 void TTarvoForm::CheckTarvoClick()
 {
-    if (m_link.detecting())
-        return;
-    if (m_link.port().isOpen()) {
-        ui.Tarvo_Code->clear();
-        detect();
-    } else {
-        m_prompter.error(QStringLiteral("Comport Not Found"));
-        ui.Tarvo_Code->clear();
-    }
+    m_ports.check();
 }
 
 // ---- What the run display asks of the window ----
@@ -321,13 +247,7 @@ bool TTarvoForm::runEnabled() const
 
 void TTarvoForm::setWindowLocked(bool locked)
 {
-    m_locked = locked;
-    ui.CheckTarvo->setEnabled(!locked);
-    ui.File1->setEnabled(!locked);
-    ui.Operation1->setEnabled(!locked);
-    ui.Help1->setEnabled(!locked);
-    ui.SelectComPort->setEnabled(!locked);
-    ui.SelectDevice->setEnabled(!locked);
+    m_modes.setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
     if (!locked)
         closeWhenUnwound();
 }
@@ -335,64 +255,20 @@ void TTarvoForm::setWindowLocked(bool locked)
 void TTarvoForm::showReadBuffer(const QString &bufferEnd, const QString &bufferSum)
 {
     ui.Buffer_End->setText(bufferEnd);
-    ui.Buffer_Sum->setText(bufferSum);
-    ui.SelectFileName->clear();
+    m_session.setChecksum(bufferSum);
+    m_session.setFileName(QString());
 }
 
 void TTarvoForm::enableBufferCommands()
 {
-    ui.ProgramDevice->setEnabled(true);
-    ui.VerifyDevice->setEnabled(true);
-    ui.AutoProgram->setEnabled(true);
+    m_modes.enableBufferCommands();
 }
 
 // ---- Device choice ----
 
 void TTarvoForm::SelectDeviceChange()
 {
-    DeviceSelection::Input in;
-    in.index = chosenIndex(ui.SelectDevice);
-    in.state = m_selection;
-    in.FileLoaded = m_buffer.FileLoaded;
-    in.BufferEnd = m_buffer.BufferEnd;
-    in.biosCode = ui.Tarvo_Code->text();
-    in.menu = deviceMenu();
-    const DeviceSelection::Outcome out = DeviceSelection::compute(in);
-    m_selection = out.state;
-    DeviceSelection::apply(out, *this, m_prompter);
-}
-
-DeviceMenuState TTarvoForm::deviceMenu() const
-{
-    DeviceMenuState menu;
-    const auto items = ui.deviceItems();
-    for (std::size_t i = 0; i < DeviceMenuState::Count; ++i)
-        menu.enabled[i] = items[i]->isEnabled();
-    return menu;
-}
-
-void TTarvoForm::setDeviceMenu(const DeviceMenuState &menu)
-{
-    const auto items = ui.deviceItems();
-    for (std::size_t i = 0; i < DeviceMenuState::Count; ++i)
-        items[i]->setEnabled(menu.enabled[i]);
-}
-
-void TTarvoForm::showDeviceFields(const QString &algorithm, const QString &vpp, const QString &deviceEnd)
-{
-    ui.Device_Algo->setText(algorithm);
-    ui.Device_Vpp->setText(vpp);
-    ui.Device_End->setText(deviceEnd);
-}
-
-uint16_t TTarvoForm::bufferChecksum(uint16_t last) const
-{
-    return m_buffer.checksum(last);
-}
-
-void TTarvoForm::showBufferSum(const QString &text)
-{
-    ui.Buffer_Sum->setText(text);
+    m_devices.choose();
 }
 
 void TTarvoForm::showModal(QDialog *dialog)
@@ -401,19 +277,9 @@ void TTarvoForm::showModal(QDialog *dialog)
         dialog->exec();
 }
 
-void TTarvoForm::showAdapterNotice()
-{
-    showModal(m_windows.adapterForm());
-}
-
 void TTarvoForm::focusResetCount()
 {
     ui.ResetCount->setFocus();
-}
-
-void TTarvoForm::focusConnect()
-{
-    ui.CheckTarvo->setFocus();
 }
 
 // ---- Files and the buffer viewer ----
@@ -423,14 +289,14 @@ void TTarvoForm::FileOpen1Execute()
     const QString path = m_chooser->openFileName();
     if (path.isEmpty())
         return;
-    ui.SelectFileName->setText(HexFileActions::bareFileName(path));
+    m_session.setFileName(HexFileActions::bareFileName(path));
     const HexFileActions::OpenOutcome out = HexFileActions::OpenHexFile(path, m_buffer, m_selection, m_prompter);
     if (out.showBufferEnd)
         ui.Buffer_End->setText(out.bufferEndText);
     if (out.finished) {
         if (out.enableBufferCommands)
             enableBufferCommands();
-        ui.Buffer_Sum->setText(out.bufferSumText);
+        m_session.setChecksum(out.bufferSumText);
     }
     focusResetCount();
 }

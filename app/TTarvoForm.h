@@ -1,17 +1,21 @@
 #pragma once
 
+#include "BenchSession.h"
 #include "CommandRunner.h"
+#include "DeviceChoice.h"
 #include "DialogFileChooser.h"
+#include "HandlerDepth.h"
 #include "HelpSystem.h"
 #include "HelpViewer.h"
 #include "MemoryBuffer.h"
+#include "PortChoice.h"
 #include "ProgrammerLink.h"
 #include "RunDisplayHost.h"
 #include "SecondaryWindows.h"
 #include "SelectionState.h"
-#include "SelectionView.h"
 #include "TarvoLayout.h"
 #include "WindowRunDisplay.h"
+#include "WindowModes.h"
 
 #include <QMainWindow>
 
@@ -21,11 +25,11 @@ class QComboBox;
 
 // The main window: the port, programmer, device, buffer and command
 // controls, the menus with their shortcuts, and all program state (the
-// buffer, the selected device and the link with its flags). Handlers that
-// wait for the programmer run nested event processing, so the window may be
-// asked to close while one of them is still on the stack: it then closes
-// once that handler has returned.
-class TTarvoForm : public QMainWindow, public RunDisplayHost, private SelectionView
+// buffer, the selected device, the link, the bench's session
+// and the window's mode). Handlers that wait for the programmer run nested
+// event processing, so the window may be asked to close while one of them is
+// still on the stack: it then closes once that handler has returned.
+class TTarvoForm : public QMainWindow, public RunDisplayHost
 {
     Q_OBJECT
 public:
@@ -39,6 +43,8 @@ public:
     ProgrammerLink &link() { return m_link; }
     MemoryBuffer &buffer() { return m_buffer; }
     SelectionState &selection() { return m_selection; }
+    const BenchSession &session() const { return m_session; }
+    const WindowModes &modes() const { return m_modes; }
     Prompter &prompter() { return m_prompter; }
     const TarvoLayout &controls() const { return ui; }
     CommandRunner &runner() { return m_runner; }
@@ -50,7 +56,7 @@ public:
 
     // The entry chosen in a list, or -1 while its edit shows other text
     // (nothing chosen yet, or the operator typed).
-    static int chosenIndex(const QComboBox *list);
+    static int chosenIndex(const QComboBox *list) { return PortChoice::chosenIndex(list); }
 
     // A handler is running (possibly waiting), a command is armed or
     // running, or a detection waits.
@@ -66,6 +72,7 @@ public:
     void setWindowLocked(bool locked) override;
     void enableBufferCommands() override;
     void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) override;
+    void countsShown(RunCounts counts) override { m_session.setCounts(counts.success, counts.failure); }
     bool deviceSelected() const override { return m_selection.DeviceSelected; }
 
 public slots:
@@ -99,36 +106,28 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    class HandlerScope;
     using Handler = void (TTarvoForm::*)();
 
     void FormCreate();
 
-    // SelectionView
-    void showDeviceFields(const QString &algorithm, const QString &vpp, const QString &deviceEnd) override;
-    uint16_t bufferChecksum(uint16_t last) const override;
-    void showBufferSum(const QString &text) override;
-    void setDeviceMenu(const DeviceMenuState &menu) override;
-    void showAdapterNotice() override;
-    void focusResetCount() override;
-    void focusConnect() override;
-    DeviceMenuState deviceMenu() const;
+    void focusResetCount();
     void showModal(QDialog *dialog);
     void wireControls();
     template <typename Sender, typename Signal>
     void wire(Sender *sender, Signal signal, Handler handler);
     void runHandler(Handler handler);
     void runShortcut(QAction *item, const QMenu *menu);
-    void rememberPortEntry();
-    void restorePortEntry();
-    void detect();
     void closeWhenUnwound();
 
     Prompter &m_prompter;
     ProgrammerLink m_link;
     MemoryBuffer m_buffer;
     SelectionState m_selection;
+    BenchSession m_session;
     TarvoLayout ui;
+    WindowModes m_modes;
+    PortChoice m_ports;
+    DeviceChoice m_devices;
     SecondaryWindows m_windows;
     CommandRunner m_runner;
     PaintThrottle *m_throttle = nullptr;
@@ -138,12 +137,7 @@ private:
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
 
-    int m_handlerDepth = 0;
-    bool m_locked = false;
+    HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;
     bool m_closePending = false;
-    // The port entry a detection runs on, put back if the list is changed
-    // while it waits.
-    int m_portIndex = -1;
-    QString m_portText;
 };

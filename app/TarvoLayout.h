@@ -95,6 +95,23 @@ struct TarvoLayout
     QAction *FileExit1 = nullptr;
     QAction *HelpAbout1 = nullptr;
 
+    // A key: the action on the window that holds it, the menu item it acts
+    // through and that item's menu.
+    struct Shortcut
+    {
+        QAction *action;
+        QAction *item;
+        QMenu *menu;
+    };
+    std::array<Shortcut, 5> shortcuts() const
+    {
+        return {{{FileOpen1, FileOpenItem, File1},
+                 {FileSave1, FileSaveItem, File1},
+                 {FileBuffer, Buffer1, File1},
+                 {FileExit1, FileExitItem, File1},
+                 {HelpAbout1, HelpAboutItem, Help1}}};
+    }
+
     std::array<QAction *, 10> deviceItems() const
     {
         return {EraseDevice, BlankDevice, ProgramDevice, VerifyDevice, Lock1,

@@ -29,6 +29,7 @@ void WindowRunDisplay::showCounts(RunCounts counts)
 {
     m_ui.PassCount->setText(QStringLiteral("Success : ") + QString::number(counts.success));
     m_ui.FailCount->setText(QStringLiteral("Failure : ") + QString::number(counts.failure));
+    m_host.countsShown(counts);
 }
 
 // ---- events --------------------------------------------------------------

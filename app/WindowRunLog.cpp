@@ -1,11 +1,7 @@
 #include "WindowRunLog.h"
 
-#include "ComPort.h"
 #include "Prompter.h"
 #include "TTarvoForm.h"
-
-#include <QComboBox>
-#include <QLineEdit>
 
 WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
     : m_form(form)
@@ -21,34 +17,6 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
 WindowRunLog::~WindowRunLog()
 {
     m_form.runner().removeListener(&m_recorder);
-}
-
-namespace {
-
-// --NAME VALUE or --NAME=VALUE among the arguments, else the variable.
-QString optionOrVariable(const QStringList &arguments, const QString &name, const char *variable)
-{
-    const QString option = QStringLiteral("--") + name;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &arg = arguments.at(i);
-        if (arg == option && i + 1 < arguments.size())
-            return arguments.at(i + 1);
-        if (arg.startsWith(option + QLatin1Char('=')))
-            return arg.mid(option.size() + 1);
-    }
-    return qEnvironmentVariable(variable);
-}
-
-} // namespace
-
-QString WindowRunLog::logFile(const QStringList &arguments)
-{
-    return optionOrVariable(arguments, QStringLiteral("log"), "TARVO_LOG");
-}
-
-QString WindowRunLog::database(const QStringList &arguments)
-{
-    return optionOrVariable(arguments, QStringLiteral("db"), "TARVO_DB");
 }
 
 bool WindowRunLog::shown(bool ok, const QString &error)
@@ -67,13 +35,13 @@ bool WindowRunLog::open()
 
 void WindowRunLog::describe(DeviceRecord &record) const
 {
-    const TarvoLayout &ui = m_form.controls();
-    record.portEntry = ui.SelectComPort->currentText();
-    record.portPath = m_form.link().port().openedPath();
-    record.biosCode = ui.Tarvo_Code->text();
-    record.device = m_form.selection().SelectedDevice.DeviceName;
-    record.fileName = ui.SelectFileName->text();
-    record.bufferChecksum = ui.Buffer_Sum->text();
+    const BenchSession &session = m_form.session();
+    record.portEntry = session.portEntry();
+    record.portPath = session.portPath();
+    record.biosCode = session.firmwareDate();
+    record.device = session.device();
+    record.fileName = session.fileName();
+    record.bufferChecksum = session.checksum();
 }
 
 bool WindowRunLog::ready()

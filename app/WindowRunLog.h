@@ -3,7 +3,6 @@
 #include "RecordStore.h"
 #include "RunRecorder.h"
 
-#include <QStringList>
 #include <memory>
 
 class TTarvoForm;
@@ -17,14 +16,6 @@ class WindowRunLog
 public:
     WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store);
     ~WindowRunLog();
-
-    // The log named by --log FILE (or --log=FILE) among the arguments, else
-    // by TARVO_LOG; empty for none.
-    static QString logFile(const QStringList &arguments);
-    // The production database named by --db LOCATION (or --db=LOCATION),
-    // else by TARVO_DB; empty for none. It takes the records in place of
-    // the log.
-    static QString database(const QStringList &arguments);
 
     // Makes the log ready before the first run: an error box when it cannot
     // be written.

@@ -3,6 +3,7 @@
 #include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "TarvoApplication.h"
+#include "WindowOptions.h"
 #include "WindowRunLog.h"
 
 #include <memory>
@@ -22,6 +23,13 @@ int main(int argc, char *argv[])
     MessageBoxPrompter prompter;
     app.setPrompter(&prompter);
 
+    // Records going to a place not asked for are worse than no window.
+    const WindowOptions options = WindowOptions::parse(QCoreApplication::arguments());
+    if (!options.error.isEmpty()) {
+        prompter.defaultError(options.error);
+        return 2;
+    }
+
     TTarvoForm form(prompter);
     prompter.setParentWidget(&form);
     form.createSecondaryWindows(programDialogs(form));
@@ -30,11 +38,8 @@ int main(int argc, char *argv[])
 
     // The production log (a file or a database), only when asked for.
     std::unique_ptr<WindowRunLog> log;
-    StoreOptions stores;
-    stores.logFile = WindowRunLog::logFile(QCoreApplication::arguments());
-    stores.database = WindowRunLog::database(QCoreApplication::arguments());
     QString error;
-    if (std::unique_ptr<RecordStore> store = StoreFactory::recordStore(stores, &error)) {
+    if (std::unique_ptr<RecordStore> store = StoreFactory::recordStore(options.stores, &error)) {
         log = std::make_unique<WindowRunLog>(form, std::move(store));
         log->open();
     } else if (!error.isEmpty()) {

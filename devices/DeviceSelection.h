@@ -23,7 +23,8 @@ public:
         SelectionState state;
         bool FileLoaded = false;
         uint16_t BufferEnd = 511;
-        // Text of Tarvo_Code, the programmer's firmware date.
+        // The programmer's firmware date the detection read; empty while none
+        // has been found.
         QString biosCode;
         DeviceMenuState menu;
     };

@@ -1,105 +1,86 @@
 #include "DeviceRecord.h"
 
-#include <QJsonArray>
+#include "CsvRow.h"
+#include "RecordField.h"
+
 #include <QJsonDocument>
-
-namespace {
-
-// The columns in order; the JSON keys are the same names.
-const char *const Columns[] = {
-    "time",       "host",         "port",          "port_path", "bios_code", "device",  "commands",
-    "file",       "image_sha256", "buffer_sum",    "serial",    "serial_text", "outcome", "passed",
-    "duration_ms", "success",     "failure",
-};
-
-// Several texts in one CSV field.
-const QString ListSeparator = QStringLiteral(" | ");
-
-QString csvField(const QString &text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
-
-} // namespace
+#include <algorithm>
 
 QString DeviceRecord::timeText() const
 {
-    // Written with the offset in every case, "Z" never: a local record reads
-    // as local time.
-    const QDateTime withOffset = time.toOffsetFromUtc(time.offsetFromUtc());
-    QString text = withOffset.toString(Qt::ISODateWithMs);
-    if (text.endsWith(QLatin1Char('Z'))) {
-        text.chop(1);
-        text += QLatin1String("+00:00");
-    }
-    return text;
+    return RecordField::timeText(time);
 }
 
 QString DeviceRecord::csvHeader()
 {
     QStringList names;
-    for (const char *name : Columns)
-        names << QLatin1String(name);
-    return names.join(QLatin1Char(','));
+    for (const RecordField &f : RecordField::all())
+        if (f.inRecord())
+            names << QLatin1String(f.name);
+    return CsvRow::join(names);
 }
 
 QString DeviceRecord::csvRow() const
 {
-    const QStringList fields = {
-        timeText(),
-        host,
-        portEntry,
-        portPath,
-        biosCode,
-        device,
-        commands.join(QLatin1Char(' ')),
-        fileName,
-        imageSha256,
-        bufferChecksum,
-        serial ? QString::number(*serial) : QString(),
-        serialText,
-        outcome.join(ListSeparator),
-        passed ? QStringLiteral("pass") : QStringLiteral("fail"),
-        QString::number(durationMs),
-        QString::number(successCount),
-        QString::number(failureCount),
-    };
-    QStringList out;
-    for (const QString &f : fields)
-        out << csvField(f);
-    return out.join(QLatin1Char(','));
+    QStringList fields;
+    for (const RecordField &f : RecordField::all())
+        if (f.inRecord())
+            fields << f.csvText(*this);
+    return CsvRow::join(fields);
 }
 
 QJsonObject DeviceRecord::toJson() const
 {
     QJsonObject o;
-    o.insert(QLatin1String("time"), timeText());
-    o.insert(QLatin1String("host"), host);
-    o.insert(QLatin1String("port"), portEntry);
-    o.insert(QLatin1String("port_path"), portPath);
-    o.insert(QLatin1String("bios_code"), biosCode);
-    o.insert(QLatin1String("device"), device);
-    o.insert(QLatin1String("commands"), QJsonArray::fromStringList(commands));
-    o.insert(QLatin1String("file"), fileName);
-    o.insert(QLatin1String("image_sha256"), imageSha256);
-    o.insert(QLatin1String("buffer_sum"), bufferChecksum);
-    // A JSON number loses precision past 2^53: the number goes as text.
-    o.insert(QLatin1String("serial"), serial ? QJsonValue(QString::number(*serial)) : QJsonValue());
-    o.insert(QLatin1String("serial_text"), serialText);
-    o.insert(QLatin1String("outcome"), QJsonArray::fromStringList(outcome));
-    o.insert(QLatin1String("passed"), passed);
-    o.insert(QLatin1String("duration_ms"), durationMs);
-    o.insert(QLatin1String("success"), successCount);
-    o.insert(QLatin1String("failure"), failureCount);
+    for (const RecordField &f : RecordField::all())
+        if (f.inRecord())
+            o.insert(QLatin1String(f.name), f.jsonValue(*this));
     return o;
 }
 
 QByteArray DeviceRecord::jsonLine() const
 {
     return QJsonDocument(toJson()).toJson(QJsonDocument::Compact);
+}
+
+std::optional<DeviceRecord> DeviceRecord::fromCsvRow(const QString &row, QString *error)
+{
+    const std::optional<QStringList> fields = CsvRow::split(row, error);
+    if (!fields)
+        return std::nullopt;
+    const auto all = RecordField::all();
+    const qsizetype count = std::ranges::count_if(all, &RecordField::inRecord);
+    if (fields->size() != count) {
+        *error = QStringLiteral("The CSV row has %1 fields; a record has %2.").arg(fields->size()).arg(count);
+        return std::nullopt;
+    }
+    DeviceRecord record;
+    qsizetype next = 0;
+    for (const RecordField &f : all)
+        if (f.inRecord() && !f.setFromCsv(record, fields->at(next++), error))
+            return std::nullopt;
+    return record;
+}
+
+std::optional<DeviceRecord> DeviceRecord::fromJson(const QJsonObject &object, QString *error)
+{
+    DeviceRecord record;
+    for (const RecordField &f : RecordField::all())
+        if (f.inRecord() && !f.setFromJson(record, object.value(QLatin1String(f.name)), error))
+            return std::nullopt;
+    return record;
+}
+
+std::optional<DeviceRecord> DeviceRecord::fromJsonLine(const QByteArray &line, QString *error)
+{
+    QJsonParseError parse;
+    const QJsonDocument document = QJsonDocument::fromJson(line, &parse);
+    if (!document.isObject()) {
+        *error = parse.error == QJsonParseError::NoError ? QStringLiteral("The JSON line holds no object.")
+                                                         : QStringLiteral("The JSON line cannot be read: %1 (offset %2).")
+                                                               .arg(parse.errorString())
+                                                               .arg(parse.offset);
+        return std::nullopt;
+    }
+    return fromJson(document.object(), error);
 }

@@ -43,9 +43,19 @@ public:
     QString timeText() const;
 
     // The CSV header and row, without line end; fields quoted where needed.
+    // The fields are RecordField's, in its order.
     static QString csvHeader();
     QString csvRow() const;
     QJsonObject toJson() const;
     // One compact JSON object, without line end.
     QByteArray jsonLine() const;
+
+    // A record back from its forms; nullopt and *error naming the field
+    // that is missing or not of its form.
+    static std::optional<DeviceRecord> fromCsvRow(const QString &row, QString *error);
+    static std::optional<DeviceRecord> fromJson(const QJsonObject &object, QString *error);
+    static std::optional<DeviceRecord> fromJsonLine(const QByteArray &line, QString *error);
+
+    // Times compare as instants.
+    bool operator==(const DeviceRecord &) const = default;
 };

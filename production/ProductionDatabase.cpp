@@ -1,5 +1,7 @@
 #include "ProductionDatabase.h"
 
+#include "RecordField.h"
+
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlDatabase>
@@ -10,18 +12,13 @@
 
 namespace {
 
-// Version 1 of the schema. %1 is the dialect's auto-numbered key.
+// Version 1 of the schema. %1 is the dialect's auto-numbered key, %2 the
+// columns of the record's fields (RecordField).
 const char *const SchemaStatements[] = {
     "CREATE TABLE tarvo_schema (version INTEGER NOT NULL)",
     // One row per device run: the fields of the log record, plus the
     // bench's process, the UTC time (for --since) and the bench's day.
-    "CREATE TABLE tarvo_records ("
-    " id %1,"
-    " recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL,"
-    " host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT,"
-    " commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT,"
-    " serial_sequence TEXT, serial TEXT, serial_text TEXT,"
-    " outcome TEXT, passed INTEGER NOT NULL, duration_ms BIGINT, success INTEGER, failure INTEGER)",
+    "CREATE TABLE tarvo_records ( id %1, %2)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
     // The form of a product's numbers is kept with it on first use, so every
     // bench writes the same form. next_number is NULL once the numbers ran out.
@@ -236,6 +233,7 @@ bool ProductionDatabase::createSchema(QString *reason)
     for (const char *statement : SchemaStatements) {
         QString sql = QString::fromLatin1(statement);
         sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
+        sql.replace(QLatin1String("%2"), RecordField::columnDefinitions());
         if (!exec(query, sql))
             return false;
     }

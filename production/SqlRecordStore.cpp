@@ -2,33 +2,11 @@
 
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
+#include "RecordField.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QVariant>
-
-namespace {
-
-// Several texts in one column; a status text never holds a line break.
-const QChar ListSeparator = QLatin1Char('\n');
-
-// The columns a record is read back from, in order.
-const char *const ReadColumns = "recorded_at, host, port, port_path, bios_code, device, commands, file, image_sha256, "
-                                "buffer_sum, serial, serial_text, outcome, passed, duration_ms, success, failure";
-
-// UTC with milliseconds and "Z": texts that sort as the times do.
-QString utcText(const QDateTime &time)
-{
-    return time.toUTC().toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzzZ"));
-}
-
-QVariant text(const QString &value)
-{
-    // A null QString binds as SQL NULL: keep empty texts empty.
-    return value.isNull() ? QVariant(QString(QLatin1String(""))) : QVariant(value);
-}
-
-} // namespace
 
 SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database) : m_database(std::move(database)) {}
 
@@ -49,36 +27,13 @@ QString SqlRecordStore::name() const
 
 bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
 {
-    const QDateTime local = record.time.toOffsetFromUtc(record.time.offsetFromUtc());
-    const QVariantList values = {
-        record.timeText(),
-        utcText(record.time),
-        local.date().toString(Qt::ISODate),
-        text(record.host),
-        QCoreApplication::applicationPid(),
-        text(record.portEntry),
-        text(record.portPath),
-        text(record.biosCode),
-        text(record.device),
-        text(record.commands.join(QLatin1Char(' '))),
-        text(record.fileName),
-        text(record.imageSha256),
-        text(record.bufferChecksum),
-        m_sequence.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(m_sequence),
-        // As text: a number of eight bytes does not fit a signed BIGINT.
-        record.serial ? QVariant(QString::number(*record.serial)) : QVariant(QMetaType::fromType<QString>()),
-        text(record.serialText),
-        text(record.outcome.join(ListSeparator)),
-        record.passed ? 1 : 0,
-        record.durationMs,
-        record.successCount,
-        record.failureCount,
-    };
-    return m_database->execute(QStringLiteral("INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, host, pid, "
-                                              "port, port_path, bios_code, device, commands, file, image_sha256, buffer_sum, "
-                                              "serial_sequence, serial, serial_text, outcome, passed, duration_ms, success, "
-                                              "failure) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
-                               values, error);
+    const RecordRowContext context{m_sequence, QCoreApplication::applicationPid()};
+    QVariantList values;
+    for (const RecordField &f : RecordField::all())
+        values << f.sqlValue(record, context);
+    const QString places = QStringLiteral("?, ").repeated(values.size()).chopped(2);
+    return m_database->execute(
+        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2)").arg(RecordField::allColumns(), places), values, error);
 }
 
 bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error)
@@ -100,7 +55,7 @@ bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariant
         return false;
     }
     *clause = QStringLiteral(" WHERE recorded_utc >= ?");
-    *values << utcText(time);
+    *values << RecordField::utcText(time);
     return true;
 }
 
@@ -113,7 +68,7 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
         return false;
     QSqlQuery query = database.newQuery();
     query.setForwardOnly(true);
-    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(QLatin1String(ReadColumns), clause),
+    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(RecordField::recordColumns(), clause),
                        values)) {
         *error = database.faultText(database.lastFault());
         return false;
@@ -121,25 +76,9 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
     while (query.next()) {
         DeviceRecord record;
         int c = 0;
-        record.time = QDateTime::fromString(query.value(c++).toString(), Qt::ISODateWithMs);
-        record.host = query.value(c++).toString();
-        record.portEntry = query.value(c++).toString();
-        record.portPath = query.value(c++).toString();
-        record.biosCode = query.value(c++).toString();
-        record.device = query.value(c++).toString();
-        record.commands = query.value(c++).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        record.fileName = query.value(c++).toString();
-        record.imageSha256 = query.value(c++).toString();
-        record.bufferChecksum = query.value(c++).toString();
-        const QVariant serial = query.value(c++);
-        if (!serial.isNull())
-            record.serial = serial.toString().toULongLong();
-        record.serialText = query.value(c++).toString();
-        record.outcome = query.value(c++).toString().split(ListSeparator, Qt::SkipEmptyParts);
-        record.passed = query.value(c++).toInt() != 0;
-        record.durationMs = query.value(c++).toLongLong();
-        record.successCount = query.value(c++).toInt();
-        record.failureCount = query.value(c++).toInt();
+        for (const RecordField &f : RecordField::all())
+            if (f.inRecord())
+                f.setFromSql(record, query.value(c++));
         visit(record);
     }
     return true;

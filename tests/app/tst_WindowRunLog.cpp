@@ -13,6 +13,7 @@
 #include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
+#include "WindowOptions.h"
 #include "WindowRunLog.h"
 
 #include <QDir>
@@ -80,12 +81,21 @@ private slots:
 
     void logFileFromArgumentsOrEnvironment()
     {
+        const auto logFile = [](const QStringList &arguments) {
+            const WindowOptions options = WindowOptions::parse(arguments);
+            return options.error.isEmpty() ? options.stores.logFile : QStringLiteral("error: ") + options.error;
+        };
         qputenv("TARVO_LOG", "env.csv");
-        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log", "a.csv"}), QStringLiteral("a.csv"));
-        QCOMPARE(WindowRunLog::logFile({"tarvo", "--log=b.jsonl"}), QStringLiteral("b.jsonl"));
-        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QStringLiteral("env.csv"));
+        QCOMPARE(logFile({"tarvo", "--log", "a.csv"}), QStringLiteral("a.csv"));
+        QCOMPARE(logFile({"tarvo", "--log=b.jsonl"}), QStringLiteral("b.jsonl"));
+        QCOMPARE(logFile({"tarvo"}), QStringLiteral("env.csv"));
+        // What the window does not know is left alone, before or after.
+        QCOMPARE(logFile({"tarvo", "-x", "--other", "--log", "a.csv", "file.hex"}), QStringLiteral("a.csv"));
         qunsetenv("TARVO_LOG");
-        QCOMPARE(WindowRunLog::logFile({"tarvo"}), QString());
+        QCOMPARE(logFile({"tarvo"}), QString());
+        // An option without its value is refused rather than read as none.
+        QCOMPARE(logFile({"tarvo", "--log"}), QStringLiteral("error: Missing value after '--log'."));
+        QCOMPARE(logFile({"tarvo", "--other", "--db"}), QStringLiteral("error: Missing value after '--db'."));
     }
 
     // Each run is a record: two passes in one arming, then a failure.
@@ -126,10 +136,16 @@ private slots:
     void databaseTakesTheRecords()
     {
         qputenv("TARVO_DB", "env.db");
-        QCOMPARE(WindowRunLog::database({"tarvo", "--db", "line.db", "--log", "a.csv"}), QStringLiteral("line.db"));
-        QCOMPARE(WindowRunLog::database({"tarvo", "--db=line.db"}), QStringLiteral("line.db"));
-        QCOMPARE(WindowRunLog::database({"tarvo"}), QStringLiteral("env.db"));
+        qputenv("TARVO_LOG", "env.csv");
+        QCOMPARE(WindowOptions::parse({"tarvo", "--db", "line.db"}).stores.database, QStringLiteral("line.db"));
+        QCOMPARE(WindowOptions::parse({"tarvo", "--db=line.db"}).stores.database, QStringLiteral("line.db"));
+        QCOMPARE(WindowOptions::parse({"tarvo"}).stores.database, QStringLiteral("env.db"));
+        // Both on the line: which one keeps the records is not guessed.
+        for (const QStringList &both : {QStringList{"tarvo", "--db", "line.db", "--log", "a.csv"},
+                                        QStringList{"tarvo", "--log=a.csv", "--db=line.db"}})
+            QCOMPARE(WindowOptions::parse(both).error, QStringLiteral("--db keeps the records: leave out --log"));
         qunsetenv("TARVO_DB");
+        qunsetenv("TARVO_LOG");
 
         StoreOptions stores;
         stores.logFile = logPath();
@@ -156,6 +172,26 @@ private slots:
         QCOMPARE(m_prompter->texts().size(), 1);
         QVERIFY2(m_prompter->texts().first().contains(QLatin1String("unable to open database file")),
                  qPrintable(m_prompter->texts().first()));
+    }
+
+    // The record tells what the bench works with, not what a field shows
+    // when the run ends: text typed into the port list after the choice
+    // opens nothing and names no port.
+    void recordTakesTheSession()
+    {
+        WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
+        QVERIFY(log.open());
+        QLineEdit *portEdit = m_form->controls().SelectComPort->lineEdit();
+        QTest::keyClicks(portEdit, QStringLiteral("9"));
+        QCOMPARE(m_form->controls().SelectComPort->currentText(), QStringLiteral("Com19"));
+        runCommand(&TTarvoForm::EraseDeviceClick, 1);
+
+        const QList<QJsonObject> r = records();
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.at(0).value("port").toString(), QStringLiteral("Com1"));
+        QCOMPARE(r.at(0).value("port_path").toString(), m_emu->slavePath());
+        QCOMPARE(r.at(0).value("bios_code").toString(), m_form->controls().Tarvo_Code->text());
+        QCOMPARE(r.at(0).value("success").toInt(), int(m_form->session().successCount()));
     }
 
     // A log that cannot be written: Run shows an error box with the

@@ -2,6 +2,11 @@
 // servers the tests start: records and serial numbers of a --repeat run,
 // the report, a schema from a newer program, a server stopped mid-run.
 #include "CliProcess.h"
+#include "DatabaseLocation.h"
+#include "DeviceRecord.h"
+#include "HostileRecord.h"
+#include "ProductionDatabase.h"
+#include "SqlRecordStore.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
@@ -13,6 +18,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimeZone>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -97,6 +103,78 @@ private slots:
         QVERIFY2(lines.at(1).contains(QLatin1String(",500,F4 01 00 00,Erase.........Pass | Blank.........Fail | Command......Abort,fail,")),
                  qPrintable(lines.at(1)));
         QVERIFY(lines.at(4).contains(QLatin1String(",502,F6 01 00 00,Erase.........Pass | Program.......Pass,pass,")));
+    }
+
+    // The report of records known beforehand, as text, CSV and JSON lines;
+    // a --since that is neither day nor time prints nothing.
+    void reportOfKnownRecords_data() { TestDatabase::addBackendRows(); }
+    void reportOfKnownRecords()
+    {
+        QFETCH(QString, backend);
+        const QString db = databases.fresh(backend);
+        const QTimeZone bangkok(7 * 3600);
+        QList<DeviceRecord> written = {hostileRecord(), hostileRecord(), hostileRecord(), hostileRecord()};
+        // 23:30 in Bangkok is still the 1st there, though the 1st's 16:30 UTC.
+        written[0].time = QDateTime(QDate(2026, 12, 1), QTime(8, 0, 0, 5), bangkok);
+        written[1].time = QDateTime(QDate(2026, 12, 1), QTime(23, 30), bangkok);
+        written[2].time = QDateTime(QDate(2026, 12, 2), QTime(9, 15), bangkok);
+        written[2].device = QStringLiteral("AT89S52");
+        written[3].time = QDateTime(QDate(2026, 12, 2), QTime(9, 16), QTimeZone(0));
+        for (int i : {0, 2, 3})
+            written[i].passed = true;
+        {
+            SqlRecordStore store(std::make_shared<ProductionDatabase>(DatabaseLocation::parse(db)));
+            QString error;
+            QVERIFY2(store.open(&error), qPrintable(error));
+            for (const DeviceRecord &r : written)
+                QVERIFY2(store.append(r, &error), qPrintable(error));
+        }
+
+        auto r = CliProcess::run({"--db", db, "--report"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1\n\n"
+                                                          "Day               Devices   Passed   Failed\n"
+                                                          "2026-12-01              2        1        1\n"
+                                                          "2026-12-02              2        2        0\n"
+                                                          "\n"
+                                                          "Device            Devices   Passed   Failed\n"
+                                                          "AT89C2051               3        2        1\n"
+                                                          "AT89S52                 1        1        0\n"
+                                                          "\n"
+                                                          "All                     4        3        1\n")
+                                               .arg(db));
+        r = CliProcess::run({"--db", db, "--report", "--since", "2026-12-02"});
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1 since 2026-12-02\n\n"
+                                                          "Day               Devices   Passed   Failed\n"
+                                                          "2026-12-02              2        2        0\n"
+                                                          "\n"
+                                                          "Device            Devices   Passed   Failed\n"
+                                                          "AT89C2051               1        1        0\n"
+                                                          "AT89S52                 1        1        0\n"
+                                                          "\n"
+                                                          "All                     2        2        0\n")
+                                               .arg(db));
+
+        QByteArray csv = DeviceRecord::csvHeader().toUtf8() + '\n';
+        QByteArray json;
+        for (const DeviceRecord &w : written) {
+            csv += w.csvRow().toUtf8() + '\n';
+            json += w.jsonLine() + '\n';
+        }
+        r = CliProcess::run({"--db", db, "--report", "--csv"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, csv);
+        r = CliProcess::run({"--db", db, "--report", "--json"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.out, json);
+        r = CliProcess::run({"--db", db, "--report", "--csv", "--since", "12/01/2026"});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.out, QByteArray());
+        QVERIFY2(r.err.startsWith("tarvo-cli: --since wants a day"), r.err.constData());
+        r = CliProcess::run({"--db", db, "--report", "--json", "--since", "12/01/2026"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.out.startsWith("{\"event\":\"usage-error\",\"text\":\"--since wants a day") && r.outLines().size() == 1,
+                 r.out.constData());
     }
 
     void refusals_data()

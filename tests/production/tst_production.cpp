@@ -1,6 +1,7 @@
 // The record, the serial forms and rules, and the file stores on real files,
 // with real processes sharing them.
 #include "DeviceRecord.h"
+#include "HostileRecord.h"
 #include "LogFileStore.h"
 #include "MemoryBuffer.h"
 #include "SerialFormat.h"
@@ -177,6 +178,96 @@ private slots:
         QCOMPARE(o.value(QStringLiteral("serial")).toString(), QStringLiteral("1000"));
         QCOMPARE(o.value(QStringLiteral("outcome")).toArray().size(), 2);
         QCOMPARE(o.value(QStringLiteral("passed")).toBool(), false);
+    }
+
+    // The log's forms stay as logs already written hold them, byte for byte.
+    void recordFormsAsStored()
+    {
+        const DeviceRecord r = hostileRecord();
+        QCOMPARE(DeviceRecord::csvHeader(), QStringLiteral("time,host,port,port_path,bios_code,device,commands,file,image_sha256,"
+                                                           "buffer_sum,serial,serial_text,outcome,passed,duration_ms,success,failure"));
+        QCOMPARE(r.csvRow().toUtf8(),
+                 QByteArray("2026-12-01T23:59:59.007+07:00,\"line \"\"2\"\", bay\n3\",\"Com1,\\\",\"/dev/tty\\S0\r\n\",\"\"\"\"\"\","
+                            "AT89C2051,erase program lock2,\"C:\\งาน\\เฟิร์มแวร์, \"\"final\"\"\n.hex\","
+                            "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff,1A2BH,18446744073709551615,"
+                            "FF FF FF FF FF FF FF FF,\"Program..Fail:01A3 ทดสอบ, \"\"x\"\" \\ | Command......Abort\",fail,"
+                            "9007199254740993,2147483647,1"));
+        QCOMPARE(r.jsonLine(),
+                 QByteArray("{\"bios_code\":\"\\\"\\\"\",\"buffer_sum\":\"1A2BH\",\"commands\":[\"erase\",\"program\",\"lock2\"],"
+                            "\"device\":\"AT89C2051\",\"duration_ms\":9007199254740993,\"failure\":1,"
+                            "\"file\":\"C:\\\\งาน\\\\เฟิร์มแวร์, \\\"final\\\"\\n.hex\",\"host\":\"line \\\"2\\\", bay\\n3\","
+                            "\"image_sha256\":\"ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff\","
+                            "\"outcome\":[\"Program..Fail:01A3 ทดสอบ, \\\"x\\\" \\\\\",\"Command......Abort\"],\"passed\":false,"
+                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"serial\":\"18446744073709551615\","
+                            "\"serial_text\":\"FF FF FF FF FF FF FF FF\",\"success\":2147483647,"
+                            "\"time\":\"2026-12-01T23:59:59.007+07:00\"}"));
+    }
+
+    // Each form reads back as the record written; what is not of a form is
+    // refused with the field named.
+    void recordFormsReadBack()
+    {
+        DeviceRecord bare;
+        bare.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(-9 * 3600 - 1800));
+        for (const DeviceRecord &r : {hostileRecord(), bare}) {
+            QString error;
+            const std::optional<DeviceRecord> csv = DeviceRecord::fromCsvRow(r.csvRow(), &error);
+            QVERIFY2(csv, qPrintable(error));
+            QCOMPARE(*csv, r);
+            QCOMPARE(csv->timeText(), r.timeText());
+            const std::optional<DeviceRecord> json = DeviceRecord::fromJsonLine(r.jsonLine(), &error);
+            QVERIFY2(json, qPrintable(error));
+            QCOMPARE(*json, r);
+            QCOMPARE(json->timeText(), r.timeText());
+        }
+
+        const QString row = sampleRecord().csvRow();
+        const QList<std::pair<QString, QString>> badRows = {
+            {QString(row).replace(QLatin1String(",fail,"), QLatin1String(",failed,")), "The field passed cannot be \"failed\"."},
+            {QString(row).replace(QLatin1String("2026-03-01T"), QLatin1String("2026-13-01T")), "The field time cannot be"},
+            {QString(row).replace(QLatin1String(",3,1"), QLatin1String(",2147483648,1")), "The field success cannot be"},
+            {QString(row).replace(QLatin1String(",1000,"), QLatin1String(",-1,")), "The field serial cannot be"},
+            {row + QLatin1String(",extra"), "The CSV row has 18 fields; a record has 17."},
+            {row.left(row.lastIndexOf(QLatin1Char(','))), "The CSV row has 16 fields; a record has 17."},
+            {QString(row).replace(QLatin1String(".hex\","), QLatin1String(".hex\"x,")), "goes on after its closing quote"},
+            {QString(row).replace(QLatin1String("Com1"), QLatin1String("Co\"m1")), "An unquoted field of the CSV row holds a quote"},
+            {row.left(row.indexOf(QLatin1String(".hex"))), "has no closing quote"},
+        };
+        for (const auto &[bad, message] : badRows) {
+            QString error;
+            QVERIFY2(!DeviceRecord::fromCsvRow(bad, &error), qPrintable(bad));
+            QVERIFY2(error.startsWith(message) || error.contains(message), qPrintable(error));
+        }
+
+        const QJsonObject object = sampleRecord().toJson();
+        const auto without = [&object](const char *key) {
+            QJsonObject o = object;
+            o.remove(QLatin1String(key));
+            return o;
+        };
+        const auto with = [&object](const char *key, const QJsonValue &value) {
+            QJsonObject o = object;
+            o.insert(QLatin1String(key), value);
+            return o;
+        };
+        const QList<std::pair<QJsonObject, const char *>> bad = {
+            {without("device"), "device"},
+            {with("duration_ms", 12.5), "duration_ms"},
+            {with("serial", 1000), "serial"},
+            {with("passed", QStringLiteral("fail")), "passed"},
+            {with("outcome", QJsonArray{QStringLiteral("Erase.........Pass"), 3}), "outcome"},
+            {with("commands", QStringLiteral("erase")), "commands"},
+        };
+        for (const auto &[o, field] : bad) {
+            QString error;
+            QVERIFY(!DeviceRecord::fromJson(o, &error));
+            QCOMPARE(error, QStringLiteral("The field %1 is missing or not of its form.").arg(QLatin1String(field)));
+        }
+        QString error;
+        QVERIFY(!DeviceRecord::fromJsonLine("[1]", &error));
+        QCOMPARE(error, QStringLiteral("The JSON line holds no object."));
+        QVERIFY(!DeviceRecord::fromJsonLine("{\"time\":", &error));
+        QVERIFY2(error.startsWith(QLatin1String("The JSON line cannot be read: ")), qPrintable(error));
     }
 
     void logFileAppendsWholeRecords()

@@ -3,11 +3,14 @@
 // device, and a record the database refuses.
 #include "DatabaseLocation.h"
 #include "DeviceRecord.h"
+#include "HostileRecord.h"
 #include "ProductionDatabase.h"
 #include "ProductionReport.h"
+#include "RecordSummary.h"
 #include "SqlRecordStore.h"
 #include "TestDatabase.h"
 
+#include <QCoreApplication>
 #include <QTest>
 #include <QTimeZone>
 #include <memory>
@@ -46,12 +49,13 @@ class TestSqlRecords : public QObject
     QString location;
     std::shared_ptr<ProductionDatabase> db;
 
+    // The records from since on, in CSV; or the error.
     QStringList csvLines(const QString &since)
     {
         QStringList lines;
         QString error;
         ProductionReport report(*db);
-        if (!report.csv(since, [&lines](const QString &line) { lines << line; }, &error))
+        if (!report.records(since, [&lines](const DeviceRecord &r) { lines << r.csvRow(); }, &error))
             lines << QStringLiteral("error: ") + error;
         return lines;
     }
@@ -90,32 +94,92 @@ private slots:
             QVERIFY2(store.append(r, &error), qPrintable(error));
 
         // Every field comes back as written: the CSV equals the log's.
-        QStringList expected = {DeviceRecord::csvHeader()};
+        QStringList expected;
         for (const DeviceRecord &r : written)
             expected << r.csvRow();
         QCOMPARE(csvLines(QString()), expected);
-        QCOMPARE(csvLines(QStringLiteral("2026-12-02")), QStringList({expected[0], expected[3], expected[4]}));
-        QCOMPARE(csvLines(QStringLiteral("2026-12-01T16:30:00Z")), QStringList({expected[0], expected[2], expected[3], expected[4]}));
+        QCOMPARE(csvLines(QStringLiteral("2026-12-02")), QStringList({expected[2], expected[3]}));
+        QCOMPARE(csvLines(QStringLiteral("2026-12-01T16:30:00Z")), QStringList({expected[1], expected[2], expected[3]}));
         const QStringList refused = csvLines(QStringLiteral("yesterday"));
         QCOMPARE(refused.size(), 1);
         QVERIFY(refused.first().contains(QLatin1String("--since wants a day")));
+        QVERIFY(!ProductionReport::checkSince(QStringLiteral("2026-12-32"), &error));
+        QVERIFY(ProductionReport::checkSince(QStringLiteral("2026-12-01T14:00+07:00"), &error));
 
         ProductionReport report(*db);
-        QString text;
-        QVERIFY2(report.summary(QString(), &text, &error), qPrintable(error));
-        QCOMPARE(text, QStringLiteral("Production records in %1\n\n"
-                                      "Day               Devices   Passed   Failed\n"
-                                      "2026-12-01              2        1        1\n"
-                                      "2026-12-02              2        2        0\n"
-                                      "\n"
-                                      "Device            Devices   Passed   Failed\n"
-                                      "AT89C2051               3        2        1\n"
-                                      "AT89S52                 1        1        0\n"
-                                      "\n"
-                                      "All                     4        3        1\n")
-                           .arg(location));
-        QVERIFY2(report.summary(QStringLiteral("2026-12-02"), &text, &error), qPrintable(error));
-        QVERIFY2(text.endsWith(QLatin1String("All                     2        2        0\n")), qPrintable(text));
+        RecordSummary summary;
+        QVERIFY2(report.summary(QString(), &summary, &error), qPrintable(error));
+        RecordSummary counted;
+        counted.byDay = {{QStringLiteral("2026-12-01"), {1, 1}}, {QStringLiteral("2026-12-02"), {2, 0}}};
+        counted.byDevice = {{QStringLiteral("AT89C2051"), {2, 1}}, {QStringLiteral("AT89S52"), {1, 0}}};
+        counted.total = {3, 1};
+        QCOMPARE(summary, counted);
+        QVERIFY2(report.summary(QStringLiteral("2026-12-02"), &summary, &error), qPrintable(error));
+        QCOMPARE(summary.total, (RecordCounts{2, 0}));
+        QCOMPARE(summary.byDay.keys(), QStringList{QStringLiteral("2026-12-02")});
+        QVERIFY(!report.summary(QStringLiteral("monday"), &summary, &error));
+        QVERIFY(error.startsWith(QLatin1String("--since wants a day")));
+    }
+
+    // A record with every field set, and one with none, come back equal.
+    void recordsReadBack_data() { recordsAndReport_data(); }
+    void recordsReadBack()
+    {
+        DeviceRecord bare;
+        bare.time = QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), QTimeZone(-9 * 3600 - 1800));
+        const QList<DeviceRecord> written = {hostileRecord(), bare};
+        SqlRecordStore store(db);
+        QString error;
+        for (const DeviceRecord &r : written)
+            QVERIFY2(store.append(r, &error), qPrintable(error));
+        QList<DeviceRecord> read;
+        ProductionReport report(*db);
+        QVERIFY2(report.records(QString(), [&read](const DeviceRecord &r) { read << r; }, &error), qPrintable(error));
+        QCOMPARE(read, written);
+        for (qsizetype i = 0; i < read.size(); ++i)
+            QCOMPARE(read.at(i).timeText(), written.at(i).timeText());
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records WHERE serial IS NULL AND "
+                                                               "serial_sequence IS NULL AND host = ''")).toInt(), 1);
+        // The columns hold what rows already stored hold: older rows read back.
+        const QList<std::pair<const char *, QString>> stored = {
+            {"recorded_at", QStringLiteral("2026-12-01T23:59:59.007+07:00")},
+            {"recorded_utc", QStringLiteral("2026-12-01T16:59:59.007Z")},
+            {"record_day", QStringLiteral("2026-12-01")},
+            {"commands", QStringLiteral("erase program lock2")},
+            {"outcome", QString::fromUtf8("Program..Fail:01A3 ทดสอบ, \"x\" \\\nCommand......Abort")},
+            {"serial", QStringLiteral("18446744073709551615")},
+            {"passed", QStringLiteral("0")},
+            {"duration_ms", QStringLiteral("9007199254740993")},
+            {"pid", QString::number(QCoreApplication::applicationPid())},
+        };
+        for (const auto &[column, value] : stored)
+            QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT %1 FROM tarvo_records ORDER BY id LIMIT 1")
+                                                        .arg(QLatin1String(column))).toString(), value);
+    }
+
+    // Databases already made keep working: the table is made as it always was.
+    void schemaAsStored_data() { recordsAndReport_data(); }
+    void schemaAsStored()
+    {
+        const bool postgres = QByteArray(QTest::currentDataTag()) == "postgres";
+        const QString made = TestDatabase::scalar(
+                                 location, postgres ? QStringLiteral("SELECT string_agg(column_name || ' ' || data_type || ' ' || is_nullable, "
+                                                                     "', ' ORDER BY ordinal_position) FROM information_schema.columns "
+                                                                     "WHERE table_name = 'tarvo_records' AND table_schema = current_schema()")
+                                                    : QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'tarvo_records'"))
+                                 .toString();
+        QCOMPARE(made, postgres ? QStringLiteral("id bigint NO, recorded_at text NO, recorded_utc text NO, record_day text NO, "
+                                                 "host text YES, pid bigint YES, port text YES, port_path text YES, bios_code text YES, "
+                                                 "device text YES, commands text YES, file text YES, image_sha256 text YES, "
+                                                 "buffer_sum text YES, serial_sequence text YES, serial text YES, serial_text text YES, "
+                                                 "outcome text YES, passed integer NO, duration_ms bigint YES, success integer YES, "
+                                                 "failure integer YES")
+                                : QStringLiteral("CREATE TABLE tarvo_records ( id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                                 "recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL, "
+                                                 "host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT, "
+                                                 "commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT, serial_sequence TEXT, "
+                                                 "serial TEXT, serial_text TEXT, outcome TEXT, passed INTEGER NOT NULL, "
+                                                 "duration_ms BIGINT, success INTEGER, failure INTEGER)"));
     }
 
     // The database refuses the row: append says so with the driver's text,

@@ -4,25 +4,31 @@
 
 namespace {
 
+// The commands: name, the name of the value that follows it, and the
+// help's text.
 struct Row
 {
     CliCommand::Kind kind;
     const char *name;
+    const char *valueName;
+    const char *help;
 };
 
 constexpr std::array<Row, 12> Rows{{
-    {CliCommand::Kind::Detect, "detect"},
-    {CliCommand::Kind::Erase, "erase"},
-    {CliCommand::Kind::Blank, "blank"},
-    {CliCommand::Kind::Program, "program"},
-    {CliCommand::Kind::Verify, "verify"},
-    {CliCommand::Kind::Read, "read"},
-    {CliCommand::Kind::Lock1, "lock1"},
-    {CliCommand::Kind::Lock2, "lock2"},
-    {CliCommand::Kind::Lock3, "lock3"},
-    {CliCommand::Kind::Auto, "auto"},
-    {CliCommand::Kind::FuseRead, "fuse-read"},
-    {CliCommand::Kind::FuseWrite, "fuse-write"},
+    {CliCommand::Kind::Detect, "detect", "", "only the detection (it runs before every other command too)"},
+    {CliCommand::Kind::Erase, "erase", "", "erase the device"},
+    {CliCommand::Kind::Blank, "blank", "", "check that the device is blank"},
+    {CliCommand::Kind::Program, "program", "", "write the file into the device"},
+    {CliCommand::Kind::Verify, "verify", "", "compare the device with the file"},
+    {CliCommand::Kind::Read, "read", "", "read the device's flash and save it to --output"},
+    {CliCommand::Kind::Lock1, "lock1", "", "program lock bit 1"},
+    {CliCommand::Kind::Lock2, "lock2", "", "program lock bits 1 and 2"},
+    {CliCommand::Kind::Lock3, "lock3", "", "program lock bits 1, 2 and 3"},
+    {CliCommand::Kind::Auto, "auto", "", "erase, blank check, program, verify and lock in one run"},
+    {CliCommand::Kind::FuseRead, "fuse-read", "", "show the fuse and lock bits"},
+    {CliCommand::Kind::FuseWrite, "fuse-write", "VALUE",
+     "write the fuse byte VALUE (hex: 21 or 0x21) and check it by reading it back; type 04 devices take 00 or 01, "
+     "the AT90S devices 00, 01, 20 or 21"},
 }};
 
 int digitValue(QChar c)
@@ -59,6 +65,14 @@ QStringList CliCommand::names()
     QStringList out;
     for (const Row &r : Rows)
         out << QString::fromLatin1(r.name);
+    return out;
+}
+
+QList<CliCommand::Text> CliCommand::texts()
+{
+    QList<Text> out;
+    for (const Row &r : Rows)
+        out.append({QString::fromLatin1(r.name), QString::fromLatin1(r.valueName), QString::fromUtf8(r.help)});
     return out;
 }
 

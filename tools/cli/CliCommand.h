@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -22,6 +23,15 @@ struct CliCommand
     static QString nameOf(Kind kind);
     static std::optional<Kind> kindOf(const QString &name);
     static QStringList names();
+    // A command as the help lists it: its name, the name of the value that
+    // follows it (empty for none), and what it does.
+    struct Text
+    {
+        QString name;
+        QString valueName;
+        QString help;
+    };
+    static QList<Text> texts();
     // "21", "0x21", "0X21": one or two hex digits.
     static std::optional<uint8_t> parseFuseValue(const QString &text);
 };

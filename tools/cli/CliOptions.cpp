@@ -3,48 +3,84 @@
 #include "DeviceCatalogue.h"
 
 #include <functional>
+#include <variant>
 
 #include <QCommandLineParser>
 
 namespace {
 
+using Mode = CliOptions::Mode;
+
+// What an option fills: a value, a list of values (an option that may be
+// given more than once), a switch, a store's value, or the mode it picks.
+using Target = std::variant<QString CliOptions::*, QStringList CliOptions::*, bool CliOptions::*, QString StoreOptions::*, Mode>;
+
 // The options: their names (a short one first where there is one), the
-// name of their value (empty for a switch), and the member each one fills.
+// name of their value (empty for a switch), what each one fills, and the
+// help's text for a plain run and for a production run (null where the
+// help does not list it there).
 struct OptionRow
 {
     QStringList names;
     const char *valueName;
-    QString CliOptions::*value;
-    bool CliOptions::*flag;
-    // Options that may be given more than once.
-    QStringList CliOptions::*list = nullptr;
+    Target target;
+    const char *help;
+    const char *productionHelp = nullptr;
 };
 
 const OptionRow OptionRows[] = {
-    {{"P", "port"}, "PORT", nullptr, nullptr, &CliOptions::ports},
-    {{"p", "device"}, "NAME", &CliOptions::device, nullptr},
-    {{"f", "file"}, "FILE", &CliOptions::file, nullptr},
-    {{"o", "output"}, "FILE", &CliOptions::output, nullptr},
-    {{"json"}, "", nullptr, &CliOptions::json},
-    {{"q", "quiet"}, "", nullptr, &CliOptions::quiet},
-    {{"v", "verbose"}, "", nullptr, &CliOptions::verbose},
-    {{"n", "dry-run"}, "", nullptr, &CliOptions::dryRun},
-    {{"list-devices"}, "", nullptr, &CliOptions::listDevices},
-    {{"list-ports"}, "", nullptr, &CliOptions::listPorts},
-    {{"h", "help"}, "", nullptr, &CliOptions::help},
-    {{"version"}, "", nullptr, &CliOptions::version},
-    {{"log"}, "FILE", &CliOptions::logFile, nullptr},
-    {{"serial"}, "ADDR:START[:STEP]", &CliOptions::serialSpec, nullptr},
-    {{"serial-format"}, "FORM", &CliOptions::serialForm, nullptr},
-    {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr},
-    {{"serial-state"}, "FILE", &CliOptions::serialState, nullptr},
-    {{"repeat"}, "", nullptr, &CliOptions::repeat},
-    {{"db"}, "LOCATION", &CliOptions::database, nullptr},
-    {{"serial-sequence"}, "NAME", &CliOptions::serialSequence, nullptr},
-    {{"report"}, "", nullptr, &CliOptions::report},
-    {{"since"}, "DATE", &CliOptions::since, nullptr},
-    {{"csv"}, "", nullptr, &CliOptions::csv},
+    {{"P", "port"}, "PORT", &CliOptions::ports,
+     "Com1 to Com4, as the window maps them (TARVO_COM1 to TARVO_COM4 name other devices); auto: the first port "
+     "the programmer answers on, busy ports skipped; usb:SERIAL: the USB adapter with that serial number; or a "
+     "device path such as /dev/ttyUSB0 or /dev/serial/by-id/...",
+     "given more than once: the same job on every port at once, one process per port, a table per port at the "
+     "end; auto-all: every port a programmer answers on"},
+    {{"p", "device"}, "NAME", &CliOptions::device,
+     "a catalogue device in any case, such as AT89C2051 (not needed for detect)"},
+    {{"f", "file"}, "FILE", &CliOptions::file, "Intel HEX file for program, verify and auto"},
+    {{"o", "output"}, "FILE", &CliOptions::output, "where read saves the device's flash (Intel HEX)"},
+    {{"json"}, "", &CliOptions::json, "one JSON object per line and event on standard output"},
+    {{"q", "quiet"}, "", &CliOptions::quiet,
+     "nothing on standard output but JSON; boxes and errors still go to standard error"},
+    {{"v", "verbose"}, "", &CliOptions::verbose,
+     "also the port, the device's data, the file loaded and each command as it starts"},
+    {{"n", "dry-run"}, "", &CliOptions::dryRun,
+     "check everything, load the file and detect the programmer, then stop: no command is sent"},
+    {{"list-devices"}, "", Mode::ListDevices, "the catalogue: name, flash size, lock bits, fuses, type"},
+    {{"list-ports"}, "", Mode::ListPorts,
+     "the serial ports, one a line: Com entry, device, description, manufacturer, USB vendor:product id, serial "
+     "number, and free, busy (held by another program), missing or no-rights"},
+    {{"version"}, "", Mode::Version, "the program's version"},
+    {{"h", "help"}, "", Mode::Help, "this text"},
+    {{"log"}, "FILE", &StoreOptions::logFile, nullptr,
+     "one record per device appended to FILE (CSV for .csv, JSON lines otherwise)"},
+    {{"serial"}, "ADDR:START[:STEP]", &CliOptions::serialSpec, nullptr,
+     "a serial number at ADDR (hex) in each device before program or auto, from START by STEP (decimal); it "
+     "moves on only after a device passed"},
+    {{"serial-format"}, "le|be|ascii|bcd", &CliOptions::serialForm, nullptr,
+     "binary low or high byte first (default le), decimal digits, or packed BCD"},
+    {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr, "its width (default 4; ascii 8 digits)"},
+    {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
+     "keeps the next number across runs and processes"},
+    {{"repeat"}, "", &CliOptions::repeat, nullptr,
+     "one device after another: a line on standard input (Enter) starts the next, q or the end of input ends "
+     "the run"},
+    {{"db"}, "LOCATION", &StoreOptions::database, nullptr,
+     "keep the records (and with --serial-sequence the serial numbers) in a database: a file path is SQLite, "
+     "postgresql://USER@HOST/DBNAME a PostgreSQL server (the password comes from ~/.pgpass or PGPASSFILE)"},
+    {{"serial-sequence"}, "NAME", &StoreOptions::serialSequence, nullptr,
+     "the serial numbers of product NAME from the database; the form given with --serial, --serial-format and "
+     "--serial-bytes on first use is kept with it"},
+    {{"report"}, "", Mode::Report, nullptr, "print the records in --db: passed and failed by day and by device"},
+    {{"since"}, "DATE", &CliOptions::since, nullptr,
+     "only the records from DATE (2026-12-01) or a time (2026-12-01T14:00+07:00) on"},
+    {{"csv"}, "", &CliOptions::csv, nullptr, "every record as CSV, with the log file's columns"},
 };
+
+bool takesValue(const OptionRow &row)
+{
+    return *row.valueName != 0;
+}
 
 // The catalogue's spelling of a device name given in any case; the name as
 // given when the catalogue has no such device (reported later).
@@ -76,7 +112,7 @@ QString parserError(const QCommandLineParser &parser)
         return QStringLiteral("unknown option \"%1\"").arg(spelled(unknown.first()));
     for (const OptionRow &row : OptionRows)
         for (const QString &name : row.names)
-            if ((row.value || row.list) && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
+            if (takesValue(row) && parser.errorText().contains(QLatin1Char('\'') + spelled(name) + QLatin1Char('\'')))
                 return QStringLiteral("%1 needs a value").arg(longName(row));
     return parser.errorText();
 }
@@ -113,16 +149,13 @@ void parseCommands(const QStringList &words, CliOptions &o, const std::function<
 // The production options: syntax, and what they need of each other.
 void checkProduction(CliOptions &o, const std::function<void(const QString &)> &fail)
 {
-    o.stores.logFile = o.logFile;
-    o.stores.serialStateFile = o.serialState;
-    o.stores.database = o.database;
-    o.stores.serialSequence = o.serialSequence;
-    if (!o.database.isEmpty() && !o.logFile.isEmpty())
+    const StoreOptions &stores = o.stores;
+    if (!stores.database.isEmpty() && !stores.logFile.isEmpty())
         fail(QStringLiteral("--db keeps the records: leave out --log"));
-    if (!o.serialSequence.isEmpty()) {
-        if (o.database.isEmpty())
+    if (!stores.serialSequence.isEmpty()) {
+        if (stores.database.isEmpty())
             fail(QStringLiteral("--serial-sequence needs --db"));
-        if (!o.serialState.isEmpty())
+        if (!stores.serialStateFile.isEmpty())
             fail(QStringLiteral("--serial-sequence keeps the numbers in the database: leave out --serial-state"));
     }
     bool programs = false;
@@ -134,10 +167,10 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     if (o.repeat && reads)
         fail(QStringLiteral("read cannot be repeated: every device would overwrite --output"));
     if (o.serialSpec.isEmpty()) {
-        if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !o.serialState.isEmpty())
+        if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !stores.serialStateFile.isEmpty())
             fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
         // The sequence keeps its form: the options only name it.
-        if (!o.serialSequence.isEmpty() && !programs)
+        if (!stores.serialSequence.isEmpty() && !programs)
             fail(QStringLiteral("--serial-sequence needs program or auto: the number goes into the image they send"));
         return;
     }
@@ -162,7 +195,7 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     if (!programs)
         fail(QStringLiteral("--serial needs program or auto: the number goes into the image they send"));
-    if (o.severalPorts() && o.serialState.isEmpty() && o.serialSequence.isEmpty())
+    if (o.mode == Mode::Fleet && stores.serialStateFile.isEmpty() && stores.serialSequence.isEmpty())
         fail(QStringLiteral("several ports with --serial need --serial-state, so that no number is given twice"));
     o.stores.serial = format;
 }
@@ -186,10 +219,16 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         return o;
     }
 
+    // The modes given; the one that ranks highest is the process's.
+    QList<Mode> modes;
     for (const OptionRow &row : OptionRows) {
         const QString &name = row.names.last();
-        if (row.flag) {
-            o.*(row.flag) = parser.isSet(name);
+        if (!takesValue(row)) {
+            const bool set = parser.isSet(name);
+            if (const auto *flag = std::get_if<bool CliOptions::*>(&row.target))
+                o.*(*flag) = set;
+            else if (set)
+                modes << std::get<Mode>(row.target);
             continue;
         }
         const QStringList values = parser.values(name);
@@ -197,30 +236,39 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             continue;
         if (values.contains(QString()))
             fail(QStringLiteral("%1 needs a value").arg(longName(row)));
-        if (row.list) {
-            o.*(row.list) = values;
+        if (const auto *list = std::get_if<QStringList CliOptions::*>(&row.target)) {
+            o.*(*list) = values;
             continue;
         }
         if (values.size() > 1)
             fail(QStringLiteral("%1 given twice").arg(longName(row)));
-        o.*(row.value) = values.first();
+        if (const auto *value = std::get_if<QString CliOptions::*>(&row.target))
+            o.*(*value) = values.first();
+        else
+            o.stores.*std::get<QString StoreOptions::*>(row.target) = values.first();
     }
     parseCommands(parser.positionalArguments(), o, fail);
     o.device = catalogueName(o.device);
+    for (const Mode mode : {Mode::Help, Mode::Version, Mode::ListDevices, Mode::ListPorts, Mode::Report})
+        if (modes.contains(mode)) {
+            o.mode = mode;
+            break;
+        }
 
-    if (o.help || o.version || o.listDevices)
+    if (o.mode == Mode::Help || o.mode == Mode::Version || o.mode == Mode::ListDevices)
         return o;
     if (o.quiet && o.verbose)
         fail(QStringLiteral("--quiet and --verbose exclude each other"));
-    if (o.listPorts) {
-        if (!o.commands.isEmpty() || !o.ports.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty())
+    if (o.mode == Mode::ListPorts) {
+        if (!o.commands.isEmpty() || !o.ports.isEmpty() || !o.device.isEmpty() || !o.file.isEmpty() || !o.output.isEmpty()
+            || modes.contains(Mode::Report))
             fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
         return o;
     }
-    if (o.report || !o.since.isEmpty() || o.csv) {
-        if (!o.report)
+    if (o.mode == Mode::Report || !o.since.isEmpty() || o.csv) {
+        if (o.mode != Mode::Report)
             fail(QStringLiteral("--since and --csv need --report"));
-        if (o.database.isEmpty())
+        if (o.stores.database.isEmpty())
             fail(QStringLiteral("--report needs --db"));
         if (!o.commands.isEmpty() || !o.ports.isEmpty())
             fail(QStringLiteral("--report runs no command on a device"));
@@ -230,12 +278,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
-    if (o.ports.size() == 1)
-        o.port = o.ports.first();
     if (o.ports.removeDuplicates() > 0)
         fail(QStringLiteral("--port names the same port twice"));
     if (o.ports.size() > 1 && o.ports.contains(QLatin1String(CliOptions::AllPorts)))
         fail(QStringLiteral("--port auto-all takes in every port: give it alone"));
+    // Several programmers at once: one process per port.
+    if (o.ports.size() > 1 || o.ports == QStringList{QLatin1String(AllPorts)})
+        o.mode = Mode::Fleet;
     bool onlyDetect = true;
     bool needsFile = false;
     bool reads = false;
@@ -254,4 +303,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("--output is only used by read"));
     checkProduction(o, fail);
     return o;
+}
+
+QList<CliOptions::Text> CliOptions::texts()
+{
+    QList<Text> out;
+    for (const OptionRow &row : OptionRows)
+        out.append({row.names, QString::fromLatin1(row.valueName), QString::fromUtf8(row.help),
+                    QString::fromUtf8(row.productionHelp)});
+    return out;
 }

@@ -11,16 +11,32 @@
 //   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] [-q | -v] [-n] [production options] COMMAND...
 //   tarvo-cli --list-ports [--json]
-// Parsing checks the syntax only; whether the device knows a command is
-// decided once the device is known. A device name is taken in any case and
-// given back in the catalogue's spelling.
+// Parsing picks what the process does (its mode) and checks the syntax
+// only; whether the device knows a command is decided once the device is
+// known. A device name is taken in any case and given back in the
+// catalogue's spelling.
 class CliOptions
 {
 public:
-    // The one port of this process; empty when several are given.
-    QString port;
+    // What this process does; each has its own runner.
+    enum class Mode {
+        // The commands on one port (also one port of several, for a parent).
+        Run,
+        // The commands on several ports at once, one child process per port.
+        Fleet,
+        ListPorts,
+        ListDevices,
+        // The records of the production database.
+        Report,
+        Help,
+        Version,
+    };
+    Mode mode = Mode::Run;
+
     // Every --port, in order.
     QStringList ports;
+    // The one port of this process; empty when several are given.
+    QString port() const { return ports.size() == 1 ? ports.first() : QString(); }
     QString device;
     QString file;
     QString output;
@@ -28,27 +44,19 @@ public:
     bool quiet = false;
     bool verbose = false;
     bool dryRun = false;
-    bool help = false;
-    bool version = false;
-    bool listDevices = false;
-    // Production: the values as given, and what they make.
-    QString logFile;
+    // Production: the serial number's options as given; they make
+    // stores.serial.
     QString serialSpec;
     QString serialForm;
     QString serialBytes;
-    QString serialState;
-    QString database;
-    QString serialSequence;
     bool repeat = false;
-    // --report [--since DATE] [--csv]: the records in --db, no device.
-    bool report = false;
+    // --report [--since DATE] [--csv]: the records in stores.database.
     QString since;
     bool csv = false;
     StoreOptions stores;
     // This process runs one port of several for a parent tarvo-cli (set
     // from the environment): it reports each device and a summary.
     bool portChild = false;
-    bool listPorts = false;
     QList<CliCommand> commands;
 
     // A production run: one record, serial number and summary per device.
@@ -56,14 +64,25 @@ public:
     {
         return repeat || portChild || !stores.logFile.isEmpty() || stores.serial.has_value() || !stores.database.isEmpty();
     }
-    // Several programmers at once: one process per port; "auto-all" is
-    // every port a programmer answers on.
+    // --port auto-all: every port a programmer answers on.
     static constexpr char AllPorts[] = "auto-all";
-    bool severalPorts() const { return ports.size() > 1 || ports == QStringList{QLatin1String(AllPorts)}; }
 
     // Empty when the command line is usable.
     QString error;
 
     // The arguments without the program name.
     static CliOptions parse(const QStringList &arguments);
+
+    // One option as the help lists it: its names (a short one first where
+    // there is one), the name of its value (empty for a switch), and what
+    // it does in a plain run and in a production run (empty where it is
+    // not listed).
+    struct Text
+    {
+        QStringList names;
+        QString valueName;
+        QString help;
+        QString productionHelp;
+    };
+    static QList<Text> texts();
 };

@@ -85,7 +85,7 @@ int CliSession::run()
         return finish(ExitCode::Passed);
     }
     if (m_production) {
-        return finish(m_production->run({m_options.port, m_portPath, m_biosCode}));
+        return finish(m_production->run({m_options.port(), m_portPath, m_biosCode}));
     }
     return finish(runCommands());
 }
@@ -187,12 +187,12 @@ int CliSession::loadFile()
 
 int CliSession::connect()
 {
-    const PortChoice choice = PortChoice::resolve(m_options.port, SystemPorts::comPortMap());
+    const PortChoice choice = PortChoice::resolve(m_options.port(), SystemPorts::comPortMap());
     if (!choice.usageError.isEmpty()) {
         m_output.usageError(choice.usageError);
         return ExitCode::UsageOrFile;
     }
-    m_output.detail(QStringLiteral("Port ") + m_options.port);
+    m_output.detail(QStringLiteral("Port ") + m_options.port());
     if (!choice.notFound.isEmpty()) {
         m_prompter.error(choice.notFound);
         return ExitCode::NoProgrammer;

@@ -2,14 +2,12 @@
 #include "CliHelp.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "CliPortList.h"
 #include "CliReport.h"
 #include "CliSession.h"
 #include "DeviceListing.h"
 #include "ExitCode.h"
-#include "JsonEventWriter.h"
 #include "PortFleet.h"
-#include "PortListing.h"
-#include "SystemPorts.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -18,21 +16,19 @@
 
 namespace {
 
-int listPorts(CliOutput &output)
+int print(const QString &text)
 {
-    const QList<PortListing::Row> rows = PortListing::rows(SystemPorts::comPortMap());
-    if (output.json()) {
-        JsonEventWriter writer(stdout);
-        for (const PortListing::Row &row : rows)
-            writer.write(QStringLiteral("port"), PortListing::json(row));
-    } else {
-        for (const QString &line : PortListing::textLines(rows))
-            std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
-        if (rows.isEmpty())
-            std::fputs("No serial port found.\n", stderr);
-    }
-    output.exit(ExitCode::Passed);
+    std::fputs(qPrintable(text), stdout);
     return ExitCode::Passed;
+}
+
+int usageError(const CliOptions &options, CliOutput &output)
+{
+    output.usageError(options.error);
+    if (!options.json)
+        std::fputs("Try 'tarvo-cli --help'.\n", stderr);
+    output.exit(ExitCode::UsageOrFile);
+    return ExitCode::UsageOrFile;
 }
 
 } // namespace
@@ -52,38 +48,31 @@ int main(int argc, char **argv)
     arguments.removeFirst();
     CliOptions options = CliOptions::parse(arguments);
     options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
-    if (options.help) {
-        std::fputs(qPrintable(CliHelp::text()), stdout);
-        return ExitCode::Passed;
-    }
-    if (options.version && options.error.isEmpty()) {
-        std::fputs(qPrintable(CliHelp::versionText()), stdout);
-        return ExitCode::Passed;
-    }
-    if (options.listDevices && options.error.isEmpty()) {
-        std::fputs(qPrintable(DeviceListing::text()), stdout);
-        return ExitCode::Passed;
-    }
+    // The help is shown whatever else the command line got wrong.
+    if (options.mode == CliOptions::Mode::Help)
+        return print(CliHelp::text());
 
     CliOutput output(options.json, ::isatty(STDOUT_FILENO) == 1);
     output.setVerbosity(options.quiet     ? CliOutput::Verbosity::Quiet
                         : options.verbose ? CliOutput::Verbosity::Verbose
                                           : CliOutput::Verbosity::Normal);
-    if (!options.error.isEmpty()) {
-        output.usageError(options.error);
-        if (!options.json)
-            std::fputs("Try 'tarvo-cli --help'.\n", stderr);
-        output.exit(ExitCode::UsageOrFile);
-        return ExitCode::UsageOrFile;
-    }
-    if (options.report)
+    if (!options.error.isEmpty())
+        return usageError(options, output);
+    switch (options.mode) {
+    case CliOptions::Mode::Help:
+        return print(CliHelp::text());
+    case CliOptions::Mode::Version:
+        return print(CliHelp::versionText());
+    case CliOptions::Mode::ListDevices:
+        return print(DeviceListing::text());
+    case CliOptions::Mode::ListPorts:
+        return CliPortList::run(output);
+    case CliOptions::Mode::Report:
         return CliReport::run(options, output);
-    if (options.listPorts)
-        return listPorts(output);
-    if (options.severalPorts()) {
-        PortFleet fleet(options, arguments, options.json);
-        return fleet.run();
+    case CliOptions::Mode::Fleet:
+        return PortFleet(options, arguments, options.json).run();
+    case CliOptions::Mode::Run:
+        break;
     }
-    CliSession session(options, output);
-    return session.run();
+    return CliSession(options, output).run();
 }

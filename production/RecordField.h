@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QJsonValue>
+#include <QString>
+#include <QVariant>
+#include <span>
+
+class DeviceRecord;
+
+// What a row of tarvo_records holds beside the record itself.
+struct RecordRowContext
+{
+    // The sequence the serial number came from; empty for none.
+    QString sequence;
+    qint64 pid = 0;
+};
+
+// One field of the production record and its forms: the CSV column and JSON
+// key, the column of tarvo_records and its type, and the member of
+// DeviceRecord it stands for. all() is the one list of the fields, in
+// column order: the log's CSV and JSON, and the database's CREATE TABLE,
+// INSERT and SELECT all follow it.
+class RecordField
+{
+public:
+    enum class Kind {
+        Text,
+        // A list: blank-separated in CSV and SQL (command names).
+        Words,
+        // A list: " | " in CSV, line breaks in SQL (status texts).
+        Lines,
+        // ISO-8601 with milliseconds and the zone's offset.
+        Time,
+        // An optional number, written as text: eight bytes do not fit a
+        // signed BIGINT nor a JSON number.
+        Serial,
+        // "pass"/"fail", true/false, 1/0.
+        Flag,
+        Count,
+        // Columns of the database only: the time in UTC (for --since), the
+        // bench's day, the process, the sequence.
+        UtcTime,
+        Day,
+        Pid,
+        Sequence,
+    };
+
+    // CSV column and JSON key; nullptr for a column of the database only.
+    const char *name;
+    const char *column;
+    const char *columnType;
+    Kind kind;
+    // The member as a QVariant (QString, QStringList, QDateTime, quint64 or
+    // null, bool, qint64), and back; nullptr for a column of the database only.
+    QVariant (*get)(const DeviceRecord &);
+    // False when the value does not fit the member.
+    bool (*set)(DeviceRecord &, const QVariant &);
+
+    static std::span<const RecordField> all();
+    bool inRecord() const { return name != nullptr; }
+
+    QString csvText(const DeviceRecord &record) const;
+    QJsonValue jsonValue(const DeviceRecord &record) const;
+    QVariant sqlValue(const DeviceRecord &record, const RecordRowContext &context) const;
+    // False with a text naming the field when the value is not of its form.
+    bool setFromCsv(DeviceRecord &record, const QString &text, QString *error) const;
+    bool setFromJson(DeviceRecord &record, const QJsonValue &value, QString *error) const;
+    void setFromSql(DeviceRecord &record, const QVariant &value) const;
+
+    // "recorded_at TEXT NOT NULL, ...": the columns of CREATE TABLE.
+    static QString columnDefinitions();
+    // The columns of the record's own fields, for SELECT; all columns, for INSERT.
+    static QString recordColumns();
+    static QString allColumns();
+
+    // ISO-8601 with the offset, "+00:00" rather than "Z".
+    static QString timeText(const QDateTime &time);
+    // UTC with milliseconds and "Z": texts that sort as the times do.
+    static QString utcText(const QDateTime &time);
+};
