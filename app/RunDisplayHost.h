@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RunListener.h"
+#include "WindowModes.h"
 
 #include <QString>
 
@@ -10,8 +11,9 @@ class RunDisplayHost
 {
 public:
     virtual ~RunDisplayHost() = default;
-    // Connect, the File, Device and Help menus and both lists.
-    virtual void setWindowLocked(bool locked) = 0;
+    // The window's mode: which of Run, Exit/Stop, Reset and the rest of the
+    // window (Connect, the menus, both lists) may be used.
+    virtual void setMode(WindowModes::Mode mode) = 0;
     // Enables Program, Verify and Auto where disabled (never disables).
     virtual void enableBufferCommands() = 0;
     // After a passed read: the buffer displays (Buffer_End, Buffer_Sum) and

@@ -247,8 +247,13 @@ bool TTarvoForm::runEnabled() const
 
 void TTarvoForm::setWindowLocked(bool locked)
 {
-    m_modes.setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
-    if (!locked)
+    setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
+}
+
+void TTarvoForm::setMode(WindowModes::Mode mode)
+{
+    m_modes.setMode(mode);
+    if (mode == WindowModes::Mode::Idle)
         closeWhenUnwound();
 }
 

@@ -68,8 +68,11 @@ public:
     QString statusLine(int line) const;
     bool runEnabled() const;
 
+    // Armed (held for a command) or Idle.
+    void setWindowLocked(bool locked);
+
     // RunDisplayHost
-    void setWindowLocked(bool locked) override;
+    void setMode(WindowModes::Mode mode) override;
     void enableBufferCommands() override;
     void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) override;
     void countsShown(RunCounts counts) override { m_session.setCounts(counts.success, counts.failure); }

@@ -39,19 +39,17 @@ void WindowRunDisplay::commandArmed(const DeviceCommand &command)
     m_read = command.kind == DeviceCommand::Kind::Read;
     clearLines();
     m_ui.PercentRun->setVisible(false);
-    m_ui.StartRun->setEnabled(true);
-    setStopButton(ExitCaption, true);
+    m_ui.StopRun->setText(ExitCaption);
     setCaption(command.texts().caption, true);
-    m_host.setWindowLocked(true);
+    m_host.setMode(WindowModes::Mode::Armed);
     m_ui.StartRun->setFocus();
 }
 
 void WindowRunDisplay::runStarted(const DeviceCommand &)
 {
     clearLines();
-    m_ui.ResetCount->setEnabled(false);
-    m_ui.StartRun->setEnabled(false);
-    setStopButton(StopCaption, true);
+    m_ui.StopRun->setText(StopCaption);
+    m_host.setMode(WindowModes::Mode::Running);
     m_ui.PercentRun->setVisible(true);
 }
 
@@ -92,9 +90,8 @@ void WindowRunDisplay::countsChanged(RunCounts counts)
 void WindowRunDisplay::runEnded(const RunEnd &end)
 {
     if (end.outcome == RunState::Passed) {
-        m_ui.ResetCount->setEnabled(true);
-        m_ui.StartRun->setEnabled(true);
-        setStopButton(ExitCaption, true);
+        m_ui.StopRun->setText(ExitCaption);
+        m_host.setMode(WindowModes::Mode::Armed);
         m_ui.StopRun->setFocus();
         if (m_read && m_host.deviceSelected())
             m_host.enableBufferCommands();
@@ -121,10 +118,8 @@ void WindowRunDisplay::commandLeft()
 void WindowRunDisplay::disarm()
 {
     m_ui.PercentRun->setVisible(false);
-    m_ui.StartRun->setEnabled(false);
-    setStopButton(ExitCaption, false);
-    m_host.setWindowLocked(false);
-    m_ui.ResetCount->setEnabled(true);
+    m_ui.StopRun->setText(ExitCaption);
+    m_host.setMode(WindowModes::Mode::Idle);
 }
 
 void WindowRunDisplay::setCaption(const QString &caption, bool armed)
@@ -172,10 +167,4 @@ void WindowRunDisplay::restartGauge(int maximum)
         return;
     m_throttle.aboutToChange(gauge);
     gauge->setGaugeRange(0, maximum);
-}
-
-void WindowRunDisplay::setStopButton(const QString &caption, bool enabled)
-{
-    m_ui.StopRun->setText(caption);
-    m_ui.StopRun->setEnabled(enabled);
 }

@@ -9,8 +9,9 @@ class RunDisplayHost;
 struct TarvoLayout;
 
 // The window's drawing of a device command: the command caption with its
-// colours, the six status lines, the gauge, Run, Exit/Stop, Reset, the
-// counters and where the focus goes. Status lines and the gauge change at
+// colours, the six status lines, the gauge, the Exit/Stop caption, the
+// counters and where the focus goes; which controls may be used follows the
+// window's mode (idle, armed, running), set through the host. Status lines and the gauge change at
 // every byte of a transfer; their painting goes through the throttle.
 class WindowRunDisplay : public RunListener
 {
@@ -37,7 +38,6 @@ private:
     void clearLines();
     void setGauge(int progress);
     void restartGauge(int maximum);
-    void setStopButton(const QString &caption, bool enabled);
     // Back to no command: shared by a failure and leaving.
     void disarm();
 
