@@ -8,7 +8,9 @@ class TarvoLayout;
 namespace WindowNames {
 
 // The edit field and the opened list of each list box ("Device text",
-// "Device list"), and the status bar named by the message it shows.
+// "Device list"), File > Exit and the Device menu apart from the Exit
+// button and the Device list, and the status bar named by the message it
+// shows.
 void nameMainWindow(const TarvoLayout &ui);
 
 } // namespace WindowNames
