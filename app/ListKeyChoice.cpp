@@ -1,5 +1,6 @@
 #include "ListKeyChoice.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -43,12 +44,25 @@ bool ListKeyChoice::step(int key)
     }
     next = std::clamp(next, 0, count - 1);
     if (next != current || m_list->currentText() != m_list->itemText(next)) {
+        if (!m_pending) {
+            m_chosenIndex = current;
+            m_chosenText = m_list->currentText();
+        }
         m_list->setCurrentIndex(next);
         // setCurrentIndex leaves the edit alone when the index is unchanged.
         m_list->setEditText(m_list->itemText(next));
         m_pending = true;
     }
     return true;
+}
+
+void ListKeyChoice::revert()
+{
+    if (!m_pending)
+        return;
+    m_pending = false;
+    m_list->setCurrentIndex(m_chosenIndex);
+    m_list->setEditText(m_chosenText);
 }
 
 void ListKeyChoice::commit()
@@ -82,13 +96,38 @@ bool ListKeyChoice::eventFilter(QObject *watched, QEvent *event)
         }
         break;
     }
-    case QEvent::FocusOut: {
-        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
-        // Opening the list, or another window coming up, is not leaving it.
-        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+    case QEvent::FocusOut:
+        // The operator moved on (a click elsewhere, a mnemonic): that
+        // chooses. The list's own popup opening keeps the entry waiting.
+        // Anything else (another window, a menu, the window closing) is
+        // no choice: the list shows the entry chosen before.
+        // Disabling a list moves the focus on as Tab would: not a choice.
+        if (!m_list->isEnabled()) {
+            revert();
+            break;
+        }
+        switch (static_cast<QFocusEvent *>(event)->reason()) {
+        case Qt::MouseFocusReason:
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::ShortcutFocusReason:
             commit();
+            break;
+        case Qt::PopupFocusReason:
+            if (!m_list->view()->isVisible())
+                revert();
+            break;
+        default:
+            revert();
+            break;
+        }
         break;
-    }
+    case QEvent::EnabledChange:
+        // Locked by a command chosen from the menu meanwhile: the command
+        // runs on the entry chosen before, which the list must show.
+        if (!m_list->isEnabled())
+            revert();
+        break;
     default:
         break;
     }

@@ -6,12 +6,12 @@
 #include "HexFileActions.h"
 #include "KeyRepeatGuard.h"
 #include "ListKeyChoice.h"
-#include "ResetConfirmation.h"
-#include "SpokenLabel.h"
-#include "WindowNames.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "Prompter.h"
+#include "ResetConfirmation.h"
+#include "SpokenLabel.h"
+#include "WindowNames.h"
 
 #include <QCloseEvent>
 #include <QDialog>

@@ -325,6 +325,21 @@ private slots:
         QTest::keyClick(view, Qt::Key_Return);
         QTRY_COMPARE(devices->currentText(), QStringLiteral("AT89C52"));
         QCOMPARE(end->text(), QStringLiteral("1FFFH"));
+
+        // Locked by a command, or left for no choice, the list shows the
+        // entry chosen before, and nothing runs.
+        devices->setFocus();
+        QTest::keyClick(devices, Qt::Key_Down);
+        QCOMPARE(devices->currentText(), QStringLiteral("AT89C55"));
+        m_form->setWindowLocked(true);
+        QCOMPARE(devices->currentText(), QStringLiteral("AT89C52"));
+        m_form->setWindowLocked(false);
+        devices->setFocus();
+        QTest::keyClick(devices, Qt::Key_Up);
+        ui().Tarvo_Code->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(devices->currentText(), QStringLiteral("AT89C52"));
+        QCOMPARE(end->text(), QStringLiteral("1FFFH"));
+        QCOMPARE(m_form->selection().SelectedDevice.DeviceName, QStringLiteral("AT89C52"));
     }
 
     // The detection's result is heard from the status bar, and a 4 KB Read
