@@ -2,9 +2,14 @@
 
 #include "FuseLauncher.h"
 #include "HexFileActions.h"
+#include "KeyRepeatGuard.h"
+#include "ListKeyChoice.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "Prompter.h"
+#include "ResetConfirmation.h"
+#include "SpokenLabel.h"
+#include "WindowNames.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -36,6 +41,10 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     setObjectName(QStringLiteral("TarvoForm"));
     ui.build(this);
     m_throttle = new PaintThrottle(this);
+    m_resetConfirmation = new ResetConfirmation(ui.ResetCount, m_prompter);
+    WindowNames::nameMainWindow(ui);
+    for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice})
+        new ListKeyChoice(list);
     wireControls();
     FormCreate();
 }
@@ -254,7 +263,7 @@ void TTarvoForm::setStatusLine(int line, const QString &text)
         return;
     m_throttle->aboutToChange(label);
     label->setText(text);
-    label->setAccessibleDescription(text);
+    SpokenLabel::textChanged(label);
 }
 
 QString TTarvoForm::statusLine(int line) const
@@ -309,11 +318,14 @@ void TTarvoForm::setResetEnabled(bool enabled)
 void TTarvoForm::focusRun()
 {
     ui.StartRun->setFocus();
+    KeyRepeatGuard::focusMoved();
 }
 
 void TTarvoForm::focusStop()
 {
-    ui.StopRun->setFocus();
+    // Run enabled: a pass has ended (at the start of a run it is disabled).
+    (m_keepRunFocus && ui.StartRun->isEnabled() ? ui.StartRun : ui.StopRun)->setFocus();
+    KeyRepeatGuard::focusMoved();
 }
 
 // Run and Exit are disabled once a run has failed; the command must be
@@ -323,6 +335,7 @@ void TTarvoForm::focusStop()
 void TTarvoForm::focusAfterFailure()
 {
     ui.CheckTarvo->setFocus();
+    KeyRepeatGuard::focusMoved();
 }
 
 void TTarvoForm::showCounts(uint8_t success, uint8_t failure)
@@ -335,8 +348,13 @@ void TTarvoForm::showCounts(uint8_t success, uint8_t failure)
 void TTarvoForm::setWindowLocked(bool locked)
 {
     m_modes.setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
-    if (!locked)
+    if (!locked) {
+        // The command was left: Enter on Connect does no harm (Reset, next
+        // in the tab order after Exit, would clear the counters).
+        ui.CheckTarvo->setFocus();
+        KeyRepeatGuard::focusMoved();
         closeWhenUnwound();
+    }
 }
 
 void TTarvoForm::showBufferInfo(const QString &bufferEnd, const QString &bufferSum)
@@ -465,7 +483,8 @@ void TTarvoForm::StopRunClick()
 
 void TTarvoForm::ResetCountClick()
 {
-    m_runner.ResetCountClick();
+    if (m_resetConfirmation->allowed())
+        m_runner.ResetCountClick();
 }
 
 void TTarvoForm::FuseClick()

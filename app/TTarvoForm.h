@@ -20,6 +20,7 @@
 
 class PaintThrottle;
 class Prompter;
+class ResetConfirmation;
 class QComboBox;
 
 // The main window: the port, programmer, device, buffer and command
@@ -51,6 +52,8 @@ public:
     HelpViewer &helpViewer() { return m_helpViewer; }
     // The open and save dialogs; tests put their own chooser in.
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser ? chooser : &m_dialogChooser; }
+    // Production: the focus stays on Run after each pass (--keep-run-focus).
+    void setKeepRunFocus(bool keep) { m_keepRunFocus = keep; }
 
     // The entry chosen in a list, or -1 while its edit shows other text
     // (nothing chosen yet, or the operator typed).
@@ -140,6 +143,8 @@ private:
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
     PaintThrottle *m_throttle = nullptr;
+    ResetConfirmation *m_resetConfirmation = nullptr;
+    bool m_keepRunFocus = false;
 
     HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;
