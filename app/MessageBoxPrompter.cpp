@@ -1,6 +1,7 @@
 #include "MessageBoxPrompter.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 MessageBoxPrompter::MessageBoxPrompter(QWidget *parent)
@@ -23,6 +24,21 @@ static QMessageBox::Icon boxIcon(Prompter::Icon icon)
     return QMessageBox::NoIcon;
 }
 
+static QString iconName(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Error:
+        return QStringLiteral("Error");
+    case Prompter::Icon::Warning:
+        return QStringLiteral("Warning");
+    case Prompter::Icon::Question:
+        return QStringLiteral("Question");
+    case Prompter::Icon::None:
+        break;
+    }
+    return QStringLiteral("Message");
+}
+
 Prompter::Answer MessageBoxPrompter::show(Icon icon, const QString &text, Buttons buttons)
 {
     QWidget *parent = QApplication::activeModalWidget();
@@ -31,19 +47,25 @@ Prompter::Answer MessageBoxPrompter::show(Icon icon, const QString &text, Button
     if (!parent)
         parent = m_parent;
 
-    const QMessageBox::StandardButtons standard =
-        buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
+    const bool question = buttons != Buttons::Ok;
+    const QMessageBox::StandardButtons standard = question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
     QMessageBox box(boxIcon(icon), Title, text, standard, parent);
-    // Yes is the default button, as Enter answers a question here; Escape
-    // and the close box answer No.
-    box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
+    // Yes is the default button, as Enter answers a question here, unless
+    // the question asks for No; Escape and the close box answer No.
+    box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes
+                         : question                ? QMessageBox::No
+                                                   : QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
+    // The icon says what kind of message this is; say it to a screen
+    // reader as well (the box names it nowhere else).
+    if (auto *picture = box.findChild<QLabel *>(QStringLiteral("qt_msgboxex_icon_label")))
+        picture->setAccessibleName(iconName(icon));
     switch (box.exec()) {
     case QMessageBox::Yes:
         return Answer::Yes;
     case QMessageBox::No:
         return Answer::No;
     default:
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        return question ? Answer::No : Answer::Ok;
     }
 }

@@ -1,10 +1,15 @@
 #include "PercentGauge.h"
 
+#include "AnnouncePacer.h"
+
 #include <QPalette>
+#include <QStyleOptionProgressBar>
+#include <QStylePainter>
 #include <algorithm>
 
 PercentGauge::PercentGauge(QWidget *parent)
     : QProgressBar(parent)
+    , m_pacer(new AnnouncePacer([this] { tell(); }, this))
 {
     setOrientation(Qt::Horizontal);
     setTextVisible(true);
@@ -18,14 +23,17 @@ PercentGauge::PercentGauge(QWidget *parent)
     setPalette(pal);
     setRange(0, 100);
     setValue(0);
-    // Assistive technology reads the percentage shown, not the raw progress.
-    connect(this, &QProgressBar::valueChanged, this, [this] { describe(); });
-    describe();
+    tell();
 }
 
 void PercentGauge::setProgress(int progress)
 {
-    setValue(std::clamp(progress, minimum(), maximum()));
+    progress = std::clamp(progress, minimum(), maximum());
+    if (progress == m_progress)
+        return;
+    m_progress = progress;
+    update();
+    m_pacer->changed();
 }
 
 void PercentGauge::setGaugeRange(int minimum, int maximum)
@@ -34,21 +42,33 @@ void PercentGauge::setGaugeRange(int minimum, int maximum)
         maximum = minimum;
     // QProgressBar resets a value that falls outside a new range; the gauge
     // keeps it at the nearest end instead.
-    const int kept = value();
     setRange(minimum, maximum);
-    setValue(std::clamp(kept, minimum, maximum));
-    describe();
+    m_progress = std::clamp(m_progress, minimum, maximum);
+    update();
+    m_pacer->changed();
 }
 
-void PercentGauge::describe()
+void PercentGauge::flushAnnouncement()
 {
-    // The value moves at every byte of a transfer, the percentage shown only
-    // a hundred times: the description follows the percentage.
-    const int shown = percent();
-    if (shown == m_described)
-        return;
-    m_described = shown;
+    m_pacer->flush();
+}
+
+void PercentGauge::tell()
+{
+    // QProgressBar's value is what assistive technology reads: each change
+    // of it is one value event.
+    setValue(m_progress);
     setAccessibleDescription(text());
+}
+
+void PercentGauge::paintEvent(QPaintEvent *)
+{
+    QStylePainter painter(this);
+    QStyleOptionProgressBar option;
+    initStyleOption(&option);
+    option.progress = m_progress;
+    option.text = text();
+    painter.drawControl(QStyle::CE_ProgressBar, option);
 }
 
 int PercentGauge::percent() const
@@ -56,7 +76,7 @@ int PercentGauge::percent() const
     const qint64 span = qint64(maximum()) - minimum();
     if (span <= 0)
         return 0;
-    return int((qint64(value()) - minimum()) * 100 / span);
+    return int((qint64(m_progress) - minimum()) * 100 / span);
 }
 
 QString PercentGauge::text() const

@@ -3,9 +3,14 @@
 #include "DeviceCommand.h"
 #include "FuseLauncher.h"
 #include "HexFileActions.h"
+#include "KeyRepeatGuard.h"
+#include "ListKeyChoice.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "Prompter.h"
+#include "ResetConfirmation.h"
+#include "SpokenLabel.h"
+#include "WindowNames.h"
 
 #include <QCloseEvent>
 #include <QDialog>
@@ -38,6 +43,10 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     setObjectName(QStringLiteral("TarvoForm"));
     ui.build(this);
     m_runner.addListener(&m_display);
+    m_resetConfirmation = new ResetConfirmation(ui.ResetCount, m_prompter);
+    WindowNames::nameMainWindow(ui);
+    for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice})
+        new ListKeyChoice(list);
     wireControls();
     FormCreate();
 }
@@ -253,8 +262,13 @@ void TTarvoForm::setWindowLocked(bool locked)
 void TTarvoForm::setMode(WindowModes::Mode mode)
 {
     m_modes.setMode(mode);
-    if (mode == WindowModes::Mode::Idle)
+    if (mode == WindowModes::Mode::Idle) {
+        // The command was left: Enter on Connect does no harm (Reset, next
+        // in the tab order after Exit, would clear the counters).
+        ui.CheckTarvo->setFocus();
+        KeyRepeatGuard::focusMoved();
         closeWhenUnwound();
+    }
 }
 
 void TTarvoForm::showReadBuffer(const QString &bufferEnd, const QString &bufferSum)
@@ -346,7 +360,8 @@ void TTarvoForm::StopRunClick()
 
 void TTarvoForm::ResetCountClick()
 {
-    m_runner.ResetCountClick();
+    if (m_resetConfirmation->allowed())
+        m_runner.ResetCountClick();
 }
 
 void TTarvoForm::FuseClick()

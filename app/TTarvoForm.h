@@ -21,6 +21,7 @@
 
 class PaintThrottle;
 class Prompter;
+class ResetConfirmation;
 class QComboBox;
 
 // The main window: the port, programmer, device, buffer and command
@@ -53,6 +54,8 @@ public:
     HelpViewer &helpViewer() { return m_helpViewer; }
     // The open and save dialogs; tests put their own chooser in.
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser ? chooser : &m_dialogChooser; }
+    // Production: the focus stays on Run after each pass (--keep-run-focus).
+    void setKeepRunFocus(bool keep) { m_display.setKeepRunFocus(keep); }
 
     // The entry chosen in a list, or -1 while its edit shows other text
     // (nothing chosen yet, or the operator typed).
@@ -139,6 +142,7 @@ private:
     HelpSystem m_help;
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
+    ResetConfirmation *m_resetConfirmation = nullptr;
 
     HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;

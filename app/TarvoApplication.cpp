@@ -1,5 +1,6 @@
 #include "TarvoApplication.h"
 
+#include "KeyRepeatGuard.h"
 #include "MessageBoxPrompter.h"
 #include "Prompter.h"
 #include "StopSignal.h"
@@ -12,6 +13,7 @@ TarvoApplication::TarvoApplication(int &argc, char **argv)
     : QApplication(argc, argv)
 {
     setApplicationName(MessageBoxPrompter::Title);
+    new KeyRepeatGuard(this);
 }
 
 bool TarvoApplication::notify(QObject *receiver, QEvent *event)

@@ -7,7 +7,8 @@ class QTimer;
 
 class Prompter;
 
-// The application object. An exception that escapes an event handler ends
+// The application object. It keeps held keys from pressing buttons again
+// (KeyRepeatGuard) in every window. An exception that escapes an event handler ends
 // up here: it is shown in the default error box and the program goes on
 // with the next event.
 class TarvoApplication : public QApplication

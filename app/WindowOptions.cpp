@@ -1,5 +1,7 @@
 #include "WindowOptions.h"
 
+#include "TarvoVersion.h"
+
 #include <QCommandLineParser>
 
 namespace {
@@ -13,20 +15,52 @@ QString optionOrVariable(const QCommandLineParser &parser, const QCommandLineOpt
 
 } // namespace
 
+QStringList WindowOptions::arguments(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
 WindowOptions WindowOptions::parse(const QStringList &arguments)
 {
     QCommandLineParser parser;
-    const QCommandLineOption log(QStringLiteral("log"), QString(), QStringLiteral("FILE"));
-    const QCommandLineOption db(QStringLiteral("db"), QString(), QStringLiteral("LOCATION"));
-    parser.addOption(log);
-    parser.addOption(db);
+    // The toolkit's own options are single-dash words (-platform, -stylesheet):
+    // read as compacted letters they would hold an h and ask for the help.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral("The programmer's window."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Print this help and exit."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Print the version and exit."));
+    const QCommandLineOption keep(QStringLiteral("keep-run-focus"),
+                                  QStringLiteral("Leave the focus on Run after each pass, so that the next "
+                                                 "Enter runs the next device (or TARVO_KEEP_RUN_FOCUS=1)."));
+    const QCommandLineOption log(QStringLiteral("log"),
+                                 QStringLiteral("Append one record per run to FILE (or TARVO_LOG)."),
+                                 QStringLiteral("FILE"));
+    const QCommandLineOption db(QStringLiteral("db"),
+                                QStringLiteral("Keep the records in the production database at LOCATION, "
+                                               "instead of a log (or TARVO_DB)."),
+                                QStringLiteral("LOCATION"));
+    parser.addOptions({help, version, keep, log, db});
 
     WindowOptions options;
     // Options the window does not know are not ours to refuse; a known one
     // without its value is (the records would go somewhere not asked for).
     // The parser takes the next argument as the value, so only the last
     // argument can lack one.
-    if (!parser.parse(arguments) && !arguments.isEmpty()
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(help)) {
+        // Without an application object the usage line has no program name.
+        options.printOnly = parser.helpText().replace(QLatin1String("<executable_name>"), QLatin1String("tarvo"));
+        return options;
+    }
+    if (parser.isSet(version)) {
+        options.printOnly = QStringLiteral("tarvo %1\n").arg(QLatin1String(TARVO_VERSION_STRING));
+        return options;
+    }
+    if (!parsed && !arguments.isEmpty()
         && (arguments.constLast() == QLatin1String("--log") || arguments.constLast() == QLatin1String("--db"))) {
         options.error = QStringLiteral("Missing value after '%1'.").arg(arguments.constLast());
         return options;
@@ -37,5 +71,6 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
     }
     options.stores.logFile = optionOrVariable(parser, log, "TARVO_LOG");
     options.stores.database = optionOrVariable(parser, db, "TARVO_DB");
+    options.keepRunFocus = parser.isSet(keep) || qEnvironmentVariable("TARVO_KEEP_RUN_FOCUS") == QLatin1String("1");
     return options;
 }

@@ -3,9 +3,11 @@
 #include "CommandTexts.h"
 #include "DeviceCommand.h"
 #include "HexText.h"
+#include "KeyRepeatGuard.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "RunDisplayHost.h"
+#include "SpokenLabel.h"
 #include "TarvoLayout.h"
 
 #include <QLabel>
@@ -42,7 +44,7 @@ void WindowRunDisplay::commandArmed(const DeviceCommand &command)
     m_ui.StopRun->setText(ExitCaption);
     setCaption(command.texts().caption, true);
     m_host.setMode(WindowModes::Mode::Armed);
-    m_ui.StartRun->setFocus();
+    focus(m_ui.StartRun);
 }
 
 void WindowRunDisplay::runStarted(const DeviceCommand &)
@@ -92,7 +94,7 @@ void WindowRunDisplay::runEnded(const RunEnd &end)
     if (end.outcome == RunState::Passed) {
         m_ui.StopRun->setText(ExitCaption);
         m_host.setMode(WindowModes::Mode::Armed);
-        m_ui.StopRun->setFocus();
+        focus(m_keepRunFocus && m_ui.StartRun->isEnabled() ? m_ui.StartRun : m_ui.StopRun);
         if (m_read && m_host.deviceSelected())
             m_host.enableBufferCommands();
         return;
@@ -103,7 +105,7 @@ void WindowRunDisplay::runEnded(const RunEnd &end)
     // chosen again from the Device menu. Connect checks the programmer that
     // most failures concern, and Enter from a foot switch there does no harm
     // (on Reset it would clear the counters).
-    m_ui.CheckTarvo->setFocus();
+    focus(m_ui.CheckTarvo);
 }
 
 void WindowRunDisplay::commandLeft()
@@ -114,6 +116,12 @@ void WindowRunDisplay::commandLeft()
 }
 
 // ---- drawing -------------------------------------------------------------
+
+void WindowRunDisplay::focus(QWidget *widget)
+{
+    widget->setFocus();
+    KeyRepeatGuard::focusMoved();
+}
 
 void WindowRunDisplay::disarm()
 {
@@ -141,7 +149,7 @@ void WindowRunDisplay::setLine(int line, const QString &text)
         return;
     m_throttle.aboutToChange(label);
     label->setText(text);
-    label->setAccessibleDescription(text);
+    SpokenLabel::textChanged(label);
 }
 
 void WindowRunDisplay::clearLines()

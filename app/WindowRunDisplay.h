@@ -18,6 +18,9 @@ class WindowRunDisplay : public RunListener
 public:
     WindowRunDisplay(QWidget &window, TarvoLayout &ui, PaintThrottle &throttle, RunDisplayHost &host);
 
+    // Production: the focus stays on Run after each pass (--keep-run-focus).
+    void setKeepRunFocus(bool keep) { m_keepRunFocus = keep; }
+
     // "Success : n" and "Failure : n".
     void showCounts(RunCounts counts);
 
@@ -32,6 +35,7 @@ public:
     void commandLeft() override;
 
 private:
+    void focus(QWidget *widget);
     // armed: yellow background and blue text; otherwise the normal colours.
     void setCaption(const QString &caption, bool armed);
     void setLine(int line, const QString &text);
@@ -48,4 +52,5 @@ private:
     RunStep m_current;
     QString m_prefix;
     bool m_read = false;
+    bool m_keepRunFocus = false;
 };

@@ -6,6 +6,7 @@
 #include "WindowOptions.h"
 #include "WindowRunLog.h"
 
+#include <cstdio>
 #include <memory>
 
 #include <QDir>
@@ -13,6 +14,13 @@
 
 int main(int argc, char *argv[])
 {
+    // Read before the application exists, so that --help and --version print
+    // without a display.
+    const WindowOptions options = WindowOptions::parse(WindowOptions::arguments(argc, argv));
+    if (!options.printOnly.isEmpty()) {
+        std::fputs(qPrintable(options.printOnly), stdout);
+        return 0;
+    }
     TarvoApplication app(argc, argv);
     // Every size the resource holds (app/CMakeLists.txt lists them).
     QIcon icon;
@@ -24,13 +32,13 @@ int main(int argc, char *argv[])
     app.setPrompter(&prompter);
 
     // Records going to a place not asked for are worse than no window.
-    const WindowOptions options = WindowOptions::parse(QCoreApplication::arguments());
     if (!options.error.isEmpty()) {
         prompter.defaultError(options.error);
         return 2;
     }
 
     TTarvoForm form(prompter);
+    form.setKeepRunFocus(options.keepRunFocus);
     prompter.setParentWidget(&form);
     form.createSecondaryWindows(programDialogs(form));
     form.show();

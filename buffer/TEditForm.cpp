@@ -43,6 +43,8 @@ TEditForm::TEditForm(const MemoryBuffer &buffer, const SelectionState &selection
 
     TextDisplay = new QPlainTextEdit(this);
     TextDisplay->setObjectName(QStringLiteral("TextDisplay"));
+    // The window's title names it: "Hex Buffer".
+    TextDisplay->setAccessibleName(QStringLiteral("Hex Buffer"));
     TextDisplay->setReadOnly(true);
     TextDisplay->setLineWrapMode(QPlainTextEdit::NoWrap);
     TextDisplay->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -97,7 +97,8 @@ void TFuseForm::buildControls()
     fuseStatus->setObjectName(QStringLiteral("FuseStatus"));
     m_fuseResult = new QLabel(fuseStatus);
     m_fuseResult->setObjectName(QStringLiteral("FuseResult"));
-    // A fixed name; the result itself is the description (setResult).
+    // Named "Result" while empty; otherwise the result itself is the name,
+    // as a label's text is (setResult).
     m_fuseResult->setAccessibleName(QStringLiteral("Result"));
     // Wide enough for the longest text, so the fixed size never clips it.
     m_fuseResult->setMinimumWidth(m_fuseResult->fontMetrics().horizontalAdvance(
@@ -197,7 +198,9 @@ void TFuseForm::setCaption(const QString &caption)
 void TFuseForm::setResult(const QString &text)
 {
     m_fuseResult->setText(text);
-    m_fuseResult->setAccessibleDescription(text);
+    // One name change per step of an exchange, a few a second at most: no
+    // pacing needed.
+    m_fuseResult->setAccessibleName(text.isEmpty() ? QStringLiteral("Result") : text);
 }
 
 void TFuseForm::setReadWriteEnabled(bool enabled)

@@ -2,7 +2,7 @@
 // bytes into arguments. Besides surviving any line it checks that the
 // records never go to a place the line or the variables did not name: a
 // refused line names no store, and an accepted one names only what follows
-// --log/--db (as the next argument or after "="), or the variable.
+// --log/--db or -log/-db (as the next argument or after "="), or the variable.
 #include "WindowOptions.h"
 
 #include <cstdlib>
@@ -13,11 +13,15 @@ bool named(const QStringList &arguments, const QString &value, const QString &op
 {
     if (value.isEmpty() || value == qEnvironmentVariable(variable))
         return true;
+    // The toolkit's single-dash words are read as long options: -log is --log.
+    const QString single = option.mid(1);
     for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (arguments.at(i) == option + QLatin1Char('=') + value)
-            return true;
-        if (arguments.at(i) == value && arguments.at(i - 1) == option)
-            return true;
+        for (const QString &spelling : {option, single}) {
+            if (arguments.at(i) == spelling + QLatin1Char('=') + value)
+                return true;
+            if (arguments.at(i) == value && arguments.at(i - 1) == spelling)
+                return true;
+        }
     }
     return false;
 }

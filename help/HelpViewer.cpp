@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QAccessibleWidget>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QUrl>
@@ -28,6 +29,15 @@ bool documentHasAnchor(const QTextDocument *doc, const QString &name)
 
 } // namespace
 
+// A top-level QWidget is a "client" area to assistive technology; the
+// viewer is a window of its own.
+static QAccessibleInterface *viewerAccessible(const QString &key, QObject *object)
+{
+    if (key == QLatin1String("HelpViewer") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    return nullptr;
+}
+
 HelpViewer::HelpViewer(QWidget *parent)
     : QWidget(parent, Qt::Window)
     , m_browser(new QTextBrowser(this))
@@ -35,6 +45,11 @@ HelpViewer::HelpViewer(QWidget *parent)
     , m_back(new QPushButton(tr("Back"), this))
 {
     setObjectName(QStringLiteral("HelpViewer"));
+    static const bool factory = [] {
+        QAccessible::installFactory(viewerAccessible);
+        return true;
+    }();
+    Q_UNUSED(factory);
     setWindowTitle(QString::fromLatin1(ViewerTitle));
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     // The window's own name is its title, which follows the guide on view.

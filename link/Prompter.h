@@ -9,7 +9,9 @@ class Prompter
 {
 public:
     enum class Icon { None, Error, Warning, Question };
-    enum class Buttons { Ok, YesNo };
+    // YesNoDefaultNo: Yes and No with No the default, for a question whose
+    // Yes cannot be undone.
+    enum class Buttons { Ok, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Yes, No };
 
     virtual ~Prompter() = default;
@@ -22,6 +24,10 @@ public:
     void warning(const QString &text) { show(Icon::Warning, text, Buttons::Ok); }
     void inform(const QString &text) { show(Icon::None, text, Buttons::Ok); }
     bool confirm(const QString &text) { return show(Icon::Question, text, Buttons::YesNo) == Answer::Yes; }
+    bool confirmNoDefault(const QString &text)
+    {
+        return show(Icon::Question, text, Buttons::YesNoDefaultNo) == Answer::Yes;
+    }
 
     // The box for an error no handler caught: the message with a full stop
     // appended when it ends in a letter or digit.

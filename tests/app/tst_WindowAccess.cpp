@@ -1,4 +1,6 @@
 #include "WindowDriver.h"
+#include "MessageBoxPrompter.h"
+#include "ProgramDialogs.h"
 #include "ScriptedPrompter.h"
 #include "TTarvoForm.h"
 
@@ -8,6 +10,8 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QGroupBox>
+#include <QMessageBox>
+#include <QTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -112,7 +116,14 @@ private slots:
         press(find<QPushButton>("CheckTarvo"));
         QCOMPARE(m_prompter->texts(), QStringList({"Comport Not Found"}));
 
+        // Reset from the keyboard asks first, No the default.
         m_form->runner().setCounts({3, 0});
+        m_prompter->clear();
+        press(find<QPushButton>("ResetCount"));
+        QCOMPARE(m_prompter->texts(), QStringList({"Reset the Success and Failure counters?"}));
+        QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::YesNoDefaultNo);
+        QCOMPARE(find<QLabel>("PassCount")->text(), QStringLiteral("Success : 3"));
+        m_prompter->queue(Prompter::Answer::Yes);
         press(find<QPushButton>("ResetCount"));
         QCOMPARE(find<QLabel>("PassCount")->text(), QStringLiteral("Success : 0"));
 
@@ -239,21 +250,102 @@ private slots:
         QCOMPARE(accessibleName(find<QWidget>("Tarvo_Code")), QStringLiteral("Bios Code"));
         QCOMPARE(find<QLabel>("LabelCheckSum")->buddy(), find<QWidget>("Buffer_Sum"));
 
-        // The gauge says its value; a status line its text.
+        // The gauge says its value; a status line its text, as its name, and
+        // its own name again once empty. Both are told within a tenth of a
+        // second.
         const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
         const RunStep step{&program, &program, 2, &CommandTexts::program(), 200};
         m_form->runDisplay().runStarted(program);
         m_form->runDisplay().stepStarted(step);
         m_form->runDisplay().progress(81, 82, 201);
         QAccessibleInterface *gauge = QAccessible::queryAccessibleInterface(find<QWidget>("PercentRun"));
-        QCOMPARE(gauge->text(QAccessible::Description), QStringLiteral("40%"));
+        QTRY_COMPARE(gauge->text(QAccessible::Description), QStringLiteral("40%"));
         QCOMPARE(gauge->valueInterface()->currentValue().toInt(), 81);
+        QAccessibleInterface *line2 = QAccessible::queryAccessibleInterface(find<QWidget>("DisplayRun2"));
         m_form->runDisplay().stepEnded(step, {true, QStringLiteral("Program......Pass"), std::nullopt});
-        QCOMPARE(QAccessible::queryAccessibleInterface(find<QWidget>("DisplayRun2"))->text(QAccessible::Description),
-                 QStringLiteral("Program......Pass"));
+        QTRY_COMPARE(line2->text(QAccessible::Name), QStringLiteral("Program......Pass"));
+        m_form->runDisplay().runStarted(program);
+        QTRY_COMPARE(line2->text(QAccessible::Name), QStringLiteral("Status line 2"));
+    }
+
+    // Every window and dialog, as a screen reader walks it: each node that
+    // can take the focus has a name, and no two such nodes of one window
+    // share one. The names are those shown.
+    void everyFocusableNodeNamedOnce()
+    {
+        m_form->createSecondaryWindows(programDialogs(*m_form));
+        const SecondaryWindows &windows = m_form->secondaryWindows();
+        const QStringList mainNames = checkNames(m_form.get());
+        QVERIFY(mainNames.contains(QStringLiteral("Device menu")));
+        for (QWidget *window : QWidgetList{windows.aboutBox(), windows.editForm(), windows.fuseForm(),
+                                           windows.adapterForm(), &m_form->helpViewer()}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            checkNames(window);
+            window->hide();
+        }
+        // The menus are walked open, as an operator reaches them, beside
+        // the main window's names.
+        QStringList menuNames;
+        for (QMenu *menu : {m_form->controls().File1, m_form->controls().Operation1, m_form->controls().Help1}) {
+            menu->popup(QPoint(0, 0));
+            QVERIFY(QTest::qWaitForWindowExposed(menu));
+            menuNames << checkNames(menu, mainNames);
+            menu->close();
+        }
+        QVERIFY(menuNames.contains(QStringLiteral("Exit Tarvo Application")));
+        QAccessibleInterface *help = QAccessible::queryAccessibleInterface(&m_form->helpViewer());
+        QCOMPARE(help->role(), QAccessible::Window);
+        QCOMPARE(accessibleName(find<QWidget>("StopRun")), QStringLiteral("Exit"));
+
+        // A message box, with its icon.
+        MessageBoxPrompter boxes(m_form.get());
+        QTimer::singleShot(0, this, [this] {
+            QTRY_VERIFY(QApplication::activeModalWidget());
+            QWidget *box = QApplication::activeModalWidget();
+            checkNames(box);
+            auto *icon = box->findChild<QLabel *>(QStringLiteral("qt_msgboxex_icon_label"));
+            QVERIFY(icon);
+            QCOMPARE(accessibleName(icon), QStringLiteral("Question"));
+            box->close();
+        });
+        boxes.show(Prompter::Icon::Question, QStringLiteral("Stop?"), Prompter::Buttons::YesNo);
     }
 
 private:
+    // Walks window's accessible tree and returns the names of its focusable
+    // nodes; names in `taken` (those of the window a menu belongs to) count
+    // as taken.
+    QStringList checkNames(QWidget *window, const QStringList &taken = {})
+    {
+        QStringList names = taken;
+        QStringList problems;
+        const auto collect = [&](auto &&self, QAccessibleInterface *node, int depth) -> void {
+            if (!node || depth > 30)
+                return;
+            const QAccessible::State state = node->state();
+            // A menu item takes the focus as the operator moves through its
+            // menu, though Qt does not mark it focusable.
+            if ((state.focusable || node->role() == QAccessible::MenuItem) && !state.invisible) {
+                const QString name = node->text(QAccessible::Name);
+                QObject *o = node->object();
+                const QString who = (o ? QString::fromLatin1(o->metaObject()->className()) + QLatin1Char(' ') + o->objectName()
+                                       : QStringLiteral("child"))
+                                    + QStringLiteral(" role ") + QString::number(node->role(), 16);
+                if (name.isEmpty())
+                    problems << QStringLiteral("unnamed: ") + who;
+                else if (names.contains(name))
+                    problems << QStringLiteral("twice: ") + name + QStringLiteral(" (") + who + QLatin1Char(')');
+                names << name;
+            }
+            for (int i = 0; i < node->childCount(); ++i)
+                self(self, node->child(i), depth + 1);
+        };
+        collect(collect, QAccessible::queryAccessibleInterface(window), 0);
+        [&] { QVERIFY2(problems.isEmpty(), qPrintable(window->objectName() + QLatin1String(": ") + problems.join(QLatin1String("; ")))); }();
+        return names.mid(taken.size());
+    }
+
     std::unique_ptr<ScriptedPrompter> m_prompter;
     std::unique_ptr<TTarvoForm> m_form;
 };

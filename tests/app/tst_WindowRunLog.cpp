@@ -98,6 +98,23 @@ private slots:
         QCOMPARE(logFile({"tarvo", "--other", "--db"}), QStringLiteral("error: Missing value after '--db'."));
     }
 
+    // The toolkit's own single-dash words hold an h (-stylesheet,
+    // -platformtheme): read as letters they would print the help instead of
+    // opening the window.
+    void toolkitOptionsOpenTheWindow()
+    {
+        for (const QStringList &line : {QStringList{"tarvo", "-platform", "offscreen"},
+                                        QStringList{"tarvo", "-stylesheet", "a.qss", "--keep-run-focus"},
+                                        QStringList{"tarvo", "-platformtheme", "gtk3"}}) {
+            const WindowOptions options = WindowOptions::parse(line);
+            QVERIFY2(options.printOnly.isEmpty(), qPrintable(line.join(' ')));
+            QVERIFY(options.error.isEmpty());
+        }
+        QVERIFY(WindowOptions::parse({"tarvo", "-stylesheet", "a.qss", "--keep-run-focus"}).keepRunFocus);
+        QVERIFY(WindowOptions::parse({"tarvo", "-h"}).printOnly.contains(QLatin1String("--keep-run-focus")));
+        QVERIFY(WindowOptions::parse({"tarvo", "--version"}).printOnly.startsWith(QLatin1String("tarvo ")));
+    }
+
     // Each run is a record: two passes in one arming, then a failure.
     void everyRunIsRecorded()
     {
