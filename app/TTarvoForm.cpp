@@ -1,5 +1,6 @@
 #include "TTarvoForm.h"
 
+#include "DeviceCommand.h"
 #include "FuseLauncher.h"
 #include "HexFileActions.h"
 #include "KeyRepeatGuard.h"
@@ -24,7 +25,6 @@
 #include <QStatusBar>
 #include <QTimer>
 
-static const QString NoCommand = QStringLiteral("No Command Select?");
 
 TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     : QMainWindow(parent)
@@ -34,13 +34,15 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     , m_ports(ui, m_link, m_session, prompter)
     , m_devices({ui, m_modes, m_session, m_buffer, m_selection, prompter,
                  [this] { showModal(m_windows.adapterForm()); }})
-    , m_runner(m_link, *this, m_buffer, m_selection, prompter)
+    , m_runner(m_link, m_buffer, m_selection, prompter)
+    , m_throttle(new PaintThrottle(this))
+    , m_display(*this, ui, *m_throttle, *this)
     , m_help(m_helpViewer)
     , m_dialogChooser(this)
 {
     setObjectName(QStringLiteral("TarvoForm"));
     ui.build(this);
-    m_throttle = new PaintThrottle(this);
+    m_runner.addListener(&m_display);
     m_resetConfirmation = new ResetConfirmation(ui.ResetCount, m_prompter);
     WindowNames::nameMainWindow(ui);
     for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice})
@@ -58,14 +60,14 @@ void TTarvoForm::createSecondaryWindows(const SecondaryWindows::Factories &facto
 
 void TTarvoForm::FormCreate()
 {
-    m_link.HardwareFound = false;
+    m_link.forgetHardware();
     m_selection.DeviceSelected = false;
     m_buffer.FileLoaded = false;
     m_buffer.BufferEnd = 511;
 
-    showCounts(0, 0);
+    m_display.showCounts({});
 
-    ui.DisplayCommand->setText(NoCommand);
+    ui.DisplayCommand->setText(CommandTexts::noCommand());
     for (QLabel *line : ui.DisplayRun)
         line->clear();
 
@@ -83,14 +85,9 @@ void TTarvoForm::FormCreate()
         e->clear();
 
     // The port applies its fixed line settings itself whenever it opens; no
-    // port number is set and nothing is opened until a port is chosen.
-    m_link.Timer1.stop();
-    m_link.Timer1.setSingleShot(true);
-    m_link.Timer1.setInterval(10000);
-
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
-    m_link.TimeoutElapsed = false;
+    // port number is set and nothing is opened until a port is chosen. The
+    // link sets its reply timer up itself.
+    m_link.clearRequests();
 
     ui.SelectComPort->setFocus();
 }
@@ -192,7 +189,7 @@ void TTarvoForm::FileExit1Execute()
 {
     // A detection waiting for a reply takes this as a Stop and asks the
     // stop question; the window closes when that handler has returned.
-    m_link.StopRequested = true;
+    m_link.requestStop();
     m_exitRequested = true;
     close();
     m_exitRequested = false;
@@ -243,28 +240,7 @@ void TTarvoForm::CheckTarvoClick()
     m_ports.check();
 }
 
-// ---- What a device command drives ----
-
-void TTarvoForm::setCommandCaption(const QString &caption, bool armed)
-{
-    ui.DisplayCommand->setText(caption);
-    QPalette pal = ui.DisplayCommand->palette();
-    pal.setColor(QPalette::Window, armed ? QColor(255, 255, 0) : palette().color(QPalette::Button));
-    pal.setColor(QPalette::WindowText, armed ? QColor(0, 0, 255) : QColor(0, 0, 0));
-    ui.DisplayCommand->setPalette(pal);
-}
-
-void TTarvoForm::setStatusLine(int line, const QString &text)
-{
-    if (line < 1 || line > int(ui.DisplayRun.size()))
-        return;
-    QLabel *label = ui.DisplayRun[size_t(line - 1)];
-    if (label->text() == text)
-        return;
-    m_throttle->aboutToChange(label);
-    label->setText(text);
-    SpokenLabel::textChanged(label);
-}
+// ---- What the run display asks of the window ----
 
 QString TTarvoForm::statusLine(int line) const
 {
@@ -273,82 +249,20 @@ QString TTarvoForm::statusLine(int line) const
     return ui.DisplayRun[size_t(line - 1)]->text();
 }
 
-void TTarvoForm::setGaugeVisible(bool visible)
-{
-    ui.PercentRun->setVisible(visible);
-}
-
-void TTarvoForm::setGaugeRange(int minimum, int maximum)
-{
-    if (ui.PercentRun->minimum() == minimum && ui.PercentRun->maximum() == maximum)
-        return;
-    m_throttle->aboutToChange(ui.PercentRun);
-    ui.PercentRun->setGaugeRange(minimum, maximum);
-}
-
-void TTarvoForm::setGaugeProgress(int progress)
-{
-    if (ui.PercentRun->progress() == progress)
-        return;
-    m_throttle->aboutToChange(ui.PercentRun);
-    ui.PercentRun->setProgress(progress);
-}
-
-void TTarvoForm::setRunEnabled(bool enabled)
-{
-    ui.StartRun->setEnabled(enabled);
-}
-
 bool TTarvoForm::runEnabled() const
 {
     return ui.StartRun->isEnabled();
 }
 
-void TTarvoForm::setStopButton(const QString &caption, bool enabled)
-{
-    ui.StopRun->setText(caption);
-    ui.StopRun->setEnabled(enabled);
-}
-
-void TTarvoForm::setResetEnabled(bool enabled)
-{
-    ui.ResetCount->setEnabled(enabled);
-}
-
-void TTarvoForm::focusRun()
-{
-    ui.StartRun->setFocus();
-    KeyRepeatGuard::focusMoved();
-}
-
-void TTarvoForm::focusStop()
-{
-    // Run enabled: a pass has ended (at the start of a run it is disabled).
-    (m_keepRunFocus && ui.StartRun->isEnabled() ? ui.StartRun : ui.StopRun)->setFocus();
-    KeyRepeatGuard::focusMoved();
-}
-
-// Run and Exit are disabled once a run has failed; the command must be
-// chosen again from the Device menu. Connect checks the programmer that most
-// failures concern, and Enter from a foot switch there does no harm (on
-// Reset it would clear the counters).
-void TTarvoForm::focusAfterFailure()
-{
-    ui.CheckTarvo->setFocus();
-    KeyRepeatGuard::focusMoved();
-}
-
-void TTarvoForm::showCounts(uint8_t success, uint8_t failure)
-{
-    ui.PassCount->setText(QStringLiteral("Success : ") + QString::number(success));
-    ui.FailCount->setText(QStringLiteral("Failure : ") + QString::number(failure));
-    m_session.setCounts(success, failure);
-}
-
 void TTarvoForm::setWindowLocked(bool locked)
 {
-    m_modes.setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
-    if (!locked) {
+    setMode(locked ? WindowModes::Mode::Armed : WindowModes::Mode::Idle);
+}
+
+void TTarvoForm::setMode(WindowModes::Mode mode)
+{
+    m_modes.setMode(mode);
+    if (mode == WindowModes::Mode::Idle) {
         // The command was left: Enter on Connect does no harm (Reset, next
         // in the tab order after Exit, would clear the counters).
         ui.CheckTarvo->setFocus();
@@ -357,14 +271,10 @@ void TTarvoForm::setWindowLocked(bool locked)
     }
 }
 
-void TTarvoForm::showBufferInfo(const QString &bufferEnd, const QString &bufferSum)
+void TTarvoForm::showReadBuffer(const QString &bufferEnd, const QString &bufferSum)
 {
     ui.Buffer_End->setText(bufferEnd);
     m_session.setChecksum(bufferSum);
-}
-
-void TTarvoForm::clearFileName()
-{
     m_session.setFileName(QString());
 }
 
@@ -426,50 +336,17 @@ void TTarvoForm::FileBufferExecute()
 
 // ---- Device commands ----
 
-void TTarvoForm::EraseDeviceClick()
-{
-    m_runner.EraseDeviceClick();
-}
+using Command = DeviceCommand::Id;
 
-void TTarvoForm::BlankDeviceClick()
-{
-    m_runner.BlankDeviceClick();
-}
-
-void TTarvoForm::ProgramDeviceClick()
-{
-    m_runner.ProgramDeviceClick();
-}
-
-void TTarvoForm::VerifyDeviceClick()
-{
-    m_runner.VerifyDeviceClick();
-}
-
-void TTarvoForm::Lock1Click()
-{
-    m_runner.Lock1Click();
-}
-
-void TTarvoForm::Lock2Click()
-{
-    m_runner.Lock2Click();
-}
-
-void TTarvoForm::Lock3Click()
-{
-    m_runner.Lock3Click();
-}
-
-void TTarvoForm::ReadDeviceClick()
-{
-    m_runner.ReadDeviceClick();
-}
-
-void TTarvoForm::AutoProgramClick()
-{
-    m_runner.AutoProgramClick();
-}
+void TTarvoForm::EraseDeviceClick() { m_runner.arm(DeviceCommand::get(Command::Erase)); }
+void TTarvoForm::BlankDeviceClick() { m_runner.arm(DeviceCommand::get(Command::Blank)); }
+void TTarvoForm::ProgramDeviceClick() { m_runner.arm(DeviceCommand::get(Command::Program)); }
+void TTarvoForm::VerifyDeviceClick() { m_runner.arm(DeviceCommand::get(Command::Verify)); }
+void TTarvoForm::Lock1Click() { m_runner.arm(DeviceCommand::get(Command::Lock1)); }
+void TTarvoForm::Lock2Click() { m_runner.arm(DeviceCommand::get(Command::Lock2)); }
+void TTarvoForm::Lock3Click() { m_runner.arm(DeviceCommand::get(Command::Lock3)); }
+void TTarvoForm::ReadDeviceClick() { m_runner.arm(DeviceCommand::get(Command::Read)); }
+void TTarvoForm::AutoProgramClick() { m_runner.arm(DeviceCommand::get(Command::Auto)); }
 
 void TTarvoForm::StartRunClick()
 {

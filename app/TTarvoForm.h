@@ -10,10 +10,11 @@
 #include "MemoryBuffer.h"
 #include "PortChoice.h"
 #include "ProgrammerLink.h"
-#include "RunView.h"
+#include "RunDisplayHost.h"
 #include "SecondaryWindows.h"
 #include "SelectionState.h"
 #include "TarvoLayout.h"
+#include "WindowRunDisplay.h"
 #include "WindowModes.h"
 
 #include <QMainWindow>
@@ -25,11 +26,11 @@ class QComboBox;
 
 // The main window: the port, programmer, device, buffer and command
 // controls, the menus with their shortcuts, and all program state (the
-// buffer, the selected device, the link with its flags, the bench's session
+// buffer, the selected device, the link, the bench's session
 // and the window's mode). Handlers that wait for the programmer run nested
 // event processing, so the window may be asked to close while one of them is
 // still on the stack: it then closes once that handler has returned.
-class TTarvoForm : public QMainWindow, public RunView
+class TTarvoForm : public QMainWindow, public RunDisplayHost
 {
     Q_OBJECT
 public:
@@ -48,12 +49,13 @@ public:
     Prompter &prompter() { return m_prompter; }
     const TarvoLayout &controls() const { return ui; }
     CommandRunner &runner() { return m_runner; }
+    WindowRunDisplay &runDisplay() { return m_display; }
     HelpSystem &help() { return m_help; }
     HelpViewer &helpViewer() { return m_helpViewer; }
     // The open and save dialogs; tests put their own chooser in.
     void setFileChooser(FileChooser *chooser) { m_chooser = chooser ? chooser : &m_dialogChooser; }
     // Production: the focus stays on Run after each pass (--keep-run-focus).
-    void setKeepRunFocus(bool keep) { m_keepRunFocus = keep; }
+    void setKeepRunFocus(bool keep) { m_display.setKeepRunFocus(keep); }
 
     // The entry chosen in a list, or -1 while its edit shows other text
     // (nothing chosen yet, or the operator typed).
@@ -63,25 +65,21 @@ public:
     // running, or a detection waits.
     bool busy() const;
 
-    // RunView
-    void setCommandCaption(const QString &caption, bool armed) override;
-    void setStatusLine(int line, const QString &text) override;
-    QString statusLine(int line) const override;
-    void setGaugeVisible(bool visible) override;
-    void setGaugeRange(int minimum, int maximum) override;
-    void setGaugeProgress(int progress) override;
-    void setRunEnabled(bool enabled) override;
-    bool runEnabled() const override;
-    void setStopButton(const QString &caption, bool enabled) override;
-    void setResetEnabled(bool enabled) override;
-    void focusRun() override;
-    void focusStop() override;
-    void focusAfterFailure() override;
-    void showCounts(uint8_t success, uint8_t failure) override;
-    void setWindowLocked(bool locked) override;
-    void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;
-    void clearFileName() override;
+    // What a status line (1..6) shows, and whether Run is enabled: what the
+    // operator sees, for tests and screenshots. The program itself asks the
+    // runner (state(), counts()), never the widgets.
+    QString statusLine(int line) const;
+    bool runEnabled() const;
+
+    // Armed (held for a command) or Idle.
+    void setWindowLocked(bool locked);
+
+    // RunDisplayHost
+    void setMode(WindowModes::Mode mode) override;
     void enableBufferCommands() override;
+    void showReadBuffer(const QString &bufferEnd, const QString &bufferSum) override;
+    void countsShown(RunCounts counts) override { m_session.setCounts(counts.success, counts.failure); }
+    bool deviceSelected() const override { return m_selection.DeviceSelected; }
 
 public slots:
     void FileExit1Execute();
@@ -138,13 +136,13 @@ private:
     DeviceChoice m_devices;
     SecondaryWindows m_windows;
     CommandRunner m_runner;
+    PaintThrottle *m_throttle = nullptr;
+    WindowRunDisplay m_display;
     HelpViewer m_helpViewer;
     HelpSystem m_help;
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
-    PaintThrottle *m_throttle = nullptr;
     ResetConfirmation *m_resetConfirmation = nullptr;
-    bool m_keepRunFocus = false;
 
     HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;

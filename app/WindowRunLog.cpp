@@ -6,17 +6,17 @@
 WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
     : m_form(form)
     , m_store(std::move(store))
-    , m_recorder(form, form.buffer(), form.selection())
+    , m_recorder(form.buffer(), form.selection())
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
     m_recorder.onRecord = [this](const DeviceRecord &record) { write(record); };
     m_recorder.mayStart = [this] { return ready(); };
-    m_form.runner().setObserver(&m_recorder);
+    m_form.runner().addListener(&m_recorder);
 }
 
 WindowRunLog::~WindowRunLog()
 {
-    m_form.runner().setObserver(nullptr);
+    m_form.runner().removeListener(&m_recorder);
 }
 
 bool WindowRunLog::shown(bool ok, const QString &error)

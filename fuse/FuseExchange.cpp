@@ -64,8 +64,7 @@ void FuseExchange::enterExchange()
     m_view.setReadWriteEnabled(false);
     m_view.setExitCaption(QStringLiteral("Cancle"));
     m_view.focusExit();
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
+    m_link.clearRequests();
 }
 
 void FuseExchange::leaveExchange()
@@ -136,7 +135,7 @@ void FuseExchange::BreakFuse()
     m_link.port().DiscardOutput();
     // The exchange has failed already: a Cancle still pending must not ask
     // its question here, where Yes would keep the CAN off the line.
-    m_link.StopRequested = false;
+    m_link.dropStopRequest();
     m_link.SendByte(Ctl::CAN);
     leaveExchange();
     m_view.focusExit();
@@ -172,8 +171,7 @@ void FuseExchange::activate()
     const EntryScope entry(m_busy, m_abandoned);
 
     m_view.setCaption(text(CaptionPrefix) + m_selection.SelectedDevice.DeviceName);
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
+    m_link.clearRequests();
     leaveExchange();
     for (Target t : {Target::Fuse1, Target::Fuse2, Target::Lock1, Target::Lock2, Target::Lock3})
         m_view.setDisplay(t, QString());
@@ -280,7 +278,7 @@ void FuseExchange::writeClick()
 void FuseExchange::requestStop()
 {
     if (m_busy)
-        m_link.StopRequested = true;
+        m_link.requestStop();
 }
 
 void FuseExchange::abandon()
@@ -289,15 +287,14 @@ void FuseExchange::abandon()
         return;
     m_abandoned = true;
     // No stop question: the operator already chose to leave.
-    m_link.StopRequested = false;
-    m_link.AbortRequested = true;
+    m_link.dropStopRequest();
+    m_link.requestAbort();
     if (m_waiting)
         m_link.cancelWait();
 }
 
 void FuseExchange::formClose()
 {
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
+    m_link.clearRequests();
     m_view.setReadWriteEnabled(true);
 }

@@ -7,7 +7,7 @@ namespace FuseLauncher {
 
 Outcome FuseClick(ProgrammerLink &link, bool fuseItemEnabled, const std::function<void()> &showEditor)
 {
-    if (!link.HardwareFound) {
+    if (!link.HardwareFound()) {
         link.prompter().inform(QStringLiteral("Comport Not Connect"));
         return Outcome::NotConnected;
     }

@@ -42,34 +42,34 @@ ProgrammerLink::ProgrammerLink(Prompter &prompter, QObject *parent)
     : QObject(parent)
     , m_prompter(prompter)
 {
-    Timer1.setSingleShot(true);
+    m_timer1.setSingleShot(true);
     // A coarse timer may fire early and leave the wait blocked with nothing armed.
-    Timer1.setTimerType(Qt::PreciseTimer);
-    Timer1.setInterval(10000);
-    connect(&Timer1, &QTimer::timeout, this, &ProgrammerLink::Timer1Timer);
+    m_timer1.setTimerType(Qt::PreciseTimer);
+    m_timer1.setInterval(10000);
+    connect(&m_timer1, &QTimer::timeout, this, &ProgrammerLink::Timer1Timer);
 }
 
 void ProgrammerLink::Timer1Timer()
 {
-    Timer1.stop();
-    TimeoutElapsed = true;
+    m_timer1.stop();
+    m_timeoutElapsed = true;
 }
 
 bool ProgrammerLink::stopConfirmed()
 {
     if (m_shutdown || m_cancelWait) {
         m_cancelWait = false;
-        AbortRequested = true;
+        m_abortRequested = true;
         return true;
     }
-    if (!StopRequested)
+    if (!m_stopRequested)
         return false;
-    StopRequested = false;
+    m_stopRequested = false;
     if (m_prompter.confirm(StopQuestion)) {
-        AbortRequested = true;
+        m_abortRequested = true;
         return true;
     }
-    AbortRequested = false;
+    m_abortRequested = false;
     return false;
 }
 
@@ -110,29 +110,29 @@ bool ProgrammerLink::SendWord(uint8_t value)
 bool ProgrammerLink::ReadByte(uint8_t &byte, int timeoutMs)
 {
     byte = 0;
-    TimeoutElapsed = false;
-    Timer1.start(timeoutMs);
+    m_timeoutElapsed = false;
+    m_timer1.start(timeoutMs);
     for (;;) {
         processPending();
         if (stopConfirmed()) {
-            Timer1.stop();
+            m_timer1.stop();
             return false;
         }
         if (m_port.checkLost()) {
             // Gone for good: fail now, as a time-out would, instead of
             // waiting out the limit.
-            Timer1.stop();
-            TimeoutElapsed = true;
+            m_timer1.stop();
+            m_timeoutElapsed = true;
             return false;
         }
-        if (m_port.ByteWaiting() || TimeoutElapsed)
+        if (m_port.ByteWaiting() || m_timeoutElapsed)
             break;
         blockForEvent();
     }
     if (m_port.ByteWaiting()) {
         byte = m_port.ReadOneByte();
-        TimeoutElapsed = false;
-        Timer1.stop();
+        m_timeoutElapsed = false;
+        m_timer1.stop();
         return true;
     }
     return false;
@@ -161,8 +161,8 @@ bool ProgrammerLink::SendCommand(const QString &word)
     for (int i = 0; sent && i < word.size(); ++i)
         sent = SendByte(char(word.at(i).unicode()));
     sent = sent && SendByte(Ctl::ETX);
-    CommandChecksum = frameChecksum(word);
-    return sent && SendWord(CommandChecksum);
+    m_commandChecksum = frameChecksum(word);
+    return sent && SendWord(m_commandChecksum);
 }
 
 std::optional<QString> ProgrammerLink::ReadVersion()
@@ -171,7 +171,7 @@ std::optional<QString> ProgrammerLink::ReadVersion()
         return std::nullopt;
     const Flag detecting(m_detecting);
 
-    HardwareFound = false;
+    m_hardwareFound = false;
     emit statusText(QStringLiteral("Waiting to Initial Hardware"));
     SendCommand(QStringLiteral("0D000000"));
 
@@ -207,7 +207,7 @@ std::optional<QString> ProgrammerLink::ReadVersion()
         return std::nullopt;
     }
     emit statusText(QStringLiteral("Search Hardware On Com") + QString::number(m_port.comNumber()) + QStringLiteral(" OK"));
-    HardwareFound = true;
+    m_hardwareFound = true;
     SendByte(Ctl::CAN);
     const QString text = QString::fromLatin1(date);
     return text.mid(0, 2) + QLatin1Char('/') + text.mid(2, 2) + QLatin1Char('/') + text.mid(4, 4);
@@ -218,7 +218,7 @@ void ProgrammerLink::waitForEvents()
     if (!m_shutdown)
         blockForEvent();
     if (m_shutdown)
-        AbortRequested = true;
+        m_abortRequested = true;
 }
 
 void ProgrammerLink::requestShutdown()

@@ -39,16 +39,36 @@ public:
     ComPort &port() { return m_port; }
     Prompter &prompter() { return m_prompter; }
 
-    // Flags shared with the command framework and the fuse editor.
-    bool StopRequested = false;
-    bool AbortRequested = false;
-    bool TimeoutElapsed = false;
-    bool HardwareFound = false;
-    // Checksum of the last frame sent; the block transfers reuse it.
-    uint8_t CommandChecksum = 0;
-
+    // The flags the command framework and the fuse editor share. Only the
+    // link changes them, through the requests below.
+    bool StopRequested() const { return m_stopRequested; }
+    bool AbortRequested() const { return m_abortRequested; }
+    bool TimeoutElapsed() const { return m_timeoutElapsed; }
+    bool HardwareFound() const { return m_hardwareFound; }
+    // Checksum of the last frame sent, or of the block being sent.
+    uint8_t CommandChecksum() const { return m_commandChecksum; }
     // The reply timer: one-shot, started by ReadByte.
-    QTimer Timer1;
+    const QTimer &Timer1() const { return m_timer1; }
+
+    // The operator asked to stop: the next wait asks the stop question.
+    void requestStop() { m_stopRequested = true; }
+    // A stop still pending is dropped unasked (the exchange has ended
+    // already, or its last byte must go out).
+    void dropStopRequest() { m_stopRequested = false; }
+    // Leave without asking: the waiting command ends as after a confirmed
+    // stop.
+    void requestAbort() { m_abortRequested = true; }
+    // A new command or exchange starts with no request pending.
+    void clearRequests()
+    {
+        m_stopRequested = false;
+        m_abortRequested = false;
+    }
+    // The programmer on the port is no longer known (a port changed).
+    void forgetHardware() { m_hardwareFound = false; }
+    // For a link whose programmer is known to be there without a detection:
+    // tests and benchmarks on the emulator.
+    void assumeHardwareFound() { m_hardwareFound = true; }
 
     // Port closed: "Comport Not Found" and nothing sent. Otherwise waits for
     // room to send; false when a confirmed stop (or a lost port, or the
@@ -65,6 +85,10 @@ public:
     // frame could not be sent (a confirmed stop, a lost port): the frame is
     // incomplete and the caller should not wait for a reply.
     bool SendCommand(const QString &word);
+    // The 64 data bytes of a block go out with SendWord after this; the
+    // checksum is known first and sent by SendBlockChecksum.
+    void StartBlock(uint8_t checksum) { m_commandChecksum = checksum; }
+    bool SendBlockChecksum() { return SendWord(m_commandChecksum); }
     // Hardware detection. Sets HardwareFound and returns the firmware date
     // as "dd/mm/yyyy" on success; reports "Hardware Not Found" and returns
     // nothing on failure. A detection started while another one waits is
@@ -114,4 +138,10 @@ private:
     bool m_strictDetection = false;
     bool m_shutdown = false;
     bool m_cancelWait = false;
+    bool m_stopRequested = false;
+    bool m_abortRequested = false;
+    bool m_timeoutElapsed = false;
+    bool m_hardwareFound = false;
+    uint8_t m_commandChecksum = 0;
+    QTimer m_timer1;
 };

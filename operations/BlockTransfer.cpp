@@ -3,13 +3,13 @@
 #include "HexText.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
-#include "RunView.h"
+#include "RunEvents.h"
 
 #include <QStringBuilder>
 
-BlockTransfer::BlockTransfer(ProgrammerLink &link, RunView &view, const MemoryBuffer &buffer, int replyMs)
+BlockTransfer::BlockTransfer(ProgrammerLink &link, RunEvents &events, const MemoryBuffer &buffer, int replyMs)
     : m_link(link)
-    , m_view(view)
+    , m_events(events)
     , m_buffer(buffer)
     , m_replyMs(replyMs)
 {
@@ -24,27 +24,36 @@ uint8_t BlockTransfer::blockChecksum(const MemoryBuffer &buffer, uint16_t start)
 }
 
 ExchangeOutcome BlockTransfer::run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts,
-                                   int statusLine)
+                                   bool writes)
 {
+    const int total = int(deviceEnd) + 1;
     // An incomplete frame gets no reply, so none is awaited.
     if (!m_link.SendCommand(commandWord))
         return ExchangeOutcome::fail(interruptedText(texts));
     uint16_t start = 0;
+    std::optional<uint16_t> sent;
     do {
         if (auto failed = expectReply(uint8_t(Ctl::DC1), texts))
-            return ExchangeOutcome::fail(*failed);
-        if (auto failed = sendBlock(start, texts, statusLine))
-            return ExchangeOutcome::fail(*failed);
+            return fail(*failed);
+        // The DC1 asks for the next block: the one before has been taken.
+        if (sent && writes)
+            m_events.blockWritten(*sent, uint16_t(*sent + BlockSize - 1));
+        if (auto failed = sendBlock(start, texts, total))
+            return fail(*failed);
+        sent = start;
         start = uint16_t(start + BlockSize);
         // A wrap to 0 means the whole address space went out.
     } while (start != 0 && start < deviceEnd);
 
     if (auto failed = expectReply(uint8_t(Ctl::DC1), texts))
-        return ExchangeOutcome::fail(*failed);
+        return fail(*failed);
+    if (writes)
+        m_events.blockWritten(*sent, uint16_t(*sent + BlockSize - 1));
+    m_address.reset();
     if (!m_link.SendByte(Ctl::DC3))
-        return ExchangeOutcome::fail(interruptedText(texts));
+        return fail(interruptedText(texts));
     if (auto failed = expectReply(uint8_t(Ctl::ACK), texts))
-        return ExchangeOutcome::fail(*failed);
+        return fail(*failed);
     return ExchangeOutcome::pass();
 }
 
@@ -60,20 +69,20 @@ std::optional<QString> BlockTransfer::expectReply(uint8_t expected, const Comman
     return std::nullopt;
 }
 
-std::optional<QString> BlockTransfer::sendBlock(uint16_t start, const CommandTexts &texts, int statusLine)
+std::optional<QString> BlockTransfer::sendBlock(uint16_t start, const CommandTexts &texts, int total)
 {
     // The checksum goes out right behind the data, so it is known first.
-    m_link.CommandChecksum = blockChecksum(m_buffer, start);
+    m_link.StartBlock(blockChecksum(m_buffer, start));
     for (int j = 0; j < BlockSize; ++j) {
         const uint16_t address = uint16_t(start + j);
+        m_address = address;
         // A character that could not go out ends the run here: the rest of
         // the block would reach the programmer shifted by one character.
         if (!m_link.SendWord(m_buffer.at(address)))
             return interruptedText(texts);
-        m_view.setStatusLine(statusLine, texts.progressPrefix % HexText::HexWordToStr4(address));
-        m_view.setGaugeProgress(address);
+        m_events.progress(address, int(address) + 1, total);
     }
-    if (!m_link.SendWord(m_link.CommandChecksum))
+    if (!m_link.SendBlockChecksum())
         return interruptedText(texts);
     return std::nullopt;
 }
@@ -92,5 +101,5 @@ QString BlockTransfer::failureReport()
 
 QString BlockTransfer::interruptedText(const CommandTexts &texts) const
 {
-    return (m_link.AbortRequested || m_link.shuttingDown()) ? texts.breakText : texts.timeOut;
+    return (m_link.AbortRequested() || m_link.shuttingDown()) ? texts.breakText : texts.timeOut;
 }

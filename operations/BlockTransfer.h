@@ -8,7 +8,7 @@
 
 class MemoryBuffer;
 class ProgrammerLink;
-class RunView;
+class RunEvents;
 
 // The exchange Program and Verify share: the buffer from address 0 to the
 // device end goes out in 64-byte blocks of hex text, each followed by its
@@ -20,11 +20,11 @@ public:
     static constexpr int BlockSize = 64;
     static constexpr int ReportLength = 4;
 
-    BlockTransfer(ProgrammerLink &link, RunView &view, const MemoryBuffer &buffer, int replyMs);
+    BlockTransfer(ProgrammerLink &link, RunEvents &events, const MemoryBuffer &buffer, int replyMs);
 
-    // The status line and the gauge follow every byte sent on statusLine.
-    ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts,
-                        int statusLine);
+    // Every byte sent is reported as progress; with writes (Program) every
+    // block the programmer took is reported as written.
+    ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts, bool writes);
 
     // Sum modulo 256 of the 64 buffer bytes from start.
     static uint8_t blockChecksum(const MemoryBuffer &buffer, uint16_t start);
@@ -32,13 +32,16 @@ public:
 private:
     // No text: the reply was the one expected.
     std::optional<QString> expectReply(uint8_t expected, const CommandTexts &texts);
-    std::optional<QString> sendBlock(uint16_t start, const CommandTexts &texts, int statusLine);
+    std::optional<QString> sendBlock(uint16_t start, const CommandTexts &texts, int total);
+    ExchangeOutcome fail(const QString &text) const { return ExchangeOutcome::fail(text, m_address); }
     QString failureReport();
     // Why a wait or a send ended without its byte.
     QString interruptedText(const CommandTexts &texts) const;
 
     ProgrammerLink &m_link;
-    RunView &m_view;
+    RunEvents &m_events;
     const MemoryBuffer &m_buffer;
     int m_replyMs;
+    // The address in transfer, for a failure.
+    std::optional<uint16_t> m_address;
 };

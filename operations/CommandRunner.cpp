@@ -6,58 +6,57 @@
 #include "ProgrammerLink.h"
 #include "Prompter.h"
 #include "ReadExchange.h"
-#include "RunObserver.h"
-#include "RunView.h"
 #include "SelectionState.h"
 #include "SingleReplyCommand.h"
 
+#include <QCoreApplication>
+
 namespace {
-constexpr int StatusLines = 6;
-const QString ExitCaption = QStringLiteral("Exit");
-const QString StopCaption = QStringLiteral("Stop");
+// Auto's pass text goes on the line below its last step.
+constexpr int AutoPassLine = 6;
 } // namespace
 
-CommandRunner::CommandRunner(ProgrammerLink &link, RunView &view, MemoryBuffer &buffer,
-                             const SelectionState &selection, Prompter &prompter)
+CommandRunner::CommandRunner(ProgrammerLink &link, MemoryBuffer &buffer, const SelectionState &selection,
+                             Prompter &prompter)
     : m_link(link)
-    , m_view(view)
     , m_buffer(buffer)
     , m_selection(selection)
     , m_prompter(prompter)
 {
 }
 
-// ---- menu handlers -------------------------------------------------------
+// ---- entries -------------------------------------------------------------
 
-void CommandRunner::EraseDeviceClick() { chooseCommand(CommandTexts::erase(), &CommandRunner::RunErase); }
-void CommandRunner::BlankDeviceClick() { chooseCommand(CommandTexts::blank(), &CommandRunner::RunBlank); }
-void CommandRunner::ProgramDeviceClick() { chooseCommand(CommandTexts::program(), &CommandRunner::RunProgram); }
-void CommandRunner::VerifyDeviceClick() { chooseCommand(CommandTexts::verify(), &CommandRunner::RunVerify); }
-void CommandRunner::Lock1Click() { chooseCommand(CommandTexts::lock1(), &CommandRunner::RunLock1); }
-void CommandRunner::Lock2Click() { chooseCommand(CommandTexts::lock2(), &CommandRunner::RunLock2); }
-void CommandRunner::Lock3Click() { chooseCommand(CommandTexts::lock3(), &CommandRunner::RunLock3); }
-void CommandRunner::ReadDeviceClick() { chooseCommand(CommandTexts::read(), &CommandRunner::RunRead); }
-void CommandRunner::AutoProgramClick() { chooseCommand(CommandTexts::autoProgram(), &CommandRunner::RunAuto); }
-
-void CommandRunner::chooseCommand(const CommandTexts &texts, void (CommandRunner::*routine)())
+void CommandRunner::arm(const DeviceCommand &command)
 {
     // Shortcuts and timers can get past the locked menus: one command at a time.
     if (m_active)
         return;
-    if (!m_link.HardwareFound) {
+    if (!m_link.HardwareFound()) {
         m_prompter.inform(CommandTexts::notConnected());
         return;
     }
     m_active = true;
-    m_caption = texts.caption;
-    BeforeRun(texts.caption);
-    (this->*routine)();
+    m_command = &command;
+    BeforeRun(command);
+    runCommand();
     m_active = false;
+}
+
+bool CommandRunner::runOnce(const DeviceCommand &command)
+{
+    if (m_active)
+        return false;
+    m_once = true;
+    m_passedOnce = false;
+    arm(command);
+    m_once = false;
+    return m_passedOnce;
 }
 
 void CommandRunner::StartRunClick()
 {
-    if (m_active && !m_running)
+    if (m_active && !running())
         RunPressed = true;
 }
 
@@ -65,42 +64,45 @@ void CommandRunner::StopRunClick()
 {
     if (!m_active)
         return;
-    if (m_view.runEnabled())
-        m_link.AbortRequested = true;
+    // Exit while the command waits for Run; Stop (with its question) while
+    // anything else is under way.
+    if (waitingForRun())
+        m_link.requestAbort();
     else
-        m_link.StopRequested = true;
+        m_link.requestStop();
 }
 
 void CommandRunner::ResetCountClick()
 {
-    if (m_running)
+    if (running())
         return;
-    SuccessCount = 0;
-    FailureCount = 0;
-    m_view.showCounts(SuccessCount, FailureCount);
+    setCounts({});
+}
+
+void CommandRunner::setCounts(RunCounts counts)
+{
+    m_counts = counts;
+    m_events.tell(&RunListener::countsChanged, m_counts);
 }
 
 // ---- framework -----------------------------------------------------------
 
-void CommandRunner::BeforeRun(const QString &caption)
+void CommandRunner::BeforeRun(const DeviceCommand &command)
 {
-    clearStatusLines();
-    m_view.setGaugeVisible(false);
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
+    clearLines();
+    m_link.clearRequests();
     RunPressed = false;
-    m_view.setRunEnabled(true);
-    m_view.setStopButton(ExitCaption, true);
-    m_view.setCommandCaption(caption, true);
-    m_view.setWindowLocked(true);
-    m_view.focusRun();
+    m_state = RunState::Armed;
+    m_events.tell(&RunListener::commandArmed, command);
 }
 
 void CommandRunner::AfterRun()
 {
-    m_view.setCommandCaption(CommandTexts::noCommand(), false);
-    clearStatusLines();
-    disarm();
+    clearLines();
+    m_link.clearRequests();
+    RunPressed = false;
+    m_state = RunState::Idle;
+    m_events.tell(&RunListener::commandLeft);
 }
 
 void CommandRunner::BreakError()
@@ -111,32 +113,28 @@ void CommandRunner::BreakError()
     }
     // The run has failed already: a Stop still pending must not ask its
     // question here, where Yes would keep the CAN from going out.
-    m_link.StopRequested = false;
+    m_link.dropStopRequest();
     m_link.SendByte(Ctl::CAN);
-    ++FailureCount;
-    m_view.showCounts(SuccessCount, FailureCount);
-    m_view.setCommandCaption(CommandTexts::noCommand(), false);
-    disarm();
-    if (m_observer)
-        m_observer->runEnded(false, SuccessCount, FailureCount);
-    m_view.focusAfterFailure();
-}
-
-void CommandRunner::disarm()
-{
-    m_view.setGaugeVisible(false);
-    m_link.StopRequested = false;
-    m_link.AbortRequested = false;
+    ++m_counts.failure;
+    m_events.tell(&RunListener::countsChanged, m_counts);
+    const bool stopped = leaveRequested();
+    m_link.clearRequests();
     RunPressed = false;
-    m_running = false;
-    m_view.setRunEnabled(false);
-    m_view.setStopButton(ExitCaption, false);
-    m_view.setWindowLocked(false);
-    m_view.setResetEnabled(true);
+    m_state = stopped ? RunState::Stopped : RunState::Failed;
+    runEnded();
 }
 
 CommandRunner::WaitResult CommandRunner::WaitForRun()
 {
+    if (m_once) {
+        // Nobody presses Run: what is pending (a stop) is handled first.
+        QCoreApplication::processEvents();
+        if (leaveRequested()) {
+            AfterRun();
+            return WaitResult::Left;
+        }
+        return runOrLeave();
+    }
     if (RunPressed)
         return runOrLeave();
     for (;;) {
@@ -155,84 +153,69 @@ CommandRunner::WaitResult CommandRunner::WaitForRun()
 
 CommandRunner::WaitResult CommandRunner::runOrLeave()
 {
-    if (!m_observer || m_observer->runMayStart())
+    if (m_events.runMayStart())
         return WaitResult::Run;
     AfterRun();
     return WaitResult::Left;
 }
 
-void CommandRunner::StartRunning(const QString &runningText)
+void CommandRunner::StartRunning()
 {
-    clearStatusLines();
-    m_view.setResetEnabled(false);
-    m_view.setRunEnabled(false);
-    m_view.setStopButton(StopCaption, true);
-    m_view.setGaugeVisible(true);
-    resetGauge();
-    m_view.setStatusLine(1, runningText);
-    m_running = true;
-    if (m_observer)
-        m_observer->runStarted(m_caption);
+    clearLines();
+    m_state = RunState::Running;
+    m_events.tell(&RunListener::runStarted, *m_command);
 }
 
-CommandRunner::PassResult CommandRunner::PassRun(const QString &passText)
+CommandRunner::PassResult CommandRunner::PassRun(const RunStep &step)
 {
-    m_view.setStatusLine(1, passText);
+    setLine(step.line, step.texts->pass);
+    m_events.tell(&RunListener::stepEnded, step, StepEnd{true, step.texts->pass, std::nullopt});
     return passEnding();
 }
 
 CommandRunner::PassResult CommandRunner::passEnding()
 {
-    ++SuccessCount;
-    m_view.showCounts(SuccessCount, FailureCount);
+    ++m_counts.success;
+    m_events.tell(&RunListener::countsChanged, m_counts);
     m_link.SendByte(Ctl::ENQ);
     RunPressed = false;
-    m_running = false;
-    m_view.setResetEnabled(true);
-    m_view.setRunEnabled(true);
-    m_view.setStopButton(ExitCaption, true);
-    m_view.focusStop();
-    if (m_observer)
-        m_observer->runEnded(true, SuccessCount, FailureCount);
-    if (leaveRequested()) {
+    m_state = RunState::Passed;
+    m_passedOnce = true;
+    runEnded();
+    if (m_once || leaveRequested()) {
         AfterRun();
         return PassResult::Left;
     }
     return PassResult::Again;
 }
 
-void CommandRunner::FailRun(const QString &text)
+void CommandRunner::FailRun(const RunStep &step, const ExchangeOutcome &outcome)
 {
-    failStep(1, text);
-}
-
-void CommandRunner::failStep(int line, const QString &text)
-{
-    m_view.setStatusLine(line, text);
-    m_view.setStatusLine(line + 1, CommandTexts::commandAbort());
+    setLine(step.line, outcome.failureText);
+    setLine(step.line + 1, CommandTexts::commandAbort());
+    m_events.tell(&RunListener::stepEnded, step, StepEnd{false, outcome.failureText, outcome.failingAddress});
     BreakError();
 }
 
-void CommandRunner::clearStatusLines()
+void CommandRunner::runEnded()
 {
-    for (int line = 1; line <= StatusLines; ++line)
-        m_view.setStatusLine(line, QString());
+    m_events.tell(&RunListener::runEnded, RunEnd{m_state, m_lines, m_counts});
 }
 
-void CommandRunner::resetGauge()
+void CommandRunner::setLine(int line, const QString &text)
 {
-    m_view.setGaugeProgress(0);
-    m_view.setGaugeRange(0, deviceEnd());
+    if (line >= 1 && line <= int(m_lines.size()))
+        m_lines[std::size_t(line - 1)] = text;
+}
+
+void CommandRunner::clearLines()
+{
+    m_lines.fill(QString());
 }
 
 bool CommandRunner::leaveRequested() const
 {
-    return m_link.AbortRequested || m_link.shuttingDown();
-}
-
-QString CommandRunner::commandWord(const char *code, const QString &parameter) const
-{
-    return QLatin1String(code) + parameter + m_selection.SelectedDevice.TypeCode;
+    return m_link.AbortRequested() || m_link.shuttingDown();
 }
 
 uint16_t CommandRunner::deviceEnd() const
@@ -240,139 +223,102 @@ uint16_t CommandRunner::deviceEnd() const
     return m_selection.SelectedDevice.deviceEnd();
 }
 
-// ---- Run routines --------------------------------------------------------
+// ---- the runs ------------------------------------------------------------
 
-void CommandRunner::RunErase() { runSingleReply(CommandTexts::erase(), commandWord("05", QStringLiteral("0000"))); }
-
-void CommandRunner::RunBlank()
+RunStep CommandRunner::step(const DeviceCommand &exchange, int line, const CommandTexts &texts) const
 {
-    runSingleReply(CommandTexts::blank(), commandWord("0A", m_selection.SelectedDevice.DeviceEnd));
+    return RunStep{m_command, &exchange, line, &texts, deviceEnd()};
 }
 
-void CommandRunner::RunLock1() { runSingleReply(CommandTexts::lock1(), commandWord("03", QStringLiteral("0001"))); }
-void CommandRunner::RunLock2() { runSingleReply(CommandTexts::lock2(), commandWord("03", QStringLiteral("0002"))); }
-void CommandRunner::RunLock3() { runSingleReply(CommandTexts::lock3(), commandWord("03", QStringLiteral("0003"))); }
-
-void CommandRunner::RunProgram()
+void CommandRunner::startStep(const RunStep &step)
 {
-    runBlockTransfer(CommandTexts::program(), commandWord("01", QStringLiteral("0000")));
+    setLine(step.line, step.texts->running);
+    m_events.tell(&RunListener::stepStarted, step);
 }
 
-void CommandRunner::RunVerify()
+bool CommandRunner::runStep(const RunStep &step, const QString &word)
 {
-    runBlockTransfer(CommandTexts::verify(), commandWord("0C", QStringLiteral("0000")));
-}
-
-void CommandRunner::runSingleReply(const CommandTexts &texts, const QString &word)
-{
-    for (;;) {
-        if (WaitForRun() == WaitResult::Left)
-            return;
-        StartRunning(texts.running);
-        const ExchangeOutcome outcome = SingleReplyCommand(m_link, m_timeouts.longMs).run(word, texts);
-        if (!outcome.passed) {
-            FailRun(outcome.failureText);
-            return;
-        }
-        m_view.setGaugeProgress(deviceEnd());
-        if (PassRun(texts.pass) == PassResult::Left)
-            return;
+    const uint16_t end = step.end;
+    ExchangeOutcome outcome;
+    switch (step.exchange->kind) {
+    case DeviceCommand::Kind::SingleReply:
+        outcome = SingleReplyCommand(m_link, m_timeouts.longMs).run(word, *step.texts);
+        // The gauge jumps to the end once the reply came.
+        if (outcome.passed)
+            m_events.progress(end, int(end) + 1, int(end) + 1);
+        break;
+    case DeviceCommand::Kind::BlockTransfer:
+        outcome = BlockTransfer(m_link, m_events, m_buffer, m_timeouts.replyMs)
+                      .run(word, end, *step.texts, step.exchange->writesBlocks());
+        break;
+    case DeviceCommand::Kind::Read:
+        outcome = ReadExchange(m_link, m_events, m_buffer, m_timeouts.replyMs).run(word, end);
+        break;
+    case DeviceCommand::Kind::Auto:
+        break;
     }
-}
-
-void CommandRunner::runBlockTransfer(const CommandTexts &texts, const QString &word)
-{
-    for (;;) {
-        if (WaitForRun() == WaitResult::Left)
-            return;
-        StartRunning(texts.running);
-        const ExchangeOutcome outcome =
-            BlockTransfer(m_link, m_view, m_buffer, m_timeouts.replyMs).run(word, deviceEnd(), texts, 1);
-        if (!outcome.passed) {
-            FailRun(outcome.failureText);
-            return;
-        }
-        if (PassRun(texts.pass) == PassResult::Left)
-            return;
+    if (!outcome.passed) {
+        FailRun(step, outcome);
+        return false;
     }
+    return true;
 }
 
-void CommandRunner::RunRead()
+void CommandRunner::runCommand()
 {
-    const CommandTexts &texts = CommandTexts::read();
-    const QString word = commandWord("06", QStringLiteral("0000"));
-    for (;;) {
-        if (WaitForRun() == WaitResult::Left)
-            return;
-        StartRunning(texts.running);
-        const ExchangeOutcome outcome = ReadExchange(m_link, m_view, m_buffer, m_timeouts.replyMs).run(word, deviceEnd());
-        if (!outcome.passed) {
-            FailRun(outcome.failureText);
-            return;
-        }
-        const uint16_t end = deviceEnd();
-        m_view.showBufferInfo(m_selection.SelectedDevice.DeviceEnd + QLatin1Char('H'),
-                              HexText::HexWordToStr4(m_buffer.checksum(end)) + QLatin1Char('H'));
-        m_buffer.BufferEnd = end;
-        m_view.clearFileName();
-        const PassResult result = PassRun(texts.pass);
-        if (m_selection.DeviceSelected)
-            m_view.enableBufferCommands();
-        if (result == PassResult::Left)
-            return;
-    }
-}
-
-void CommandRunner::RunAuto()
-{
+    const DeviceCommand &command = *m_command;
     const StructureDevice &device = m_selection.SelectedDevice;
     for (;;) {
         if (WaitForRun() == WaitResult::Left)
             return;
-        StartRunning(CommandTexts::erase().running);
-        if (!autoSingleStep(1, CommandTexts::erase(), commandWord("05", QStringLiteral("0000")), false))
-            return;
-        if (!autoSingleStep(2, CommandTexts::blank(), commandWord("0A", device.DeviceEnd), true))
-            return;
-        if (!autoBlockStep(3, CommandTexts::program(), commandWord("01", QStringLiteral("0000"))))
-            return;
-        if (!autoBlockStep(4, CommandTexts::verify(), commandWord("0C", QStringLiteral("0000"))))
-            return;
-        if (!autoSingleStep(5, CommandTexts::autoLock(), commandWord("03", device.LockLevel), true))
-            return;
-        m_view.setStatusLine(6, CommandTexts::autoProgram().pass);
-        // Line 1 keeps the erase step's pass text.
-        if (passEnding() == PassResult::Left)
+        StartRunning();
+        if (command.kind != DeviceCommand::Kind::Auto) {
+            const RunStep only = step(command, 1, command.texts());
+            startStep(only);
+            if (!runStep(only, command.word(device)))
+                return;
+            if (command.kind == DeviceCommand::Kind::Read) {
+                const uint16_t end = deviceEnd();
+                m_events.tell(&RunListener::bufferFilled, device.DeviceEnd + QLatin1Char('H'),
+                              HexText::HexWordToStr4(m_buffer.checksum(end)) + QLatin1Char('H'));
+                m_buffer.BufferEnd = end;
+            }
+            if (PassRun(only) == PassResult::Left)
+                return;
+            continue;
+        }
+        // Auto: the commands' own exchanges in turn, each on its own line;
+        // the lock at the device's own level.
+        using Id = DeviceCommand::Id;
+        struct AutoStep
+        {
+            Id exchange;
+            const CommandTexts &texts;
+            DeviceCommand::Parameter parameter;
+        };
+        const DeviceCommand &erase = DeviceCommand::get(Id::Erase);
+        const DeviceCommand &blank = DeviceCommand::get(Id::Blank);
+        const DeviceCommand &program = DeviceCommand::get(Id::Program);
+        const DeviceCommand &verify = DeviceCommand::get(Id::Verify);
+        const AutoStep steps[] = {
+            {Id::Erase, CommandTexts::erase(), erase.parameter},
+            {Id::Blank, CommandTexts::blank(), blank.parameter},
+            {Id::Program, CommandTexts::program(), program.parameter},
+            {Id::Verify, CommandTexts::verify(), verify.parameter},
+            {Id::Lock1, CommandTexts::autoLock(), DeviceCommand::Parameter::LockLevel},
+        };
+        int line = 1;
+        for (const AutoStep &s : steps) {
+            const DeviceCommand &exchange = DeviceCommand::get(s.exchange);
+            const RunStep current = step(exchange, line, s.texts);
+            startStep(current);
+            if (!runStep(current, exchange.word(device, s.parameter)))
+                return;
+            setLine(line, s.texts.pass);
+            m_events.tell(&RunListener::stepEnded, current, StepEnd{true, s.texts.pass, std::nullopt});
+            ++line;
+        }
+        if (PassRun(step(command, AutoPassLine, command.texts())) == PassResult::Left)
             return;
     }
-}
-
-bool CommandRunner::autoSingleStep(int line, const CommandTexts &texts, const QString &word, bool startStep)
-{
-    if (startStep) {
-        resetGauge();
-        m_view.setStatusLine(line, texts.running);
-    }
-    const ExchangeOutcome outcome = SingleReplyCommand(m_link, m_timeouts.longMs).run(word, texts);
-    if (!outcome.passed) {
-        failStep(line, outcome.failureText);
-        return false;
-    }
-    m_view.setGaugeProgress(deviceEnd());
-    m_view.setStatusLine(line, texts.pass);
-    return true;
-}
-
-bool CommandRunner::autoBlockStep(int line, const CommandTexts &texts, const QString &word)
-{
-    resetGauge();
-    m_view.setStatusLine(line, texts.running);
-    const ExchangeOutcome outcome =
-        BlockTransfer(m_link, m_view, m_buffer, m_timeouts.replyMs).run(word, deviceEnd(), texts, line);
-    if (!outcome.passed) {
-        failStep(line, outcome.failureText);
-        return false;
-    }
-    m_view.setStatusLine(line, texts.pass);
-    return true;
 }

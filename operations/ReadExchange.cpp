@@ -4,13 +4,13 @@
 #include "HexText.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
-#include "RunView.h"
+#include "RunEvents.h"
 
 #include <QStringBuilder>
 
-ReadExchange::ReadExchange(ProgrammerLink &link, RunView &view, MemoryBuffer &buffer, int replyMs)
+ReadExchange::ReadExchange(ProgrammerLink &link, RunEvents &events, MemoryBuffer &buffer, int replyMs)
     : m_link(link)
-    , m_view(view)
+    , m_events(events)
     , m_buffer(buffer)
     , m_replyMs(replyMs)
 {
@@ -22,25 +22,26 @@ ExchangeOutcome ReadExchange::run(const QString &commandWord, uint16_t deviceEnd
     // An incomplete frame gets no reply, so none is awaited.
     if (!m_link.SendCommand(commandWord))
         return ExchangeOutcome::fail(interruptedText());
+    const int total = int(deviceEnd) + 1;
     uint16_t start = 0;
     for (;;) {
-        m_view.setStatusLine(1, texts.progressPrefix % HexText::HexWordToStr4(start));
+        m_events.progress(start, int(start), total);
         uint8_t sum = 0;
         for (int i = 0; i < BlockSize; ++i) {
             const uint16_t address = uint16_t(start + i);
             uint8_t b = 0;
+            m_address = address;
             if (!readHexByte(b))
-                return ExchangeOutcome::fail(m_failure);
+                return ExchangeOutcome::fail(m_failure, address);
             m_buffer.set(address, b);
             sum = uint8_t(sum + b);
-            m_view.setStatusLine(1, texts.progressPrefix % HexText::HexWordToStr4(address));
-            m_view.setGaugeProgress(address);
+            m_events.progress(address, int(address) + 1, total);
         }
         uint8_t blockSum = 0;
         if (!readHexByte(blockSum))
-            return ExchangeOutcome::fail(m_failure);
+            return ExchangeOutcome::fail(m_failure, m_address);
         if (blockSum != sum)
-            return ExchangeOutcome::fail(texts.checksumError);
+            return ExchangeOutcome::fail(texts.checksumError, m_address);
         start = uint16_t(start + BlockSize);
         // A wrap to 0 means the whole address space came in.
         const bool more = start != 0 && start < deviceEnd;
@@ -85,5 +86,5 @@ bool ReadExchange::readHexChar(char &c)
 QString ReadExchange::interruptedText() const
 {
     const CommandTexts &texts = CommandTexts::read();
-    return (m_link.AbortRequested || m_link.shuttingDown()) ? texts.breakText : texts.timeOut;
+    return (m_link.AbortRequested() || m_link.shuttingDown()) ? texts.breakText : texts.timeOut;
 }

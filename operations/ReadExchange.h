@@ -6,7 +6,7 @@
 
 class MemoryBuffer;
 class ProgrammerLink;
-class RunView;
+class RunEvents;
 
 // Reading a device into the buffer: the programmer sends 64-byte blocks of
 // hex text with a checksum each; every character is checked, every byte
@@ -17,9 +17,10 @@ class ReadExchange
 public:
     static constexpr int BlockSize = 64;
 
-    ReadExchange(ProgrammerLink &link, RunView &view, MemoryBuffer &buffer, int replyMs);
+    ReadExchange(ProgrammerLink &link, RunEvents &events, MemoryBuffer &buffer, int replyMs);
 
-    // Status line 1 and the gauge follow every byte received.
+    // Every byte received is reported as progress, and each block's first
+    // address as its wait starts.
     ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd);
 
 private:
@@ -30,8 +31,9 @@ private:
     QString interruptedText() const;
 
     ProgrammerLink &m_link;
-    RunView &m_view;
+    RunEvents &m_events;
     MemoryBuffer &m_buffer;
     int m_replyMs;
     QString m_failure;
+    uint16_t m_address = 0;
 };

@@ -1,19 +1,14 @@
 #include "RunRecorder.h"
 
 #include "MemoryBuffer.h"
-#include "RunView.h"
+#include "DeviceCommand.h"
 #include "SelectionState.h"
 
 #include <QCryptographicHash>
 #include <QSysInfo>
 
-namespace {
-constexpr int StatusLines = 6;
-}
-
-RunRecorder::RunRecorder(const RunView &view, const MemoryBuffer &buffer, const SelectionState &selection)
-    : m_view(view)
-    , m_buffer(buffer)
+RunRecorder::RunRecorder(const MemoryBuffer &buffer, const SelectionState &selection)
+    : m_buffer(buffer)
     , m_selection(selection)
 {
 }
@@ -55,25 +50,23 @@ DeviceRecord RunRecorder::finish()
     return m_record;
 }
 
-void RunRecorder::runStarted(const QString &caption)
+void RunRecorder::runStarted(const DeviceCommand &command)
 {
     if (!m_started || onRecord)
         begin();
-    m_record.commands << caption.trimmed();
+    m_record.commands << command.texts().caption.trimmed();
 }
 
-void RunRecorder::runEnded(bool passed, uint8_t successCount, uint8_t failureCount)
+void RunRecorder::runEnded(const RunEnd &end)
 {
     if (!m_started)
         return;
-    for (int line = 1; line <= StatusLines; ++line) {
-        const QString text = m_view.statusLine(line);
+    for (const QString &text : end.lines)
         if (!text.isEmpty())
             m_record.outcome << text;
-    }
-    m_record.passed = m_record.passed && passed;
-    m_record.successCount = successCount;
-    m_record.failureCount = failureCount;
+    m_record.passed = m_record.passed && end.outcome == RunState::Passed;
+    m_record.successCount = end.counts.success;
+    m_record.failureCount = end.counts.failure;
     if (onRecord)
         onRecord(finish());
 }

@@ -1,28 +1,27 @@
 #pragma once
 
 #include "DeviceRecord.h"
-#include "RunObserver.h"
+#include "RunListener.h"
 
 #include <QElapsedTimer>
 #include <functional>
 
 class MemoryBuffer;
-class RunView;
 struct SelectionState;
 
 // Builds the record of a device from the runs of its commands: the time
 // the first run started, the captions, the status texts each run ended
-// with, whether all passed, the counters after the last, and the SHA-256
+// with (as the runner reports them), whether all passed, the counters after the last, and the SHA-256
 // of the device range of the buffer. What only the owner knows (port,
 // firmware date, file, the checksum shown) comes from describe.
 //
 // Per run (the window): every run is one record, handed to onRecord.
 // Per device (tarvo-cli): begin() before the device's commands, finish()
 // after them.
-class RunRecorder : public RunObserver
+class RunRecorder : public RunListener
 {
 public:
-    RunRecorder(const RunView &view, const MemoryBuffer &buffer, const SelectionState &selection);
+    RunRecorder(const MemoryBuffer &buffer, const SelectionState &selection);
 
     std::function<void(DeviceRecord &record)> describe;
     // Set for one record per run.
@@ -36,14 +35,13 @@ public:
     DeviceRecord finish();
 
     bool runMayStart() override { return !mayStart || mayStart(); }
-    void runStarted(const QString &caption) override;
-    void runEnded(bool passed, uint8_t successCount, uint8_t failureCount) override;
+    void runStarted(const DeviceCommand &command) override;
+    void runEnded(const RunEnd &end) override;
 
     // SHA-256, lower-case hex, of the buffer's bytes 0..last.
     static QString imageHash(const MemoryBuffer &buffer, uint16_t last);
 
 private:
-    const RunView &m_view;
     const MemoryBuffer &m_buffer;
     const SelectionState &m_selection;
     DeviceRecord m_record;

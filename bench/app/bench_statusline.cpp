@@ -1,7 +1,9 @@
 // Cost of a status line and the gauge changed at every byte, on the real
-// main window: through the window's command view (paints held to ~60 a
-// second) and, for comparison, writing the label and gauge directly.
+// main window: through the window's drawing of the run's progress events
+// (paints held to ~60 a second) and, for comparison, writing the label and gauge directly.
 // One processEvents() per byte, as the byte waits do.
+#include "DeviceCommand.h"
+#include "HexText.h"
 #include "PercentGauge.h"
 #include "ScriptedPrompter.h"
 #include "TTarvoForm.h"
@@ -36,20 +38,21 @@ void run(const char *name, TTarvoForm &form, bool direct)
     auto *gauge = form.findChild<PercentGauge *>(QStringLiteral("PercentRun"));
     PaintCounter counter;
     line->installEventFilter(&counter);
-    form.setGaugeVisible(true);
-    form.setGaugeRange(0, Bytes - 1);
+    const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
+    const QString prefix = CommandTexts::program().progressPrefix;
+    WindowRunDisplay &display = form.runDisplay();
+    display.runStarted(program);
+    display.stepStarted({&program, &program, 1, &CommandTexts::program(), uint16_t(Bytes - 1)});
 
     QElapsedTimer clock;
     const std::clock_t cpu0 = std::clock();
     clock.start();
     for (int i = 0; i < Bytes; ++i) {
-        const QString text = QStringLiteral("Program...") + QString::number(i, 16).toUpper();
         if (direct) {
-            line->setText(text);
+            line->setText(prefix + HexText::HexWordToStr4(uint16_t(i)));
             gauge->setProgress(i);
         } else {
-            form.setStatusLine(1, text);
-            form.setGaugeProgress(i);
+            display.progress(uint16_t(i), i + 1, Bytes);
         }
         QCoreApplication::processEvents();
     }

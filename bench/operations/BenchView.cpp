@@ -1,107 +1,67 @@
 #include "BenchView.h"
 
-void BenchView::setCommandCaption(const QString &caption, bool armed)
+#include "CommandTexts.h"
+#include "HexText.h"
+
+#include <QStringBuilder>
+
+void BenchView::commandArmed(const DeviceCommand &)
 {
-    if (m_inner)
-        m_inner->setCommandCaption(caption, armed);
+    clearLines();
+    waiting();
 }
 
-void BenchView::setStatusLine(int line, const QString &text)
+void BenchView::runStarted(const DeviceCommand &)
 {
-    m_lines[line] = text;
-    if (m_inner)
-        m_inner->setStatusLine(line, text);
-    ++updates;
-    if (!clock.isValid() || text.isEmpty())
+    clearLines();
+}
+
+void BenchView::stepStarted(const RunStep &step)
+{
+    m_prefix = step.texts->progressPrefix;
+    m_line = step.line;
+    setLine(step.line, step.texts->running);
+}
+
+void BenchView::progress(uint16_t address, int, int)
+{
+    if (m_prefix.isEmpty())
         return;
-    lastTextNs = clock.nsecsElapsed();
-    if (firstByteNs < 0 && !progressPrefix.isEmpty() && text.startsWith(progressPrefix))
+    setLine(m_line, m_prefix % HexText::HexWordToStr4(address));
+    if (firstByteNs < 0 && clock.isValid())
         firstByteNs = lastTextNs;
 }
 
-void BenchView::setGaugeVisible(bool visible)
+void BenchView::stepEnded(const RunStep &step, const StepEnd &end)
 {
-    if (m_inner)
-        m_inner->setGaugeVisible(visible);
+    setLine(step.line, end.text);
+    if (!end.passed)
+        setLine(step.line + 1, CommandTexts::commandAbort());
 }
 
-void BenchView::setGaugeRange(int minimum, int maximum)
+void BenchView::runEnded(const RunEnd &end)
 {
-    if (m_inner)
-        m_inner->setGaugeRange(minimum, maximum);
+    if (end.outcome == RunState::Passed)
+        waiting();
 }
 
-void BenchView::setGaugeProgress(int progress)
+void BenchView::commandLeft()
 {
-    if (m_inner)
-        m_inner->setGaugeProgress(progress);
+    clearLines();
 }
 
-void BenchView::setRunEnabled(bool enabled)
+void BenchView::setLine(int line, const QString &text)
 {
-    m_runEnabled = enabled;
-    if (m_inner)
-        m_inner->setRunEnabled(enabled);
+    if (line < 1 || line > 6)
+        return;
+    m_lines[line] = text;
+    ++updates;
+    if (clock.isValid() && !text.isEmpty())
+        lastTextNs = clock.nsecsElapsed();
 }
 
-void BenchView::setStopButton(const QString &caption, bool enabled)
+void BenchView::clearLines()
 {
-    if (m_inner)
-        m_inner->setStopButton(caption, enabled);
-}
-
-void BenchView::setResetEnabled(bool enabled)
-{
-    if (m_inner)
-        m_inner->setResetEnabled(enabled);
-}
-
-void BenchView::focusRun()
-{
-    if (m_inner)
-        m_inner->focusRun();
-    waiting();
-}
-
-void BenchView::focusStop()
-{
-    if (m_inner)
-        m_inner->focusStop();
-    waiting();
-}
-
-void BenchView::focusAfterFailure()
-{
-    if (m_inner)
-        m_inner->focusAfterFailure();
-}
-
-void BenchView::showCounts(uint8_t success, uint8_t failure)
-{
-    if (m_inner)
-        m_inner->showCounts(success, failure);
-}
-
-void BenchView::setWindowLocked(bool locked)
-{
-    if (m_inner)
-        m_inner->setWindowLocked(locked);
-}
-
-void BenchView::showBufferInfo(const QString &bufferEnd, const QString &bufferSum)
-{
-    if (m_inner)
-        m_inner->showBufferInfo(bufferEnd, bufferSum);
-}
-
-void BenchView::clearFileName()
-{
-    if (m_inner)
-        m_inner->clearFileName();
-}
-
-void BenchView::enableBufferCommands()
-{
-    if (m_inner)
-        m_inner->enableBufferCommands();
+    for (int line = 1; line <= 6; ++line)
+        setLine(line, QString());
 }

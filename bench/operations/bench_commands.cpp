@@ -5,6 +5,7 @@
 // the run. CPU figures are the main thread's alone (the emulator has its own).
 #include "BenchView.h"
 #include "CommandRunner.h"
+#include "DeviceCommand.h"
 #include "DeviceCatalogue.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
@@ -55,13 +56,13 @@ struct Program
     ProgrammerLink &link() { return form ? form->link() : *ownLink; }
     MemoryBuffer &buffer() { return form ? form->buffer() : ownBuffer; }
     SelectionState &selection() { return form ? form->selection() : ownSelection; }
-    RunView *view() { return form.get(); }
+    RunListener *display() { return form ? &form->runDisplay() : nullptr; }
     std::unique_ptr<TTarvoForm> form;
 #else
     ProgrammerLink &link() { return *ownLink; }
     MemoryBuffer &buffer() { return ownBuffer; }
     SelectionState &selection() { return ownSelection; }
-    RunView *view() { return nullptr; }
+    RunListener *display() { return nullptr; }
 #endif
     ScriptedPrompter prompter;
     std::unique_ptr<ProgrammerLink> ownLink;
@@ -76,9 +77,11 @@ struct Bench
         , link(program.link())
         , buffer(program.buffer())
         , selection(program.selection())
-        , view(program.view())
-        , runner(link, view, buffer, selection, program.prompter)
+        , runner(link, buffer, selection, program.prompter)
     {
+        // With the window, its own drawing of the run comes first.
+        runner.addListener(program.display());
+        runner.addListener(&view);
     }
 
     ProgrammerEmulator emu;
@@ -103,7 +106,7 @@ struct Bench
             std::fprintf(stderr, "port: %s\n", qPrintable(link.port().errorString()));
             return false;
         }
-        link.HardwareFound = true;
+        link.assumeHardwareFound();
         selection.SelectedDevice = DeviceCatalogue::row(DeviceCatalogue::indexOf(QStringLiteral("AT89C55")));
         selection.DeviceSelected = true;
         emu.setSocketDevice(QStringLiteral("AT89C55"));
@@ -121,12 +124,11 @@ struct Bench
     };
 
     // One run of the command, then Exit.
-    Run runOnce(void (CommandRunner::*handler)(), const QString &progressPrefix)
+    Run runOnce(const DeviceCommand &command)
     {
         Run run;
         bool pressed = false;
         double cpuAtStart = 0;
-        view.progressPrefix = progressPrefix;
         view.firstByteNs = -1;
         view.onWaiting = [&] {
             if (pressed) {
@@ -150,7 +152,7 @@ struct Bench
                 runner.StartRunClick();
             });
         };
-        (runner.*handler)();
+        runner.arm(command);
         return run;
     }
 };
@@ -164,18 +166,17 @@ int throughput(bool window)
     struct Item
     {
         const char *name;
-        void (CommandRunner::*handler)();
-        const char *prefix;
+        DeviceCommand::Id command;
     };
-    const Item items[] = {{"Program", &CommandRunner::ProgramDeviceClick, "Program......."},
-                          {"Verify", &CommandRunner::VerifyDeviceClick, "Verify........"},
-                          {"Read", &CommandRunner::ReadDeviceClick, "Read.........."}};
+    const Item items[] = {{"Program", DeviceCommand::Id::Program},
+                          {"Verify", DeviceCommand::Id::Verify},
+                          {"Read", DeviceCommand::Id::Read}};
     std::printf("AT89C55, 320 blocks, %.0f block characters, emulator unpaced, %s\n", chars,
                 window ? "main window" : "bare view");
     std::printf("%-8s %12s %10s %12s %10s %8s  %s\n", "command", "chars/s", "x line", "run chars/s", "x line",
                 "cpu s", "result");
     for (const Item &item : items) {
-        const Bench::Run run = bench.runOnce(item.handler, QString::fromLatin1(item.prefix));
+        const Bench::Run run = bench.runOnce(DeviceCommand::get(item.command));
         const double rate = chars / run.transferS;
         const double runRate = chars / run.wallS;
         std::printf("%-8s %12.0f %10.1f %12.0f %10.1f %8.2f  %s\n", item.name, rate, rate / LineRate, runRate,
@@ -190,7 +191,7 @@ int pacedAuto(bool window)
     Bench bench(window);
     if (!bench.start(true))
         return 1;
-    const Bench::Run run = bench.runOnce(&CommandRunner::AutoProgramClick, QString());
+    const Bench::Run run = bench.runOnce(DeviceCommand::get(DeviceCommand::Id::Auto));
     const qint64 bytes = bench.emu.received().size() + bench.emu.sent().size();
     const double lineS = double(bytes) * double(ProgrammerEmulator::ByteTimeNs) / 1e9;
     const double pausesS = 5 * 0.1; // the plain pause inside each of the five frames

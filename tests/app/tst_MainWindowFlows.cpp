@@ -274,7 +274,7 @@ private slots:
     void productionFlow()
     {
         choosePort(0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         QCOMPARE(text("Tarvo_Code"), QStringLiteral("15/08/2003"));
 
         chooseDevice("AT89C2051");
@@ -576,7 +576,7 @@ private slots:
                       opensDuring = m_chooser.opens;
                       savesDuring = m_chooser.saves;
                       visibleDuring = m_form->isVisible();
-                      stopFlagDuring = m_form->link().StopRequested;
+                      stopFlagDuring = m_form->link().StopRequested();
                       lockedDuring = unlockedControls().join(QLatin1Char(','));
                       resetEnabled = ui().ResetCount->isEnabled() ? QStringLiteral("yes") : QStringLiteral("no");
                       // A click of the mouse clears the counters without a question.
@@ -960,7 +960,7 @@ private slots:
     void commandAfterFailedPortSwitch()
     {
         choosePort(0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         chooseDevice("AT89C2051");
         activate();
         choosePort(1);

@@ -76,7 +76,7 @@ class TestOperatorKeys : public QObject
     void detect()
     {
         WindowDriver::chooseEntry(ui().SelectComPort, 0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
     }
     void chooseDevice(const char *name)
     {
@@ -140,7 +140,7 @@ private slots:
                       held(Qt::Key_Return);
                       held(Qt::Key_Space);
                       QTest::qWait(50);
-                      afterHeldExit = m_form->link().AbortRequested ? QStringLiteral("left") : QStringLiteral("armed");
+                      afterHeldExit = m_form->link().AbortRequested() ? QStringLiteral("left") : QStringLiteral("armed");
                       fresh(Qt::Key_Return); // Exit
                   });
         script.start();
@@ -180,7 +180,7 @@ private slots:
                   [&] {
                       key(Qt::Key_Return, false); // at once: the focus is still settling
                       QTest::qWait(50);
-                      settlingPressIgnored = !m_form->link().AbortRequested;
+                      settlingPressIgnored = !m_form->link().AbortRequested();
                       fresh(Qt::Key_Return);
                   });
         script.start();

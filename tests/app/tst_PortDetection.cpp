@@ -110,7 +110,7 @@ private slots:
 
         QCOMPARE(m_prompter->texts(), QStringList());
         QCOMPARE(biosCode(), shown);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         QCOMPARE(statusText(), QStringLiteral("Search Hardware On Com1 OK"));
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("CheckTarvo"));
         QCOMPARE(m_emu->commandWords(), QStringList({"0D000000"}));
@@ -145,7 +145,7 @@ private slots:
         choose(portList(), 0);
         choose(portList(), 0);
         QCOMPARE(m_emu->commandWords(), QStringList({"0D000000", "0D000000"}));
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         QVERIFY(m_prompter->shown.isEmpty());
     }
 
@@ -165,7 +165,7 @@ private slots:
         QFETCH(int, event);
         QFETCH(int, action);
         choose(portList(), 0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
 
         m_emu->addFault(EmulatorFault::at(EmulatorFault::Event(event), EmulatorFault::Action(action))
                             .withByte(uint8_t(Ctl::NAK)));
@@ -173,7 +173,7 @@ private slots:
 
         QCOMPARE(m_prompter->texts(), QStringList({"Hardware Not Found"}));
         QCOMPARE(m_prompter->shown[0].icon, Icon::Error);
-        QVERIFY(!m_form->link().HardwareFound);
+        QVERIFY(!m_form->link().HardwareFound());
         QCOMPARE(biosCode(), QString());
         QCOMPARE(statusText(), QStringLiteral("Waiting to Initial Hardware"));
         QVERIFY(endsWithCan(*m_emu));
@@ -184,7 +184,7 @@ private slots:
     void missingPort()
     {
         choose(portList(), 0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         portList()->setFocus();
         m_prompter->clear();
 
@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::Ok);
         QCOMPARE(biosCode(), QString());
         QVERIFY(!m_form->link().port().isOpen());
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         QCOMPARE(QApplication::focusWidget(), portList());
         QCOMPARE(m_emu->frameCount(), 1);
 
@@ -255,8 +255,8 @@ private slots:
         QCOMPARE(m_prompter->shown.value(0).icon, Icon::Question);
         if (stop) {
             QCOMPARE(m_prompter->texts(), QStringList({"Do you want to Stop Command..?", "Hardware Not Found"}));
-            QVERIFY(m_form->link().AbortRequested);
-            QVERIFY(!m_form->link().HardwareFound);
+            QVERIFY(m_form->link().AbortRequested());
+            QVERIFY(!m_form->link().HardwareFound());
         } else {
             QCOMPARE(m_prompter->texts(), QStringList({"Do you want to Stop Command..?"}));
             QCOMPARE(biosCode(), QStringLiteral("15/08/2003"));
@@ -277,7 +277,7 @@ private slots:
 
         QVERIFY(refused);
         QVERIFY(m_prompter->shown.isEmpty());
-        QVERIFY(!m_form->link().HardwareFound);
+        QVERIFY(!m_form->link().HardwareFound());
         QTRY_VERIFY(!m_form->isVisible());
         QVERIFY(!m_form->link().port().isOpen());
     }

@@ -1,4 +1,5 @@
 #include "WindowDriver.h"
+#include "HexText.h"
 #include "PercentGauge.h"
 #include "ScriptedPrompter.h"
 #include "TTarvoForm.h"
@@ -218,11 +219,11 @@ private slots:
 
     void stateAtStart()
     {
-        QVERIFY(!m_form->link().HardwareFound);
-        QVERIFY(!m_form->link().StopRequested);
-        QVERIFY(!m_form->link().AbortRequested);
-        QVERIFY(!m_form->link().TimeoutElapsed);
-        QVERIFY(!m_form->link().Timer1.isActive());
+        QVERIFY(!m_form->link().HardwareFound());
+        QVERIFY(!m_form->link().StopRequested());
+        QVERIFY(!m_form->link().AbortRequested());
+        QVERIFY(!m_form->link().TimeoutElapsed());
+        QVERIFY(!m_form->link().Timer1().isActive());
         QVERIFY(!m_form->link().port().isOpen());
         QVERIFY(!m_form->selection().DeviceSelected);
         QVERIFY(!m_form->buffer().FileLoaded);
@@ -349,7 +350,7 @@ private slots:
     void ctrlXExits()
     {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_X, Qt::ControlModifier);
-        QVERIFY(m_form->link().StopRequested);
+        QVERIFY(m_form->link().StopRequested());
         QTRY_VERIFY(!m_form->isVisible());
     }
 
@@ -373,7 +374,7 @@ private slots:
         for (const auto &spy : spies)
             QCOMPARE(spy->count(), 0);
         QVERIFY(m_form->isVisible());
-        QVERIFY(!m_form->link().StopRequested);
+        QVERIFY(!m_form->link().StopRequested());
         QCOMPARE(code->selectedText(), QStringLiteral("15/08/2003"));
 
         m_form->setWindowLocked(false);
@@ -450,45 +451,66 @@ private slots:
             QVERIFY2(w->toolTip().isEmpty(), qPrintable(w->objectName()));
     }
 
+    // The window's drawing of the runner's events.
     void commandCaptionColours()
     {
         auto *caption = find<QLabel>("DisplayCommand");
-        m_form->setCommandCaption(QStringLiteral("  Program Device  "), true);
+        WindowRunDisplay &display = m_form->runDisplay();
+        display.commandArmed(DeviceCommand::get(DeviceCommand::Id::Program));
         QCOMPARE(caption->text(), QStringLiteral("  Program Device  "));
         QCOMPARE(caption->palette().color(QPalette::Window), QColor(255, 255, 0));
         QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0, 0, 255));
         QVERIFY(caption->autoFillBackground());
-        m_form->setCommandCaption(QStringLiteral("No Command Select?"), false);
+        display.commandLeft();
+        QCOMPARE(caption->text(), QStringLiteral("No Command Select?"));
         QCOMPARE(caption->palette().color(QPalette::Window), m_form->palette().color(QPalette::Button));
         QCOMPARE(caption->palette().color(QPalette::WindowText), QColor(0, 0, 0));
     }
 
+    // Each step on its own line, a failure with the abort line below it.
     void statusLinesReadBack()
     {
-        for (int line = 1; line <= 6; ++line)
-            m_form->setStatusLine(line, QStringLiteral("line %1").arg(line));
+        WindowRunDisplay &display = m_form->runDisplay();
+        const DeviceCommand &autoProgram = DeviceCommand::get(DeviceCommand::Id::Auto);
+        const CommandTexts *texts[] = {&CommandTexts::erase(), &CommandTexts::blank(), &CommandTexts::program(),
+                                       &CommandTexts::verify(), &CommandTexts::autoLock(),
+                                       &CommandTexts::autoProgram()};
+        display.runStarted(autoProgram);
         for (int line = 1; line <= 6; ++line) {
-            QCOMPARE(m_form->statusLine(line), QStringLiteral("line %1").arg(line));
-            QCOMPARE(find<QLabel>(qPrintable(QStringLiteral("DisplayRun%1").arg(line)))->text(),
-                     QStringLiteral("line %1").arg(line));
+            const RunStep step{&autoProgram, &autoProgram, line, texts[line - 1], 0x07FF};
+            display.stepStarted(step);
+            QCOMPARE(m_form->statusLine(line), texts[line - 1]->running);
+            display.stepEnded(step, {true, texts[line - 1]->pass, std::nullopt});
         }
-        m_form->setStatusLine(0, QStringLiteral("x"));
-        m_form->setStatusLine(7, QStringLiteral("x"));
+        for (int line = 1; line <= 6; ++line) {
+            QCOMPARE(m_form->statusLine(line), texts[line - 1]->pass);
+            QCOMPARE(find<QLabel>(qPrintable(QStringLiteral("DisplayRun%1").arg(line)))->text(), texts[line - 1]->pass);
+        }
         QCOMPARE(m_form->statusLine(0), QString());
         QCOMPARE(m_form->statusLine(7), QString());
+
+        const RunStep verify{&autoProgram, &DeviceCommand::get(DeviceCommand::Id::Verify), 4, texts[3], 0x07FF};
+        display.stepEnded(verify, {false, QStringLiteral("Verify...Fail:0040"), uint16_t(0x40)});
+        QCOMPARE(m_form->statusLine(4), QStringLiteral("Verify...Fail:0040"));
+        QCOMPARE(m_form->statusLine(5), QStringLiteral("Command......Abort"));
+        display.runStarted(autoProgram);
+        for (int line = 1; line <= 6; ++line)
+            QCOMPARE(m_form->statusLine(line), QString());
     }
 
     // A status line changed at every byte reads back right at every byte,
     // and its final text is painted once the changes stop.
     void perByteStatusLine()
     {
+        WindowRunDisplay &display = m_form->runDisplay();
+        const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
+        display.runStarted(program);
+        display.stepStarted({&program, &program, 1, &CommandTexts::program(), 0x07FF});
         auto *line = find<QLabel>("DisplayRun1");
         for (int i = 0; i < 2000; ++i) {
-            const QString text = QStringLiteral("Program...") + QString::number(i, 16).toUpper();
-            m_form->setStatusLine(1, text);
-            m_form->setGaugeProgress(i);
+            display.progress(uint16_t(i), i + 1, 0x0800);
             QCoreApplication::processEvents();
-            QCOMPARE(m_form->statusLine(1), text);
+            QCOMPARE(m_form->statusLine(1), QStringLiteral("Program.......") + HexText::HexWordToStr4(uint16_t(i)));
         }
         QTRY_VERIFY(line->updatesEnabled());
         QTRY_VERIFY(find<QWidget>("PercentRun")->updatesEnabled());
@@ -496,37 +518,50 @@ private slots:
 
     void gaugeAndButtons()
     {
+        WindowRunDisplay &display = m_form->runDisplay();
+        const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
         auto *gauge = find<PercentGauge>("PercentRun");
-        m_form->setGaugeVisible(true);
-        m_form->setGaugeRange(0, 0x07FF);
-        m_form->setGaugeProgress(1023);
+        auto *stop = find<QPushButton>("StopRun");
+        display.commandArmed(program);
+        QVERIFY(!gauge->isVisible());
+        QVERIFY(m_form->runEnabled());
+        QCOMPARE(stop->text(), QStringLiteral("Exit"));
+        QCOMPARE(QApplication::focusWidget(), find<QWidget>("StartRun"));
+
+        display.runStarted(program);
+        display.stepStarted({&program, &program, 1, &CommandTexts::program(), 0x07FF});
+        display.progress(1023, 1024, 0x0800);
         QVERIFY(gauge->isVisible());
         QCOMPARE(gauge->text(), QStringLiteral("49%"));
-        m_form->setGaugeVisible(false);
-        QVERIFY(!gauge->isVisible());
-
-        m_form->setRunEnabled(true);
-        QVERIFY(m_form->runEnabled());
-        m_form->setStopButton(QStringLiteral("Stop"), true);
-        QCOMPARE(find<QPushButton>("StopRun")->text(), QStringLiteral("Stop"));
-        QVERIFY(find<QPushButton>("StopRun")->isEnabled());
-        m_form->setResetEnabled(false);
+        QVERIFY(!m_form->runEnabled());
+        QCOMPARE(stop->text(), QStringLiteral("Stop"));
+        QVERIFY(stop->isEnabled());
         QVERIFY(!find<QPushButton>("ResetCount")->isEnabled());
-        m_form->focusRun();
-        QCOMPARE(QApplication::focusWidget(), find<QWidget>("StartRun"));
-        m_form->focusStop();
+
+        display.runEnded({RunState::Passed, {}, {1, 0}});
+        QVERIFY(m_form->runEnabled());
+        QCOMPARE(stop->text(), QStringLiteral("Exit"));
+        QVERIFY(find<QPushButton>("ResetCount")->isEnabled());
         QCOMPARE(QApplication::focusWidget(), find<QWidget>("StopRun"));
+
+        display.runStarted(program);
+        display.runEnded({RunState::Failed, {}, {1, 1}});
+        QVERIFY(!gauge->isVisible());
+        QVERIFY(!m_form->runEnabled());
+        QVERIFY(!stop->isEnabled());
+        QCOMPARE(find<QLabel>("DisplayCommand")->text(), QStringLiteral("No Command Select?"));
+        QCOMPARE(QApplication::focusWidget(), find<QWidget>("CheckTarvo"));
+        QVERIFY(!m_form->busy());
     }
 
     void countsAndBufferDisplays()
     {
-        m_form->showCounts(255, 7);
+        m_form->runDisplay().countsChanged({255, 7});
         QCOMPARE(find<QLabel>("PassCount")->text(), QStringLiteral("Success : 255"));
         QCOMPARE(find<QLabel>("FailCount")->text(), QStringLiteral("Failure : 7"));
 
         find<QLineEdit>("SelectFileName")->setText(QStringLiteral("TEST.HEX"));
-        m_form->showBufferInfo(QStringLiteral("07FFH"), QStringLiteral("F800H"));
-        m_form->clearFileName();
+        m_form->runDisplay().bufferFilled(QStringLiteral("07FFH"), QStringLiteral("F800H"));
         QCOMPARE(find<QLineEdit>("Buffer_End")->text(), QStringLiteral("07FFH"));
         QCOMPARE(find<QLineEdit>("Buffer_Sum")->text(), QStringLiteral("F800H"));
         QCOMPARE(find<QLineEdit>("SelectFileName")->text(), QString());

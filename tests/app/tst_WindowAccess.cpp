@@ -117,8 +117,7 @@ private slots:
         QCOMPARE(m_prompter->texts(), QStringList({"Comport Not Found"}));
 
         // Reset from the keyboard asks first, No the default.
-        m_form->runner().SuccessCount = 3;
-        m_form->showCounts(3, 0);
+        m_form->runner().setCounts({3, 0});
         m_prompter->clear();
         press(find<QPushButton>("ResetCount"));
         QCOMPARE(m_prompter->texts(), QStringList({"Reset the Success and Failure counters?"}));
@@ -254,16 +253,18 @@ private slots:
         // The gauge says its value; a status line its text, as its name, and
         // its own name again once empty. Both are told within a tenth of a
         // second.
-        m_form->setGaugeVisible(true);
-        m_form->setGaugeRange(0, 200);
-        m_form->setGaugeProgress(81);
+        const DeviceCommand &program = DeviceCommand::get(DeviceCommand::Id::Program);
+        const RunStep step{&program, &program, 2, &CommandTexts::program(), 200};
+        m_form->runDisplay().runStarted(program);
+        m_form->runDisplay().stepStarted(step);
+        m_form->runDisplay().progress(81, 82, 201);
         QAccessibleInterface *gauge = QAccessible::queryAccessibleInterface(find<QWidget>("PercentRun"));
         QTRY_COMPARE(gauge->text(QAccessible::Description), QStringLiteral("40%"));
         QCOMPARE(gauge->valueInterface()->currentValue().toInt(), 81);
         QAccessibleInterface *line2 = QAccessible::queryAccessibleInterface(find<QWidget>("DisplayRun2"));
-        m_form->setStatusLine(2, QStringLiteral("Program......Pass"));
+        m_form->runDisplay().stepEnded(step, {true, QStringLiteral("Program......Pass"), std::nullopt});
         QTRY_COMPARE(line2->text(QAccessible::Name), QStringLiteral("Program......Pass"));
-        m_form->setStatusLine(2, QString());
+        m_form->runDisplay().runStarted(program);
         QTRY_COMPARE(line2->text(QAccessible::Name), QStringLiteral("Status line 2"));
     }
 

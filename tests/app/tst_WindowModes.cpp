@@ -146,7 +146,7 @@ private slots:
 
         QCOMPARE(mismatches(&form, Mode::Idle, {}), QStringList());
         WindowDriver::chooseEntry(form.controls().SelectComPort, 0);
-        QVERIFY(form.link().HardwareFound);
+        QVERIFY(form.link().HardwareFound());
         WindowDriver::chooseEntry(form.controls().SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT89C2051")));
         const QStringList device = itemsOf(form.modes().deviceMenu());
         QVERIFY(device.contains(QLatin1String("EraseDevice")));
@@ -157,6 +157,8 @@ private slots:
                          .forCommand(0x05)
                          .withDelay(300));
         QStringList armed, running, passed;
+        // The one mode itself follows the run, not only the controls.
+        Mode runningMode = Mode::Idle;
         const auto isArmed = [&] { return form.runner().active() && !form.runner().running() && form.runEnabled(); };
         OperatorScript script;
         script.rejectStrayModals = true;
@@ -166,7 +168,10 @@ private slots:
                         form.controls().StartRun->click();
                     })
             .then("running", [&] { return form.runner().running(); },
-                  [&] { running = mismatches(&form, Mode::Running, device); })
+                  [&] {
+                      running = mismatches(&form, Mode::Running, device);
+                      runningMode = form.modes().mode();
+                  })
             .then("passed", [&] { return isArmed() && form.session().successCount() == 1; },
                   [&] {
                       passed = mismatches(&form, Mode::Armed, device);
@@ -178,6 +183,7 @@ private slots:
         QVERIFY2(script.finished(), qPrintable(script.pending()));
         QCOMPARE(armed, QStringList());
         QCOMPARE(running, QStringList());
+        QCOMPARE(int(runningMode), int(Mode::Running));
         QCOMPARE(passed, QStringList());
         QCOMPARE(form.modes().mode(), Mode::Idle);
         QCOMPARE(mismatches(&form, Mode::Idle, device), QStringList());

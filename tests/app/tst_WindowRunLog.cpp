@@ -68,7 +68,7 @@ private slots:
         m_form = std::make_unique<TTarvoForm>(*m_prompter);
         m_form->show();
         WindowDriver::chooseEntry(m_form->controls().SelectComPort, 0);
-        QVERIFY(m_form->link().HardwareFound);
+        QVERIFY(m_form->link().HardwareFound());
         WindowDriver::chooseEntry(m_form->controls().SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT89C2051")));
     }
     void cleanup()

@@ -62,7 +62,7 @@ private slots:
         m_link = std::make_unique<ProgrammerLink>(*m_prompter);
         m_link->port().setDevicePath(m_emu->slavePath());
         QVERIFY2(m_link->port().open(), qPrintable(m_link->port().errorString()));
-        m_link->HardwareFound = true;
+        m_link->assumeHardwareFound();
         m_selection = std::make_unique<SelectionState>();
         m_form = std::make_unique<TFuseForm>(*m_link, *m_selection);
     }
@@ -401,7 +401,7 @@ private slots:
         QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::YesNo);
         QCOMPARE(result(), stop ? QStringLiteral("Read Fuse Time-Out") : QStringLiteral("Read Fuse Complete"));
         QCOMPARE(display("DisplayFuse1"), stop ? QString() : Disable);
-        QCOMPARE(m_link->AbortRequested, stop);
+        QCOMPARE(m_link->AbortRequested(), stop);
         if (stop)
             QCOMPARE(sentAfterFrame(0, 1), QByteArray(1, Ctl::CAN));
         expectIdle();
@@ -410,8 +410,8 @@ private slots:
         // Exit now closes, and closing clears the flags of the stop.
         button("CancleFuse")->click();
         QVERIFY(!m_form->isVisible());
-        QVERIFY(!m_link->AbortRequested);
-        QVERIFY(!m_link->StopRequested);
+        QVERIFY(!m_link->AbortRequested());
+        QVERIFY(!m_link->StopRequested());
     }
 
     void closeDuringRead_data()
@@ -447,8 +447,8 @@ private slots:
         QVERIFY(m_prompter->shown.isEmpty());
         QCOMPARE(m_emu->commandWords(), QStringList{"09000004"});
         QCOMPARE(sentAfterFrame(0, 1), QByteArray(1, Ctl::CAN));
-        QVERIFY(!m_link->Timer1.isActive());
-        QVERIFY(!m_link->AbortRequested);
+        QVERIFY(!m_link->Timer1().isActive());
+        QVERIFY(!m_link->AbortRequested());
     }
 
     void entriesDuringAWaitAreRefused()
@@ -497,7 +497,7 @@ private slots:
         QFETCH(bool, found);
         QFETCH(bool, enabled);
         QFETCH(QString, message);
-        m_link->HardwareFound = found;
+        found ? m_link->assumeHardwareFound() : m_link->forgetHardware();
         bool shown = false;
         FuseLauncher::FuseClick(*m_link, enabled, [&] { shown = true; });
         QCOMPARE(shown, message.isEmpty());
@@ -528,7 +528,7 @@ private:
         auto *poll = new QTimer(m_ctx.get());
         poll->setInterval(5);
         connect(poll, &QTimer::timeout, m_ctx.get(), [this, poll, action] {
-            if (!m_link->Timer1.isActive())
+            if (!m_link->Timer1().isActive())
                 return;
             poll->stop();
             action();

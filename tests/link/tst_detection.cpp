@@ -51,11 +51,11 @@ private slots:
         QFETCH(QString, shown);
         m_emu->setFirmwareDate(date);
         m_emu->setLowerCaseHex(lowerCase);
-        m_link->HardwareFound = false;
+        m_link->forgetHardware();
         const std::optional<QString> result = m_link->ReadVersion();
         QVERIFY(result.has_value());
         QCOMPARE(*result, shown);
-        QVERIFY(m_link->HardwareFound);
+        QVERIFY(m_link->HardwareFound());
         QVERIFY(m_prompter->shown.isEmpty());
         QCOMPARE(statusTexts(), (QStringList{"Waiting to Initial Hardware", "Search Hardware On Com2 OK"}));
         QCOMPARE(m_emu->commandWords(), QStringList{"0D000000"});
@@ -93,9 +93,9 @@ private slots:
     {
         QFETCH(Fault, fault);
         m_emu->addFault(fault);
-        m_link->HardwareFound = true; // cleared by every detection
+        m_link->assumeHardwareFound(); // cleared by every detection
         QVERIFY(!m_link->ReadVersion().has_value());
-        QVERIFY(!m_link->HardwareFound);
+        QVERIFY(!m_link->HardwareFound());
         QCOMPARE(m_prompter->texts(), QStringList{"Hardware Not Found"});
         QCOMPARE(m_prompter->shown[0].icon, Prompter::Icon::Error);
         QCOMPARE(statusTexts(), QStringList{"Waiting to Initial Hardware"});
@@ -113,10 +113,10 @@ private slots:
         QFETCH(bool, yes);
         m_emu->addFault(Fault::at(Fault::Event::DetectionReply, Fault::Action::Delay).withDelay(700));
         m_prompter->queue(yes ? Prompter::Answer::Yes : Prompter::Answer::No);
-        QTimer::singleShot(300, m_link.get(), [this] { m_link->StopRequested = true; });
+        QTimer::singleShot(300, m_link.get(), [this] { m_link->requestStop(); });
         const bool found = m_link->ReadVersion().has_value();
         QCOMPARE(found, !yes);
-        QCOMPARE(m_link->AbortRequested, yes);
+        QCOMPARE(m_link->AbortRequested(), yes);
         QStringList expected{"Do you want to Stop Command..?"};
         if (yes)
             expected << "Hardware Not Found";

@@ -70,7 +70,7 @@ private slots:
         farEnd.join();
         m_link->port().flush();
         QCOMPARE(m_pty->read(int(expected.size()), 2000), expected);
-        QCOMPARE(int(m_link->CommandChecksum), checksum);
+        QCOMPARE(int(m_link->CommandChecksum()), checksum);
         uint8_t b;
         QVERIFY2(!m_link->ReadByte(b, 200), "a byte of the pause survived the discard");
     }
@@ -93,7 +93,7 @@ private slots:
         QCOMPARE(b, uint8_t(0x15));
         QVERIFY(!m_link->ReadByte(b, 100));
         QCOMPARE(b, uint8_t(0));
-        QVERIFY(m_link->TimeoutElapsed);
+        QVERIFY(m_link->TimeoutElapsed());
     }
 
     // A line that sends more than the receive queue holds while nothing
@@ -124,8 +124,8 @@ private slots:
         uint8_t b = 0;
         QVERIFY(m_link->ReadByte(b, 1500));
         QCOMPARE(b, uint8_t('A'));
-        QVERIFY(!m_link->TimeoutElapsed);
-        QVERIFY(!m_link->Timer1.isActive());
+        QVERIFY(!m_link->TimeoutElapsed());
+        QVERIFY(!m_link->Timer1().isActive());
     }
 
     void stopQuestion_data()
@@ -138,7 +138,7 @@ private slots:
     {
         QFETCH(bool, yes);
         m_prompter->queue(yes ? Prompter::Answer::Yes : Prompter::Answer::No);
-        QTimer::singleShot(100, m_ctx.get(), [&] { m_link->StopRequested = true; });
+        QTimer::singleShot(100, m_ctx.get(), [&] { m_link->requestStop(); });
         QTimer::singleShot(400, m_ctx.get(), [&] { m_pty->write("Z"); });
         uint8_t b = 0;
         const bool got = m_link->ReadByte(b, 1500);
@@ -146,8 +146,8 @@ private slots:
         QCOMPARE(m_prompter->shown[0].text, QStringLiteral("Do you want to Stop Command..?"));
         QCOMPARE(m_prompter->shown[0].icon, Prompter::Icon::Question);
         QCOMPARE(m_prompter->shown[0].buttons, Prompter::Buttons::YesNo);
-        QVERIFY(!m_link->StopRequested);
-        QCOMPARE(m_link->AbortRequested, yes);
+        QVERIFY(!m_link->StopRequested());
+        QCOMPARE(m_link->AbortRequested(), yes);
         QCOMPARE(got, !yes);
         QCOMPARE(b, uint8_t(yes ? 0 : 'Z'));
     }
@@ -155,10 +155,10 @@ private slots:
     void waitAfterConfirmedStopGetsItsFullTime()
     {
         m_prompter->queue(Prompter::Answer::Yes);
-        m_link->StopRequested = true;
+        m_link->requestStop();
         uint8_t b;
         QVERIFY(!m_link->ReadByte(b, 1000));
-        QVERIFY(m_link->AbortRequested);
+        QVERIFY(m_link->AbortRequested());
         // The next wait asks nothing and still waits for its byte.
         QTimer::singleShot(300, m_ctx.get(), [&] { m_pty->write("B"); });
         QVERIFY(m_link->ReadByte(b, 1500));
@@ -171,10 +171,10 @@ private slots:
         QTimer::singleShot(100, m_ctx.get(), [&] { m_link->cancelWait(); });
         uint8_t b;
         QVERIFY(!m_link->ReadByte(b, 15000));
-        QVERIFY(m_link->AbortRequested);
+        QVERIFY(m_link->AbortRequested());
         QVERIFY(m_prompter->shown.isEmpty());
         // Used up by that wait: the next one gets its byte.
-        m_link->AbortRequested = false;
+        m_link->clearRequests();
         QTimer::singleShot(100, m_ctx.get(), [&] { m_pty->write("C"); });
         QVERIFY(m_link->ReadByte(b, 1500));
         QCOMPARE(b, uint8_t('C'));
@@ -183,9 +183,9 @@ private slots:
     void stopDuringSendKeepsTheCharacter()
     {
         m_prompter->queue(Prompter::Answer::Yes);
-        m_link->StopRequested = true;
+        m_link->requestStop();
         QVERIFY(!m_link->SendByte('X'));
-        QVERIFY(m_link->AbortRequested);
+        QVERIFY(m_link->AbortRequested());
         m_link->port().flush();
         QCOMPARE(m_pty->drain(150), QByteArray());
     }
@@ -222,7 +222,7 @@ private slots:
         QTimer::singleShot(100, m_ctx.get(), [&] { m_link->requestShutdown(); });
         uint8_t b;
         QVERIFY(!m_link->ReadByte(b, 15000));
-        QVERIFY(m_link->AbortRequested);
+        QVERIFY(m_link->AbortRequested());
         QVERIFY(m_link->SendByte(Ctl::CAN));
         m_link->port().close();
         QCOMPARE(m_pty->read(1, 1000), QByteArray(1, Ctl::CAN));

@@ -1,35 +1,31 @@
 #pragma once
 
-#include "RunView.h"
+#include "RunListener.h"
 
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
-// A RunView that keeps the current state of every control it drives and the
-// history of the status lines, and lets a test act at chosen moments.
-class RecordingView : public RunView
+struct SelectionState;
+
+// Draws the runner's events as the window does, into plain fields: the
+// current state of every control and the history of the status lines, and
+// lets a test act at chosen moments.
+class RecordingView : public RunListener
 {
 public:
-    void setCommandCaption(const QString &caption, bool armed) override;
-    void setStatusLine(int line, const QString &text) override;
-    QString statusLine(int line) const override { return lines[line]; }
-    void setGaugeVisible(bool visible) override { gaugeVisible = visible; }
-    void setGaugeRange(int minimum, int maximum) override;
-    void setGaugeProgress(int progress) override { gaugeProgress = progress; }
-    void setRunEnabled(bool enabled) override { runIsEnabled = enabled; }
-    bool runEnabled() const override { return runIsEnabled; }
-    void setStopButton(const QString &caption, bool enabled) override;
-    void setResetEnabled(bool enabled) override { resetEnabled = enabled; }
-    void focusRun() override;
-    void focusStop() override;
-    void focusAfterFailure() override { focus = QStringLiteral("AfterFailure"); }
-    void showCounts(uint8_t success, uint8_t failure) override;
-    void setWindowLocked(bool locked) override { windowLocked = locked; }
-    void showBufferInfo(const QString &bufferEnd, const QString &bufferSum) override;
-    void clearFileName() override { ++fileNameCleared; }
-    void enableBufferCommands() override { ++bufferCommandsEnabled; }
+
+    void commandArmed(const DeviceCommand &command) override;
+    void runStarted(const DeviceCommand &command) override;
+    void stepStarted(const RunStep &step) override;
+    void progress(uint16_t address, int done, int total) override;
+    void stepEnded(const RunStep &step, const StepEnd &end) override;
+    void bufferFilled(const QString &end, const QString &sum) override;
+    void countsChanged(RunCounts counts) override;
+    void runEnded(const RunEnd &end) override;
+    void commandLeft() override;
 
     // The six lines, 1-based (index 0 unused).
     QStringList currentLines() const { return lines.mid(1); }
@@ -61,4 +57,23 @@ public:
     QString bufferSum;
     int fileNameCleared = 0;
     int bufferCommandsEnabled = 0;
+    // Whether a device is chosen, for the commands a passed read enables.
+    const SelectionState *selection = nullptr;
+    // Every event, by name, in order.
+    QStringList events;
+    QList<StepEnd> stepEnds;
+    QList<RunEnd> runEnds;
+    QList<QPair<int, int>> blocksWritten;
+
+    void blockWritten(uint16_t first, uint16_t last) override;
+
+private:
+    void setLine(int line, const QString &text);
+    void clearLines();
+    void disarm();
+    void waiting();
+
+    QString m_prefix;
+    int m_line = 1;
+    bool m_read = false;
 };

@@ -9,6 +9,8 @@
 
 RunnerHarness::RunnerHarness(const QString &deviceName)
 {
+    view.selection = &selection;
+    runner.addListener(&view);
     QString error;
     if (!emu.start(&error)) {
         qWarning("emulator: %s", qPrintable(error));
@@ -19,7 +21,7 @@ RunnerHarness::RunnerHarness(const QString &deviceName)
         qWarning("port: %s", qPrintable(link.port().errorString()));
         return;
     }
-    link.HardwareFound = true;
+    link.assumeHardwareFound();
     selectDevice(deviceName);
     m_ready = true;
 }

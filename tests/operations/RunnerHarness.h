@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CommandRunner.h"
+#include "DeviceCommand.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
 #include "ProgrammerLink.h"
@@ -46,10 +47,12 @@ public:
     ProgrammerEmulator emu;
     ScriptedPrompter prompter;
     ProgrammerLink link{prompter};
-    RecordingView view;
     MemoryBuffer buffer;
     SelectionState selection;
-    CommandRunner runner{link, view, buffer, selection, prompter};
+    RecordingView view;
+    CommandRunner runner{link, buffer, selection, prompter};
+    // Arms a command of the Device menu.
+    void arm(DeviceCommand::Id id) { runner.arm(DeviceCommand::get(id)); }
 
 private:
     QObject m_context;

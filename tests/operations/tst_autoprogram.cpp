@@ -76,7 +76,7 @@ private slots:
             if (line == 1 && text == QStringLiteral("Erase.....") && ++erasesShown == 2)
                 linesAtSecondStart = h->view.currentLines();
         };
-        h->runner.AutoProgramClick();
+        h->arm(DeviceCommand::Id::Auto);
 
         QCOMPARE(h->emu.commandWords(), words + words);
         QCOMPARE(h->emu.blocksReceived(), 4 * (h->deviceEnd() + 1) / 64);
@@ -134,7 +134,7 @@ private slots:
                             .forCommand(command)
                             .withByte(uint8_t(byte)));
         h->pressRun(1);
-        h->runner.AutoProgramClick();
+        h->arm(DeviceCommand::Id::Auto);
         // The verify report is the programmer's own; only its prefix is ours.
         if (text.endsWith(':'))
             QVERIFY(h->view.lines[step].startsWith(text));
@@ -173,7 +173,7 @@ private slots:
             h->when([&] { return h->emu.frameCount() >= step; }, [&] { h->runner.StopRunClick(); });
         }
         h->pressRun(1);
-        h->runner.AutoProgramClick();
+        h->arm(DeviceCommand::Id::Auto);
         QCOMPARE(h->prompter.texts(), QStringList{"Do you want to Stop Command..?"});
         verifyFailedAt(step, text);
     }

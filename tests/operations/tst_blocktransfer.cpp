@@ -38,9 +38,9 @@ class TestBlockTransfer : public QObject
     void run(bool verify)
     {
         if (verify)
-            h->runner.VerifyDeviceClick();
+            h->arm(DeviceCommand::Id::Verify);
         else
-            h->runner.ProgramDeviceClick();
+            h->arm(DeviceCommand::Id::Program);
     }
     const CommandTexts &texts(bool verify) { return verify ? CommandTexts::verify() : CommandTexts::program(); }
     void verifyFailedWith(const QString &text)
@@ -104,7 +104,7 @@ private slots:
     {
         h->selectDevice(QStringLiteral("AT89C55"));
         h->pressRun(1);
-        h->runner.ProgramDeviceClick();
+        h->arm(DeviceCommand::Id::Program);
         QCOMPARE(h->emu.blocksReceived(), 320);
         QCOMPARE(h->sentAfterFrame(0), blockStream(h->buffer, 0x4FFF) + ctl(Ctl::DC3) + ctl(Ctl::ENQ));
         QCOMPARE(h->view.history(1).at(h->view.history(1).size() - 3), QStringLiteral("Program.......4FFF"));
@@ -157,7 +157,7 @@ private slots:
         addVerifyFlash();
         h->emu.addFault(EmulatorFault::at(E::BlockReceived, A::WrongData, 5).withOffset(3));
         h->pressRun(1);
-        h->runner.VerifyDeviceClick();
+        h->arm(DeviceCommand::Id::Verify);
         QVERIFY(h->view.lines[1].startsWith(QStringLiteral("Verify...Fail:")));
         QCOMPARE(h->view.lines[2], QStringLiteral("Command......Abort"));
     }
@@ -242,7 +242,7 @@ private slots:
         h->runner.setTimeouts({1500, 15000});
         h->emu.addFault(EmulatorFault::at(E::BlockRequest, A::Delay, 1).withDelay(delayMs));
         h->pressRun(1);
-        h->runner.ProgramDeviceClick();
+        h->arm(DeviceCommand::Id::Program);
         if (passes)
             QCOMPARE(h->view.successText, QStringLiteral("Success : 1"));
         else
@@ -258,7 +258,7 @@ private slots:
                 h->link.requestShutdown();
         };
         h->pressRun(1);
-        h->runner.ProgramDeviceClick();
+        h->arm(DeviceCommand::Id::Program);
         verifyFailedWith("Program......Break");
         QVERIFY(h->prompter.shown.isEmpty());
     }

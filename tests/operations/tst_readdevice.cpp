@@ -86,7 +86,7 @@ private slots:
         h->buffer.fill(0x5A);
         h->buffer.BufferEnd = 0x0FFF;
         h->pressRun(1);
-        h->runner.ReadDeviceClick();
+        h->arm(DeviceCommand::Id::Read);
 
         QCOMPARE(h->emu.commandWords(), QStringList{"06000001"});
         QCOMPARE(h->sentAfterFrame(0), QByteArray(31, Ctl::DC1) + Ctl::DC3 + Ctl::ENQ);
@@ -144,7 +144,7 @@ private slots:
         QFETCH(int, stored);
         h->emu.addFault(EmulatorFault::at(E(event), A(action), index).withByte(uint8_t(byte)).withOffset(10));
         h->pressRun(1);
-        h->runner.ReadDeviceClick();
+        h->arm(DeviceCommand::Id::Read);
         verifyFailedWith(text);
         QCOMPARE(h->sentAfterFrame(0), paced + Ctl::CAN);
         QCOMPARE(h->bufferImage(uint16_t(stored)), m_flash.left(stored + 1));
@@ -165,7 +165,7 @@ private slots:
         h->prompter.queue(yes ? Prompter::Answer::Yes : Prompter::Answer::No);
         h->when([&] { return h->emu.received().count(Ctl::DC1) >= 2; }, [&] { h->runner.StopRunClick(); });
         h->pressRun(1);
-        h->runner.ReadDeviceClick();
+        h->arm(DeviceCommand::Id::Read);
         QCOMPARE(h->prompter.texts(), QStringList{"Do you want to Stop Command..?"});
         if (yes) {
             verifyFailedWith("Read.........Break");
@@ -179,7 +179,7 @@ private slots:
     void readThenSave()
     {
         h->pressRun(1);
-        h->runner.ReadDeviceClick();
+        h->arm(DeviceCommand::Id::Read);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("device.hex"));
         QFile file(path);

@@ -7,28 +7,13 @@
 
 namespace {
 
-using Handler = void (CommandRunner::*)();
-
-struct Command
+// A command of the Device menu by its caption's word.
+const DeviceCommand &commandOf(const QString &name)
 {
-    const char *name;
-    Handler handler;
-};
-
-const Command Commands[] = {
-    {"Erase", &CommandRunner::EraseDeviceClick},   {"Blank", &CommandRunner::BlankDeviceClick},
-    {"Program", &CommandRunner::ProgramDeviceClick}, {"Verify", &CommandRunner::VerifyDeviceClick},
-    {"Lock1", &CommandRunner::Lock1Click},         {"Lock2", &CommandRunner::Lock2Click},
-    {"Lock3", &CommandRunner::Lock3Click},         {"Read", &CommandRunner::ReadDeviceClick},
-    {"Auto", &CommandRunner::AutoProgramClick},
-};
-
-Handler handlerOf(const QString &name)
-{
-    for (const Command &c : Commands)
-        if (name == QLatin1String(c.name))
-            return c.handler;
-    return nullptr;
+    for (const DeviceCommand &c : DeviceCommand::all())
+        if (name.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0)
+            return c;
+    qFatal("no command %s", qPrintable(name));
 }
 
 const QStringList NoLines(6, QString());
@@ -41,7 +26,7 @@ class TestRunFramework : public QObject
     Q_OBJECT
     std::unique_ptr<RunnerHarness> h;
 
-    void choose(const QString &command) { (h->runner.*handlerOf(command))(); }
+    void choose(const QString &command) { h->runner.arm(commandOf(command)); }
     void verifyIdle()
     {
         QCOMPARE(h->view.caption, QStringLiteral("No Command Select?"));
@@ -53,7 +38,7 @@ class TestRunFramework : public QObject
         QVERIFY(!h->view.windowLocked);
         QVERIFY(!h->view.gaugeVisible);
         QVERIFY(!h->runner.active());
-        QVERIFY(!h->runner.RunPressed && !h->link.AbortRequested && !h->link.StopRequested);
+        QVERIFY(!h->runner.RunPressed && !h->link.AbortRequested() && !h->link.StopRequested());
     }
     void verifyFailedWith(const QString &text)
     {
@@ -76,8 +61,8 @@ private slots:
 
     void commandNeedsHardware()
     {
-        h->link.HardwareFound = false;
-        h->runner.EraseDeviceClick();
+        h->link.forgetHardware();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(h->prompter.shown.size(), 1);
         QCOMPARE(h->prompter.shown[0].text, QStringLiteral("Comport Not Connect"));
         QCOMPARE(h->prompter.shown[0].icon, Prompter::Icon::None);
@@ -139,7 +124,7 @@ private slots:
                 h->runner.StopRunClick();
             });
         };
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         verifyIdle();
         QVERIFY(h->emu.received().isEmpty());
     }
@@ -151,11 +136,11 @@ private slots:
         h->view.onWaiting = [&] {
             ++waits;
             QTimer::singleShot(0, this, [&] {
-                h->runner.ReadDeviceClick();
+                h->arm(DeviceCommand::Id::Read);
                 h->runner.StopRunClick();
             });
         };
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(waits, 1);
         verifyIdle();
         QVERIFY(h->emu.received().isEmpty());
@@ -237,20 +222,19 @@ private slots:
 
     void countersWrapAndReset()
     {
-        h->runner.SuccessCount = 255;
+        h->runner.setCounts({255, 0});
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
 
-        h->runner.FailureCount = 255;
+        h->runner.setCounts({h->runner.counts().success, 255});
         h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak));
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 0"));
 
         // Reset is refused while running and works while armed.
-        h->runner.SuccessCount = 7;
-        h->runner.FailureCount = 9;
+        h->runner.setCounts({7, 9});
         h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Delay).withDelay(200));
         bool resetShownWhileRunning = true;
         h->when([&] { return h->emu.frameCount() >= 3; },
@@ -259,13 +243,13 @@ private slots:
                     h->runner.ResetCountClick();
                 });
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QVERIFY(!resetShownWhileRunning);
         QCOMPARE(h->view.successText, QStringLiteral("Success : 8"));
 
         h->pressRun(0);
         h->atWait = [&] { h->runner.ResetCountClick(); };
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(h->view.successText, QStringLiteral("Success : 0"));
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 0"));
     }
@@ -284,7 +268,7 @@ private slots:
         h->prompter.queue(yes ? Prompter::Answer::Yes : Prompter::Answer::No);
         h->when([&] { return h->emu.frameCount() >= 1; }, [&] { h->runner.StopRunClick(); });
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
 
         QCOMPARE(h->prompter.texts(), QStringList{"Do you want to Stop Command..?"});
         QCOMPARE(h->prompter.shown[0].icon, Prompter::Icon::Question);
@@ -312,7 +296,7 @@ private slots:
         h->runner.setTimeouts({300, 1500});
         h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Delay).withDelay(delayMs));
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         if (passes) {
             QCOMPARE(h->view.history(1).at(3), QStringLiteral("Erase.........Pass"));
             return;
@@ -322,7 +306,7 @@ private slots:
         (void)QTest::qWaitFor([&] { return h->emu.sent().contains(Ctl::ACK); }, 1000);
         h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak));
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QCOMPARE(h->view.lines[1], QStringLiteral("Erase.........Fail"));
     }
 
@@ -337,7 +321,7 @@ private slots:
         };
         h->prompter.defaultAnswer = Prompter::Answer::Yes;
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         QVERIFY(h->prompter.shown.isEmpty());
         verifyFailedWith("Erase.........Fail");
     }
@@ -347,7 +331,7 @@ private slots:
     {
         h->link.port().close();
         h->pressRun(1);
-        h->runner.BlankDeviceClick();
+        h->arm(DeviceCommand::Id::Blank);
         QCOMPARE(h->view.currentLines(), (QStringList{"Blank.....Time-Out", "Command......Abort", "", "", "", ""}));
         QCOMPARE(h->view.failureText, QStringLiteral("Failure : 1"));
         QCOMPARE(h->prompter.texts(), QStringList{"Comport Not Found"});
@@ -358,7 +342,7 @@ private slots:
     void closingWhileArmed()
     {
         h->view.onWaiting = [&] { QTimer::singleShot(0, this, [&] { h->link.requestShutdown(); }); };
-        h->runner.Lock1Click();
+        h->arm(DeviceCommand::Id::Lock1);
         verifyIdle();
         QVERIFY(h->emu.received().isEmpty());
     }
@@ -370,7 +354,7 @@ private slots:
         h->emu.addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Silence));
         h->when([&] { return h->emu.frameCount() >= 1; }, [&] { h->link.requestShutdown(); });
         h->pressRun(1);
-        h->runner.EraseDeviceClick();
+        h->arm(DeviceCommand::Id::Erase);
         verifyFailedWith("Erase.....Time-Out");
         QVERIFY(h->prompter.shown.isEmpty());
     }

@@ -74,7 +74,7 @@ int main(int argc, char **argv)
     WindowDriver::chooseEntry(ui.SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT89C2051")));
     WindowDriver::control<QAction>(&form, "FileOpenItem")->trigger();
     auto label = [&form](const char *name) { return WindowDriver::control<QLabel>(&form, name)->text(); };
-    shoot(form, "idle", form.link().HardwareFound && form.selection().DeviceSelected && form.buffer().FileLoaded);
+    shoot(form, "idle", form.link().HardwareFound() && form.selection().DeviceSelected && form.buffer().FileLoaded);
 
     // Block 14 of 32 of the program transfer is asked for a second late
     // (within the 1500 ms the program waits), so the run is caught half way.

@@ -4,111 +4,82 @@
 #include "CommandTexts.h"
 #include "HexText.h"
 
-namespace {
+#include <QStringBuilder>
 
+namespace {
 // Block size of program, verify and read.
 constexpr int BlockBytes = 64;
-
-const CommandTexts *const AllTexts[] = {
-    &CommandTexts::erase(), &CommandTexts::blank(),   &CommandTexts::lock1(),  &CommandTexts::lock2(),
-    &CommandTexts::lock3(), &CommandTexts::program(), &CommandTexts::verify(), &CommandTexts::read(),
-    &CommandTexts::autoLock(),
-};
-
-bool isAddress(QStringView digits)
-{
-    if (digits.size() != 4)
-        return false;
-    for (QChar c : digits)
-        if (!HexText::HEX(char(c.unicode())))
-            return false;
-    return true;
-}
-
 } // namespace
 
-CliRunView::Moving CliRunView::movingKind(const QString &text)
+void CliRunView::commandArmed(const DeviceCommand &)
 {
-    for (const CommandTexts *t : AllTexts) {
-        if (text == t->running)
-            return Moving::Running;
-        if (!t->progressPrefix.isEmpty() && text.startsWith(t->progressPrefix)
-            && isAddress(QStringView(text).mid(t->progressPrefix.size())))
-            return Moving::Address;
-    }
-    return Moving::No;
+    forgetPrinted();
 }
 
-void CliRunView::setCommandCaption(const QString &, bool) {}
-
-void CliRunView::setStatusLine(int line, const QString &text)
+void CliRunView::runStarted(const DeviceCommand &)
 {
-    if (!validLine(line))
+    forgetPrinted();
+    m_moving.clear();
+    m_movingKind = Moving::No;
+}
+
+void CliRunView::stepStarted(const RunStep &step)
+{
+    m_prefix = step.texts->progressPrefix;
+    setGauge(0);
+    m_maximum = step.end;
+    move(step.texts->running, Moving::Running);
+}
+
+void CliRunView::progress(uint16_t address, int done, int)
+{
+    if (!m_prefix.isEmpty())
+        move(m_prefix % HexText::HexWordToStr4(address), Moving::Address);
+    // done == address: a read waiting for the first byte of a block.
+    if (done == 0 || done == int(address))
         return;
-    const size_t i = size_t(line - 1);
-    m_lines[i] = text;
-    if (text.isEmpty()) {
-        m_printed[i].clear();
+    setGauge(done - 1);
+    // The last byte of a block ends the block. Single-reply commands only
+    // jump to the end.
+    if (m_movingKind == Moving::Address && done % BlockBytes == 0)
+        m_output.blockDone(m_moving, done, m_maximum + 1);
+}
+
+void CliRunView::stepEnded(const RunStep &step, const StepEnd &end)
+{
+    print(step.line, end.text);
+    if (!end.passed)
+        print(step.line + 1, CommandTexts::commandAbort());
+}
+
+void CliRunView::commandLeft()
+{
+    forgetPrinted();
+}
+
+void CliRunView::print(int line, const QString &text)
+{
+    if (line < 1 || line > Lines)
         return;
-    }
-    const Moving kind = movingKind(text);
-    if (kind != Moving::No) {
-        // A new step is drawn at once; addresses only as often as the bar redraws.
-        const bool newStep = kind != m_movingKind || kind == Moving::Running;
-        m_moving = text;
-        m_movingKind = kind;
-        m_output.moving(text, m_progress, m_minimum, m_maximum, newStep);
+    QString &printed = m_printed[size_t(line - 1)];
+    if (text == printed)
         return;
-    }
-    if (text == m_printed[i])
-        return;
-    m_printed[i] = text;
+    printed = text;
     m_output.status(line, text);
 }
 
-QString CliRunView::statusLine(int line) const
+void CliRunView::move(const QString &text, Moving kind)
 {
-    return validLine(line) ? m_lines[size_t(line - 1)] : QString();
+    // A new step is drawn at once; addresses only as often as the bar redraws.
+    const bool newStep = kind != m_movingKind || kind == Moving::Running;
+    m_moving = text;
+    m_movingKind = kind;
+    m_output.moving(text, m_progress, 0, m_maximum, newStep);
 }
 
-void CliRunView::setGaugeVisible(bool) {}
-
-void CliRunView::setGaugeRange(int minimum, int maximum)
-{
-    m_minimum = minimum;
-    m_maximum = maximum;
-}
-
-void CliRunView::setGaugeProgress(int progress)
+void CliRunView::setGauge(int progress)
 {
     m_progress = progress;
-    if (m_moving.isEmpty())
-        return;
-    m_output.moving(m_moving, m_progress, m_minimum, m_maximum, false);
-    // A transfer moves the gauge to each address: the last one of a block
-    // ends the block. Single-reply commands only jump to the end.
-    const int done = progress - m_minimum + 1;
-    if (m_movingKind == Moving::Address && done > 0 && done % BlockBytes == 0)
-        m_output.blockDone(m_moving, done, m_maximum - m_minimum + 1);
-}
-
-void CliRunView::setRunEnabled(bool enabled)
-{
-    m_runEnabled = enabled;
-    // Run comes back on after a run that passed (the run disabled it).
-    if (enabled && m_running) {
-        m_running = false;
-        if (onPassed)
-            onPassed();
-    }
-}
-
-void CliRunView::setStopButton(const QString &caption, bool)
-{
-    // The button reads "Stop" exactly while a run is under way.
-    m_running = caption == QLatin1String("Stop");
-    if (m_running) {
-        m_moving.clear();
-        m_movingKind = Moving::No;
-    }
+    if (!m_moving.isEmpty())
+        m_output.moving(m_moving, m_progress, 0, m_maximum, false);
 }

@@ -12,7 +12,6 @@
 #include "SystemPorts.h"
 
 #include <QFile>
-#include <QTimer>
 
 namespace {
 
@@ -42,20 +41,17 @@ CliSession::CliSession(const CliOptions &options, CliOutput &output)
     , m_prompter(output)
     , m_link(m_prompter)
     , m_view(output)
-    , m_runner(m_link, m_view, m_buffer, m_selection, m_prompter)
+    , m_runner(m_link, m_buffer, m_selection, m_prompter)
     , m_fuse(m_link, m_selection, output)
 {
     m_prompter.allow(HexFileActions::Text::Overwrite);
     QObject::connect(&m_link, &ProgrammerLink::statusText, &m_context,
                      [this](const QString &text) { m_hardwareText = text; });
     QObject::connect(&m_stopSignal, &StopSignal::stopRequested, &m_context, [this](int count) { onStop(count); });
-    m_view.onPassed = [this] {
-        // As the operator would: Exit once the pass has been shown.
-        QTimer::singleShot(0, &m_context, [this] { m_runner.StopRunClick(); });
-    };
+    m_runner.addListener(&m_view);
 
     if (m_options.production()) {
-        ProductionRun::Parts parts{m_buffer, m_selection, m_runner, m_view, [this] { return runCommands(); }};
+        ProductionRun::Parts parts{m_buffer, m_selection, m_runner, [this] { return runCommands(); }};
         m_production = std::make_unique<ProductionRun>(m_options, m_output, parts);
     }
 
@@ -137,25 +133,13 @@ int CliSession::checkCommands(const DeviceMenuState &menu)
 {
     const QString &type = m_selection.SelectedDevice.TypeCode;
     for (const CliCommand &c : m_options.commands) {
-        DeviceMenuItem item;
-        switch (c.kind) {
-        case CliCommand::Kind::Lock1:
-            item = DeviceMenuItem::Lock1;
-            break;
-        case CliCommand::Kind::Lock2:
-            item = DeviceMenuItem::Lock2;
-            break;
-        case CliCommand::Kind::Lock3:
-            item = DeviceMenuItem::Lock3;
-            break;
-        case CliCommand::Kind::FuseRead:
-        case CliCommand::Kind::FuseWrite:
-            item = DeviceMenuItem::Fuse;
-            break;
-        default:
+        // The file given enables the commands that need one.
+        const DeviceCommand *device = DeviceCommand::byName(c.name());
+        if (device && device->needsFile)
             continue;
-        }
-        if (!menu[item]) {
+        if (!device && !c.isFuse())
+            continue;
+        if (!menu[device ? device->menuItem : DeviceMenuItem::Fuse]) {
             if (c.isFuse())
                 m_prompter.inform(NoFuseText);
             m_output.usageError(QStringLiteral("%1 is not available on %2").arg(c.name(), m_options.device));
@@ -263,46 +247,7 @@ int CliSession::applyFirmwareRule()
 
 int CliSession::runCommand(const CliCommand &command)
 {
-    bool passed = false;
-    switch (command.kind) {
-    case CliCommand::Kind::Detect:
-        // The detection has run already, before any command.
-        passed = true;
-        break;
-    case CliCommand::Kind::Erase:
-        passed = runDeviceCommand(&CommandRunner::EraseDeviceClick);
-        break;
-    case CliCommand::Kind::Blank:
-        passed = runDeviceCommand(&CommandRunner::BlankDeviceClick);
-        break;
-    case CliCommand::Kind::Program:
-        passed = runDeviceCommand(&CommandRunner::ProgramDeviceClick);
-        break;
-    case CliCommand::Kind::Verify:
-        passed = runDeviceCommand(&CommandRunner::VerifyDeviceClick);
-        break;
-    case CliCommand::Kind::Read:
-        passed = runDeviceCommand(&CommandRunner::ReadDeviceClick);
-        break;
-    case CliCommand::Kind::Lock1:
-        passed = runDeviceCommand(&CommandRunner::Lock1Click);
-        break;
-    case CliCommand::Kind::Lock2:
-        passed = runDeviceCommand(&CommandRunner::Lock2Click);
-        break;
-    case CliCommand::Kind::Lock3:
-        passed = runDeviceCommand(&CommandRunner::Lock3Click);
-        break;
-    case CliCommand::Kind::Auto:
-        passed = runDeviceCommand(&CommandRunner::AutoProgramClick);
-        break;
-    case CliCommand::Kind::FuseRead:
-        passed = m_fuse.read();
-        break;
-    case CliCommand::Kind::FuseWrite:
-        passed = m_fuse.write(command.fuseValue);
-        break;
-    }
+    const bool passed = runOne(command);
     m_output.result(passed);
     if (!passed)
         return failureCode();
@@ -311,13 +256,19 @@ int CliSession::runCommand(const CliCommand &command)
     return ExitCode::Passed;
 }
 
-bool CliSession::runDeviceCommand(void (CommandRunner::*handler)())
+bool CliSession::runOne(const CliCommand &command)
 {
-    const uint8_t successes = m_runner.SuccessCount;
-    // Run is pressed once the command waits for it.
-    QTimer::singleShot(0, &m_context, [this] { m_runner.StartRunClick(); });
-    (m_runner.*handler)();
-    return m_runner.SuccessCount != successes;
+    if (const DeviceCommand *device = DeviceCommand::byName(command.name()))
+        return m_runner.runOnce(*device);
+    switch (command.kind) {
+    case CliCommand::Kind::FuseRead:
+        return m_fuse.read();
+    case CliCommand::Kind::FuseWrite:
+        return m_fuse.write(command.fuseValue);
+    default:
+        // The detection has run already, before any command.
+        return true;
+    }
 }
 
 int CliSession::saveRead()
@@ -356,7 +307,7 @@ void CliSession::onStop(int count)
     else if (m_runner.active())
         m_runner.StopRunClick();
     else
-        m_link.StopRequested = true;
+        m_link.requestStop();
 }
 
 int CliSession::finish(int code)
@@ -365,7 +316,7 @@ int CliSession::finish(int code)
     // Whatever was under way, the programmer is told to drop it, unless the
     // failure ending has just done so.
     if (code == ExitCode::Stopped && port.isOpen() && port.lastWritten() != Ctl::CAN) {
-        m_link.StopRequested = false;
+        m_link.dropStopRequest();
         m_link.SendByte(Ctl::CAN);
     }
     if (port.isOpen())

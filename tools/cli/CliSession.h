@@ -4,6 +4,7 @@
 #include "CliPrompter.h"
 #include "CliRunView.h"
 #include "CommandRunner.h"
+#include "DeviceCommand.h"
 #include "DeviceMenuState.h"
 #include "FuseCommands.h"
 #include "MemoryBuffer.h"
@@ -39,8 +40,8 @@ private:
     // The commands in order, up to the first that fails.
     int runCommands();
     int runCommand(const CliCommand &command);
-    // Arms one device command, presses Run once and Exit after a pass.
-    bool runDeviceCommand(void (CommandRunner::*handler)());
+    // Runs one command of the command line; true when it passed.
+    bool runOne(const CliCommand &command);
     int saveRead();
     // The code for a command that did not pass.
     int failureCode();

@@ -32,15 +32,15 @@ ProductionRun::ProductionRun(const CliOptions &options, CliOutput &output, const
     : m_options(options)
     , m_output(output)
     , m_parts(parts)
-    , m_recorder(parts.view, parts.buffer, parts.selection)
+    , m_recorder(parts.buffer, parts.selection)
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
-    m_parts.runner.setObserver(&m_recorder);
+    m_parts.runner.addListener(&m_recorder);
 }
 
 ProductionRun::~ProductionRun()
 {
-    m_parts.runner.setObserver(nullptr);
+    m_parts.runner.removeListener(&m_recorder);
 }
 
 int ProductionRun::refuse(const QString &text)
@@ -192,6 +192,7 @@ void ProductionRun::describe(DeviceRecord &record) const
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
-    record.successCount = m_parts.runner.SuccessCount;
-    record.failureCount = m_parts.runner.FailureCount;
+    const RunCounts counts = m_parts.runner.counts();
+    record.successCount = counts.success;
+    record.failureCount = counts.failure;
 }

@@ -13,7 +13,6 @@ class CliOptions;
 class CliOutput;
 class CommandRunner;
 class MemoryBuffer;
-class RunView;
 struct SelectionState;
 
 // A production run around the commands of tarvo-cli: for each device the
@@ -29,7 +28,6 @@ public:
         MemoryBuffer &buffer;
         const SelectionState &selection;
         CommandRunner &runner;
-        const RunView &view;
         // The commands once on the device in the socket; the exit code.
         std::function<int()> runCommands;
     };
