@@ -318,6 +318,50 @@ private slots:
                  3);
     }
 
+    // Compacted short options, and a file whose name begins with -P, reach
+    // every port whole: each child runs its one port. A child given a
+    // second port would start ports of its own, so the runs are capped.
+    void compactedOptionsOnSeveralPorts()
+    {
+        auto second = startEmulator();
+        const QString p1 = emu->slavePath();
+        const QString p2 = second->slavePath();
+        QVERIFY(QFile::copy(hexFile(), file("-Pfw.hex")));
+        const QList<QStringList> lines{
+            {"-vP", p1, "-P", p2, "-f", "-Pfw.hex", "-p", "AT89C2051", "program"},
+            {"-qP", p1, "-P" + p2, "-f-Pfw.hex", "-pAT89C2051", "program"},
+            {"-nP" + p1, "--port=" + p2, "-f", "-Pfw.hex", "-p", "AT89C2051", "program"},
+        };
+        int programs = 0;
+        for (const QStringList &line : lines) {
+            CliProcess p(line);
+            if (!p.capProcesses(64))
+                QSKIP("no pids cgroup to cap the processes with");
+            p.setWorkingDirectory(dir->path());
+            p.start();
+            const auto r = p.finish(60000);
+            QVERIFY2(r.exitCode == 0, qPrintable(line.join(' ') + "\n" + r.err));
+            // One table, one row per port: no child ran ports of its own.
+            const QStringList out = r.outLines();
+            const qsizetype table = out.indexOf(QRegularExpression(QStringLiteral("Port +Devices +Passed.*")));
+            QVERIFY2(table >= 0 && out.size() == table + 3, r.out.constData());
+            if (!line.first().startsWith("-n"))
+                ++programs;
+            QCOMPARE(programFrames(*emu), programs);
+            QCOMPARE(programFrames(*second), programs);
+        }
+
+        // A port child given several ports refuses them before any port opens.
+        CliProcess child(args({"--port", p2, "program"}), {{"TARVO_CLI_PORT_CHILD", "1"}});
+        QVERIFY(child.capProcesses(64));
+        child.start();
+        const auto r = child.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("runs one port for a parent tarvo-cli: several ports refused"), r.err.constData());
+        QCOMPARE(programFrames(*emu), programs);
+        QCOMPARE(programFrames(*second), programs);
+    }
+
     // Ctrl+C on the parent reaches every port once: each ends at its wait.
     void stopReachesEveryPort()
     {

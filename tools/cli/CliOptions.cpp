@@ -305,6 +305,39 @@ CliOptions CliOptions::parse(const QStringList &arguments)
     return o;
 }
 
+QStringList CliOptions::arguments() const
+{
+    QStringList out;
+    for (const OptionRow &row : OptionRows) {
+        const QString option = longName(row);
+        const auto valued = [&](const QString &value) {
+            if (!value.isEmpty())
+                out << option + QLatin1Char('=') + value;
+        };
+        if (const auto *flag = std::get_if<bool CliOptions::*>(&row.target)) {
+            if (this->*(*flag))
+                out << option;
+        } else if (const auto *mode = std::get_if<Mode>(&row.target)) {
+            if (this->mode == *mode)
+                out << option;
+        } else if (const auto *list = std::get_if<QStringList CliOptions::*>(&row.target)) {
+            for (const QString &value : this->*(*list))
+                valued(value);
+        } else if (const auto *value = std::get_if<QString CliOptions::*>(&row.target)) {
+            valued(this->*(*value));
+        } else {
+            valued(stores.*std::get<QString StoreOptions::*>(row.target));
+        }
+    }
+    out << QStringLiteral("--");
+    for (const CliCommand &c : commands) {
+        out << c.name();
+        if (c.kind == CliCommand::Kind::FuseWrite)
+            out << QStringLiteral("0x%1").arg(c.fuseValue, 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
 QList<CliOptions::Text> CliOptions::texts()
 {
     QList<Text> out;

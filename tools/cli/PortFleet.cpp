@@ -35,9 +35,8 @@ struct PortFleet::Child
     int exitCode = ExitCode::CommandFailed;
 };
 
-PortFleet::PortFleet(const CliOptions &options, const QStringList &arguments, bool json)
+PortFleet::PortFleet(const CliOptions &options, bool json)
     : m_options(options)
-    , m_arguments(arguments)
     , m_json(json)
     , m_output(std::make_unique<CliOutput>(json, false))
 {
@@ -45,27 +44,13 @@ PortFleet::PortFleet(const CliOptions &options, const QStringList &arguments, bo
 
 PortFleet::~PortFleet() = default;
 
-QStringList PortFleet::childArguments(const QStringList &arguments, const QString &port)
+QStringList PortFleet::childArguments(const CliOptions &options, const QString &port)
 {
-    QStringList out{QStringLiteral("--port"), port, QStringLiteral("--json")};
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &a = arguments.at(i);
-        if (a == QLatin1String("--port") || a == QLatin1String("-P")) {
-            ++i;
-            continue;
-        }
-        if (a.startsWith(QLatin1String("--port=")) || (a.startsWith(QLatin1String("-P")) && !a.startsWith(QLatin1String("--"))))
-            continue;
-        if (a == QLatin1String("--json"))
-            continue;
-        // Past "--" every word is a command.
-        if (a == QLatin1String("--")) {
-            out << arguments.mid(i);
-            break;
-        }
-        out << a;
-    }
-    return out;
+    CliOptions child = options;
+    child.ports = QStringList{port};
+    child.json = true;
+    child.mode = CliOptions::Mode::Run;
+    return child.arguments();
 }
 
 void PortFleet::start(Child &child)
@@ -95,7 +80,7 @@ void PortFleet::start(Child &child)
         child.exitCode = ExitCode::NoProgrammer;
         emit childFinished();
     });
-    p->start(QCoreApplication::applicationFilePath(), childArguments(m_arguments, child.port));
+    p->start(QCoreApplication::applicationFilePath(), childArguments(m_options, child.port));
     if (!m_options.repeat)
         p->closeWriteChannel();
 }
