@@ -92,6 +92,11 @@ bool SerialFormat::parseArgument(const QString &text, QString *error)
             *error = QStringLiteral("serial step \"%1\" is not a whole number of at least 1").arg(parts.at(2));
             return false;
         }
+        // A database keeps the step as a signed 64-bit number.
+        if (increment > LargestStep) {
+            *error = QStringLiteral("serial step \"%1\" is too large (at most %2)").arg(parts.at(2)).arg(LargestStep);
+            return false;
+        }
     }
     address = uint16_t(where);
     start = first;

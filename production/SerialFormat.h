@@ -32,6 +32,8 @@ public:
     // "ADDR:START[:STEP]": ADDR in hex (0x7F0, 7F0 or 7F0H), START and STEP
     // in decimal, STEP at least 1. Fills address, start and step.
     bool parseArgument(const QString &text, QString *error);
+    // 2^63 - 1: what a signed 64-bit column holds.
+    static constexpr quint64 LargestStep = 0x7FFFFFFFFFFFFFFFull;
 
     // The largest number `bytes` bytes of the form hold.
     quint64 largest() const;

@@ -103,6 +103,10 @@ bool SqlSerialSequence::define(QString *reason)
         *reason = QStringLiteral("The first serial number %1 does not fit the sequence's form.").arg(m_requested->start);
         return false;
     }
+    if (m_requested->step == 0 || m_requested->step > SerialFormat::LargestStep) {
+        *reason = QStringLiteral("The serial step %1 is not from 1 to %2.").arg(m_requested->step).arg(SerialFormat::LargestStep);
+        return false;
+    }
     // Two benches defining one sequence at once: the second insert fails on
     // the key, and its retry finds the row the first made.
     m_format = m_requested;
@@ -231,8 +235,12 @@ std::optional<quint64> SqlSerialSequence::reserve(QString *error)
                 *reason = exhaustedText(m_name);
                 return false;
             }
-            const qint64 step = qint64(m_format->step);
-            const QVariant after = *next <= largest() - step ? QVariant(*next + step) : QVariant(QMetaType::fromType<qint64>());
+            // In unsigned numbers: a step read from an older row may be anything.
+            const quint64 step = m_format->step;
+            const quint64 most = quint64(largest());
+            const QVariant after = quint64(*next) <= most && step <= most - quint64(*next)
+                                       ? QVariant(qint64(quint64(*next) + step))
+                                       : QVariant(QMetaType::fromType<qint64>());
             if (!m_database->exec(query,
                                   QStringLiteral("INSERT INTO tarvo_reservations (sequence_name, number, state, host, machine, "
                                                  "pid, changed_ms) VALUES (?, ?, 'reserved', ?, ?, ?, %1)")

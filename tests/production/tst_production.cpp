@@ -129,7 +129,12 @@ private slots:
         QVERIFY(f.fitsDevice(0x7FF));
         f.bytes = 5;
         QVERIFY(!f.fitsDevice(0x7FF));
-        for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3"})
+        QVERIFY(f.parseArgument(QStringLiteral("7F0:0:9223372036854775807"), &error));
+        QCOMPARE(f.step, SerialFormat::LargestStep);
+        QVERIFY(!f.parseArgument(QStringLiteral("7F0:0:9223372036854775808"), &error));
+        QCOMPARE(error, QStringLiteral("serial step \"9223372036854775808\" is too large (at most 9223372036854775807)"));
+        for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3", "7F0:1:18446744073709551615",
+                                "7F0:1:18446744073709551616"})
             QVERIFY2(!f.parseArgument(QLatin1String(bad), &error) && !error.isEmpty(), bad);
     }
 

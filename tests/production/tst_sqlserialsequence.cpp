@@ -160,6 +160,14 @@ private slots:
         QVERIFY2(error.contains(QLatin1String("does not fit")), qPrintable(error));
         // Eight-byte numbers past the largest signed 64-bit value.
         QVERIFY(!sequence(form(quint64(1) << 63, 1, SerialFormat::Form::Le, 8), &error, QStringLiteral("huge")));
+        // The largest step a signed column keeps: two numbers, then none.
+        s = sequence(form(0, SerialFormat::LargestStep, SerialFormat::Form::Le, 8), &error, QStringLiteral("wide"));
+        QVERIFY2(s, qPrintable(error));
+        QCOMPARE(take(*s), 0u);
+        QCOMPARE(take(*s), quint64(SerialFormat::LargestStep));
+        QVERIFY(!s->reserve(&error));
+        QVERIFY(!sequence(form(0, SerialFormat::LargestStep + 1, SerialFormat::Form::Le, 8), &error, QStringLiteral("wider")));
+        QVERIFY2(error.contains(QLatin1String("is not from 1 to 9223372036854775807")), qPrintable(error));
     }
 
     // Benches as processes, reserving at once: every number used once, and
