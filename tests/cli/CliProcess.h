@@ -40,6 +40,7 @@ public:
     bool capProcesses(int most);
     void setWorkingDirectory(const QString &path) { m_process.setWorkingDirectory(path); }
     void start();
+    qint64 processId() const { return m_process.processId(); }
     // Waits up to ms for the program to end; true once it has.
     bool ended(int ms) { return m_process.waitForFinished(ms) || m_process.state() == QProcess::NotRunning; }
     // Standard input: lines for --repeat, and its end.

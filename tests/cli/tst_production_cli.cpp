@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -26,6 +27,23 @@ using Fault = EmulatorFault;
 namespace {
 
 constexpr uint8_t Type2051 = 0x01;
+
+// The process among pid's children whose command line holds word.
+qint64 childWith(qint64 pid, const QByteArray &word)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QLatin1String("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &child : children.readAll().split(' ')) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(child.trimmed())));
+            if (!child.trimmed().isEmpty() && command.open(QIODevice::ReadOnly) && command.readAll().split('\0').contains(word))
+                return child.trimmed().toLongLong();
+        }
+    }
+    return 0;
+}
 
 QStringList serials(const QList<QJsonObject> &records)
 {
@@ -360,6 +378,28 @@ private slots:
         QVERIFY2(r.err.contains("runs one port for a parent tarvo-cli: several ports refused"), r.err.constData());
         QCOMPARE(programFrames(*emu), programs);
         QCOMPARE(programFrames(*second), programs);
+    }
+
+    // A port's process killed by a signal is the tool's failure, named as
+    // such; the other port goes on to the end of its input.
+    void portKilledBySignal()
+    {
+        auto second = startEmulator();
+        CliProcess p(args({"--port", second->slavePath(), "--repeat", "--json", "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput(("\"port\":\"" + emu->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        const qint64 victim = childWith(p.processId(), ("--port=" + second->slavePath()).toUtf8());
+        QVERIFY(victim > 0);
+        QCOMPARE(::kill(pid_t(victim), SIGKILL), 0);
+        p.write("\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.err.contains((second->slavePath() + ": tarvo-cli ended by SIGKILL (Killed)\n").toUtf8()), r.err.constData());
+        QVERIFY(r.out.contains("\"code\":5,\"devices\":0,\"event\":\"port-summary\",\"failed\":0,\"ms_per_device\":0,\"passed\":0,"
+                               "\"port\":\"" + second->slavePath().toUtf8() + "\",\"signal\":\"SIGKILL (Killed)\"}"));
+        QVERIFY(r.out.contains("\"code\":0,\"devices\":1,\"event\":\"port-summary\",\"failed\":0"));
     }
 
     // Ctrl+C on the parent reaches every port once: each ends at its wait.

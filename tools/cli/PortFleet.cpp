@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 struct PortFleet::Child
@@ -33,7 +34,22 @@ struct PortFleet::Child
     int failed = 0;
     qint64 msPerDevice = 0;
     int exitCode = ExitCode::CommandFailed;
+    // The signal that ended the process ("SIGKILL"); empty when it exited.
+    QString signal;
 };
+
+namespace {
+
+// "SIGKILL (Killed)": a signal's name and what it means.
+QString signalName(int number)
+{
+    const char *abbreviation = ::sigabbrev_np(number);
+    const QString name = abbreviation ? QStringLiteral("SIG") + QLatin1String(abbreviation)
+                                      : QStringLiteral("signal %1").arg(number);
+    return QStringLiteral("%1 (%2)").arg(name, QString::fromLocal8Bit(::strsignal(number)));
+}
+
+} // namespace
 
 PortFleet::PortFleet(const CliOptions &options, bool json)
     : m_options(options)
@@ -68,7 +84,15 @@ void PortFleet::start(Child &child)
         readOut(child);
         readErr(child);
         child.finished = true;
-        child.exitCode = status == QProcess::NormalExit ? code : ExitCode::CommandFailed;
+        child.exitCode = code;
+        // On a crash Qt gives the signal's number as the code. A signal ends
+        // the tool, not a device: it never counts as a device that failed.
+        if (status == QProcess::CrashExit) {
+            child.exitCode = ExitCode::ProcessDied;
+            child.signal = signalName(code);
+            std::fprintf(stderr, "%s: tarvo-cli ended by %s\n", qPrintable(child.port), qPrintable(child.signal));
+            std::fflush(stderr);
+        }
         promptWhenAllWait();
         emit childFinished();
     });
@@ -202,12 +226,15 @@ void PortFleet::printTable()
     if (m_json) {
         for (const auto &c : m_children) {
             CliOutput &out = *c->output;
-            out.relay(QJsonObject{{QStringLiteral("event"), QStringLiteral("port-summary")},
-                                  {QStringLiteral("devices"), c->devices},
-                                  {QStringLiteral("passed"), c->passed},
-                                  {QStringLiteral("failed"), c->failed},
-                                  {QStringLiteral("ms_per_device"), c->msPerDevice},
-                                  {QStringLiteral("code"), c->exitCode}});
+            QJsonObject summary{{QStringLiteral("event"), QStringLiteral("port-summary")},
+                                {QStringLiteral("devices"), c->devices},
+                                {QStringLiteral("passed"), c->passed},
+                                {QStringLiteral("failed"), c->failed},
+                                {QStringLiteral("ms_per_device"), c->msPerDevice},
+                                {QStringLiteral("code"), c->exitCode}};
+            if (!c->signal.isEmpty())
+                summary.insert(QStringLiteral("signal"), c->signal);
+            out.relay(summary);
         }
         return;
     }
