@@ -2,6 +2,7 @@
 
 #include "DurableFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSysInfo>
 #include <fcntl.h>
@@ -11,8 +12,7 @@ SerialStateFile::SerialStateFile(const QString &path, quint64 first, quint64 ste
     : m_path(path)
     , m_first(first)
     , m_step(step)
-    , m_host(QSysInfo::machineHostName())
-    , m_pid(::getpid())
+    , m_bench(BenchIdentity::current())
 {
 }
 
@@ -39,7 +39,7 @@ bool SerialStateFile::locked(const std::function<bool(SerialState &, QString *)>
         }
         state = *read;
     }
-    state.reclaim(m_host, SerialState::processAlive);
+    state.reclaim(m_bench, SerialState::processAlive, QDateTime::currentMSecsSinceEpoch());
     if (!change(state, error))
         return false;
     return replace(m_path, state.toText(), error);
@@ -70,7 +70,7 @@ std::optional<quint64> SerialStateFile::reserve(QString *error)
     std::optional<quint64> number;
     const bool ok = locked(
         [&](SerialState &state, QString *why) {
-            number = state.reserve(m_host, m_pid);
+            number = state.reserve(m_bench, QDateTime::currentMSecsSinceEpoch());
             if (!number)
                 *why = SerialState::exhaustedText();
             return number.has_value();

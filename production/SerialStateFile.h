@@ -31,6 +31,5 @@ private:
     QString m_path;
     quint64 m_first;
     quint64 m_step;
-    QString m_host;
-    qint64 m_pid;
+    BenchIdentity m_bench;
 };

@@ -1,5 +1,6 @@
 #include "SqlSerialSequence.h"
 
+#include "BenchIdentity.h"
 #include "ProductionDatabase.h"
 #include "SerialState.h"
 
@@ -31,12 +32,16 @@ SqlSerialSequence::SqlSerialSequence(std::shared_ptr<ProductionDatabase> databas
     : m_database(std::move(database))
     , m_name(name)
     , m_requested(requested)
-    , m_host(QSysInfo::machineHostName())
-    , m_machine(QString::fromLatin1(QSysInfo::machineUniqueId()))
-    , m_pid(::getpid())
 {
-    if (m_machine.isEmpty())
-        m_machine = m_host;
+    // The machine column holds the machine's and the boot's ids: a process
+    // id can be asked about only on the same boot of the same machine.
+    // Without them the holder is never taken for dead, only timed out.
+    const BenchIdentity bench = BenchIdentity::current();
+    m_host = bench.host;
+    m_pid = bench.pid;
+    m_machine = QStringLiteral(""); // empty, not NULL: the column is NOT NULL
+    if (!bench.machine.isEmpty() && !bench.boot.isEmpty())
+        m_machine = bench.machine + QLatin1Char('/') + bench.boot;
 }
 
 void SqlSerialSequence::setBench(const QString &host, const QString &machine, qint64 pid)
@@ -155,11 +160,14 @@ bool SqlSerialSequence::reclaim()
                               .arg(now),
                           {m_name, m_timeoutMs}))
         return false;
-    // Processes of this machine can be asked at once whether they still run.
+    // Processes of this host, machine and boot can be asked at once whether
+    // they still run.
+    if (m_machine.isEmpty())
+        return true;
     if (!m_database->exec(query,
-                          QStringLiteral("SELECT DISTINCT pid FROM tarvo_reservations "
-                                         "WHERE sequence_name = ? AND state = 'reserved' AND machine = ? AND pid <> ?"),
-                          {m_name, m_machine, m_pid}))
+                          QStringLiteral("SELECT DISTINCT pid FROM tarvo_reservations WHERE sequence_name = ? AND "
+                                         "state = 'reserved' AND host = ? AND machine = ? AND pid <> ?"),
+                          {m_name, m_host, m_machine, m_pid}))
         return false;
     QList<qint64> gone;
     while (query.next())
@@ -167,10 +175,10 @@ bool SqlSerialSequence::reclaim()
             gone << query.value(0).toLongLong();
     for (qint64 pid : gone) {
         if (!m_database->exec(query,
-                              QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 "
-                                             "WHERE sequence_name = ? AND state = 'reserved' AND machine = ? AND pid = ?")
+                              QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 WHERE "
+                                             "sequence_name = ? AND state = 'reserved' AND host = ? AND machine = ? AND pid = ?")
                                   .arg(now),
-                              {m_name, m_machine, pid}))
+                              {m_name, m_host, m_machine, pid}))
             return false;
     }
     return true;

@@ -4,6 +4,7 @@
 #include "LogFileStore.h"
 #include "MemoryBuffer.h"
 #include "SerialFormat.h"
+#include "BenchIdentity.h"
 #include "SerialState.h"
 #include "SerialStateFile.h"
 
@@ -140,34 +141,82 @@ private slots:
 
     void serialStateRules()
     {
+        const BenchIdentity h{QStringLiteral("h"), QStringLiteral("m"), QStringLiteral("b"), 1};
+        BenchIdentity h2 = h;
+        h2.pid = 2;
         SerialState s(100, 5);
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 2), std::optional<quint64>(105));
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(h2, 0), std::optional<quint64>(105));
         QVERIFY(s.release(100));
         QVERIFY(!s.release(100)); // no longer reserved: not released twice
         QCOMPARE(s.peek(), std::optional<quint64>(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(100));
         QVERIFY(s.commit(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(110));
-        // Process 2 died holding 105; another host's reservation stays.
-        SerialState other = s;
-        other.reserve(QStringLiteral("elsewhere"), 2);
-        other.reclaim(QStringLiteral("h"), [](qint64 pid) { return pid != 2; });
-        QCOMPARE(other.released(), QList<quint64>{105});
-        QCOMPARE(other.reserved().size(), 2);
-
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(110));
         QString error;
-        const std::optional<SerialState> back = SerialState::fromText(other.toText(), 5, &error);
-        QVERIFY2(back, qPrintable(error));
-        QCOMPARE(back->toText(), other.toText());
         QVERIFY(!SerialState::fromText("next 1\nbogus 2\n", 1, &error));
         QVERIFY(!SerialState::fromText("released 3\n", 1, &error));
 
         // The last number is handed out once, never wrapped round.
         SerialState end(~quint64(0) - 1, 1);
-        QVERIFY(end.reserve(QString(), 1));
-        QCOMPARE(end.reserve(QString(), 1), std::optional<quint64>(~quint64(0)));
-        QVERIFY(!end.reserve(QString(), 1));
+        QVERIFY(end.reserve(h, 0));
+        QCOMPARE(end.reserve(h, 0), std::optional<quint64>(~quint64(0)));
+        QVERIFY(!end.reserve(h, 0));
+    }
+
+    // A dead holder's number is taken back at once only from the same host,
+    // machine and boot; a clone of the disk image, another boot or another
+    // host waits for the time-out. Any host name survives the file.
+    void serialStateReclaim()
+    {
+        const BenchIdentity self{QStringLiteral("bench"), QStringLiteral("m1"), QStringLiteral("boot1"), 1};
+        const auto holder = [&](const QString &host, const QString &machine, const QString &boot) {
+            return BenchIdentity{host, machine, boot, 2};
+        };
+        const QList<BenchIdentity> holders{
+            holder("bench", "m1", "boot1"),  // 100: same boot, dead: taken back
+            holder("bench", "m1", "boot0"),  // 101: before a reboot: pid 2 is another process now
+            holder("other", "m1", "boot1"),  // 102: a clone of the disk image
+            holder("bench", "m2", "boot1"),  // 103: another machine of the same name
+            holder("", "", ""),              // 104: nothing known
+            holder(" ", "m1", "boot1"),      // 105
+            holder("a b\nc%=", "m1", "b"),  // 106
+        };
+        SerialState state(100, 1);
+        for (const BenchIdentity &b : holders)
+            state.reserve(b, 1000);
+        QString error;
+        const std::optional<SerialState> back = SerialState::fromText(state.toText(), 1, &error);
+        QVERIFY2(back, qPrintable(error));
+        QCOMPARE(back->reserved(), state.reserved());
+
+        SerialState now = *back;
+        now.reclaim(self, [](qint64) { return false; }, 1000 + SerialState::HolderTimeoutMs);
+        QCOMPARE(now.released(), QList<quint64>{100});
+        QCOMPARE(now.reserved().size(), holders.size() - 1);
+        // A holder that still runs keeps its number.
+        now = *back;
+        now.reclaim(self, [](qint64) { return true; }, 1000);
+        QVERIFY(now.released().isEmpty());
+        // Past the time-out every holder's number is taken back.
+        now.reclaim(self, [](qint64) { return true; }, 1001 + SerialState::HolderTimeoutMs);
+        QCOMPARE(now.released().size(), holders.size());
+        // Without ids of its own a bench never takes a holder for dead.
+        now = *back;
+        now.reclaim({QStringLiteral("bench"), {}, {}, 1}, [](qint64) { return false; }, 1000);
+        QVERIFY(now.released().isEmpty());
+
+        // An older version's file is read; its holders wait for the
+        // time-out, which runs from the first reading.
+        std::optional<SerialState> old = SerialState::fromText("next 7\nreleased 3\nreserved 5 bench 2\n", 1, &error);
+        QVERIFY2(old, qPrintable(error));
+        QCOMPARE(old->reserved().value(0).holder.host, QStringLiteral("bench"));
+        old->reclaim(self, [](qint64) { return false; }, 5000);
+        QCOMPARE(old->released(), QList<quint64>{3});
+        const std::optional<SerialState> rewritten = SerialState::fromText(old->toText(), 1, &error);
+        QVERIFY2(rewritten, qPrintable(error));
+        QCOMPARE(rewritten->reserved().value(0).sinceMs, 5000);
+        QVERIFY(!SerialState::fromText("next 1\nreservation 5 2 0 bench =m =b\n", 1, &error));
     }
 
     void recordForms()

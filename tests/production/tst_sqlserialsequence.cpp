@@ -1,6 +1,7 @@
 // Serial numbers from the production database, on SQLite and PostgreSQL:
 // the form kept on first use, reuse of released numbers, benches that
 // vanished, the end of the numbers, and benches reserving at once.
+#include "BenchIdentity.h"
 #include "DatabaseLocation.h"
 #include "ProductionDatabase.h"
 #include "SqlSerialSequence.h"
@@ -113,8 +114,10 @@ private slots:
         QCOMPARE(take(*a), 1004u);
     }
 
-    // Numbers held by a process of this machine that has ended come back at
-    // once; those of another machine after the time-out.
+    // Numbers held by a process of this host, machine and boot that has
+    // ended come back at once; those of a clone of the disk image (same
+    // machine id), of an earlier boot or of another machine after the
+    // time-out.
     void vanishedBenchesLoseTheirNumbers_data() { TestDatabase::addBackendRows(); }
     void vanishedBenchesLoseTheirNumbers()
     {
@@ -122,22 +125,33 @@ private slots:
         auto alive = sequence(form(1), &error);
         auto crashed = sequence(std::nullopt, &error);
         auto remote = sequence(std::nullopt, &error);
-        QVERIFY2(alive && crashed && remote, qPrintable(error));
+        auto clone = sequence(std::nullopt, &error);
+        auto rebooted = sequence(std::nullopt, &error);
+        QVERIFY2(alive && crashed && remote && clone && rebooted, qPrintable(error));
         QProcess ended;
         ended.start(QStringLiteral("true"));
         QVERIFY(ended.waitForFinished());
-        crashed->setBench(QStringLiteral("here"), QString::fromLatin1(QSysInfo::machineUniqueId()), ended.processId());
+        const BenchIdentity me = BenchIdentity::current();
+        QVERIFY2(!me.machine.isEmpty() && !me.boot.isEmpty(), "no machine or boot id on this machine");
+        const QString here = me.machine + QLatin1Char('/') + me.boot;
+        crashed->setBench(me.host, here, ended.processId());
         remote->setBench(QStringLiteral("far"), QStringLiteral("far-machine"), 1);
+        clone->setBench(me.host + QLatin1String("-clone"), here, ended.processId());
+        rebooted->setBench(me.host, me.machine + QLatin1String("/an-earlier-boot"), ended.processId());
         QCOMPARE(take(*crashed), 1u);
         QCOMPARE(take(*remote), 2u);
+        QCOMPARE(take(*clone), 3u);
+        QCOMPARE(take(*rebooted), 4u);
         QCOMPARE(take(*alive), 1u);
-        QCOMPARE(take(*alive), 3u);
+        QCOMPARE(take(*alive), 5u);
 
         alive->setTimeoutMs(300);
         QTest::qWait(600);
         // The reservations of the live bench itself are past the time-out
         // too: a bench whose device takes that long loses its number.
         QCOMPARE(take(*alive), 1u);
+        QCOMPARE(take(*alive), 2u);
+        QCOMPARE(take(*alive), 3u);
         QVERIFY(!remote->commit(2, &error));
         QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
     }
