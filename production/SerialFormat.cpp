@@ -167,3 +167,13 @@ bool SerialFormat::fitsDevice(uint16_t deviceEnd) const
 {
     return bytes >= 1 && int(address) + bytes - 1 <= int(deviceEnd);
 }
+
+QString SerialFormat::describe() const
+{
+    return QStringLiteral("address %1, start %2, step %3, %4, %5 bytes")
+        .arg(QString::number(address, 16).toUpper().rightJustified(4, QLatin1Char('0')))
+        .arg(start)
+        .arg(step)
+        .arg(formName(form))
+        .arg(bytes);
+}

@@ -46,4 +46,8 @@ public:
     bool write(MemoryBuffer &buffer, quint64 number) const;
     // Whether address..address+bytes-1 lies within 0..deviceEnd.
     bool fitsDevice(uint16_t deviceEnd) const;
+
+    bool operator==(const SerialFormat &) const = default;
+    // "address 07F0, start 5000, step 2, bcd, 3 bytes", for messages.
+    QString describe() const;
 };

@@ -94,7 +94,12 @@ bool SerialState::processAlive(qint64 pid)
 
 QByteArray SerialState::toText() const
 {
-    QByteArray out = "next " + QByteArray::number(m_next) + (m_exhausted ? " exhausted\n" : "\n");
+    QByteArray out;
+    if (form)
+        out += "form " + QByteArray::number(form->address, 16).toUpper().rightJustified(4, '0') + ' '
+               + QByteArray::number(form->start) + ' ' + QByteArray::number(form->step) + ' '
+               + SerialFormat::formName(form->form).toLatin1() + ' ' + QByteArray::number(form->bytes) + '\n';
+    out += "next " + QByteArray::number(m_next) + (m_exhausted ? " exhausted\n" : "\n");
     out += "released";
     for (quint64 n : m_released)
         out += ' ' + QByteArray::number(n);
@@ -126,6 +131,23 @@ std::optional<SerialState> SerialState::fromText(const QByteArray &text, quint64
             state.m_next = words.at(1).toULongLong(&ok);
             state.m_exhausted = words.size() == 3 && words.at(2) == QLatin1String("exhausted");
             sawNext = true;
+        } else if (key == QLatin1String("form") && words.size() == 6) {
+            SerialFormat f;
+            bool addressOk = false;
+            bool startOk = false;
+            bool stepOk = false;
+            const uint address = words.at(1).toUInt(&addressOk, 16);
+            f.address = uint16_t(address);
+            f.start = words.at(2).toULongLong(&startOk);
+            f.step = words.at(3).toULongLong(&stepOk);
+            const std::optional<SerialFormat::Form> kind = SerialFormat::formOf(words.at(4));
+            f.bytes = words.at(5).toInt(&ok);
+            ok = ok && addressOk && address <= 0xFFFF && startOk && stepOk && f.step >= 1 && kind
+                 && f.bytes >= 1 && f.bytes <= SerialFormat::maxBytes(*kind);
+            if (kind)
+                f.form = *kind;
+            state.form = f;
+            state.m_step = f.step == 0 ? 1 : f.step;
         } else if (key == QLatin1String("released")) {
             for (qsizetype i = 1; i < words.size() && ok; ++i)
                 state.m_released.append(words.at(i).toULongLong(&ok));

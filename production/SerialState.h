@@ -1,6 +1,7 @@
 #pragma once
 
 #include "BenchIdentity.h"
+#include "SerialFormat.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,6 +33,9 @@ public:
     explicit SerialState(quint64 first = 0, quint64 step = 1);
 
     quint64 next() const { return m_next; }
+    // The form the numbers were made for; nothing in a file of an older
+    // version.
+    std::optional<SerialFormat> form;
     const QList<quint64> &released() const { return m_released; }
     const QList<Reservation> &reserved() const { return m_reserved; }
 
@@ -55,6 +59,7 @@ public:
     static bool processAlive(qint64 pid);
 
     // A few text lines, readable by a person:
+    //   form 07F0 1000 1 le 4 (address, start, step, form, bytes) /
     //   next 1003 / released 1000 1002 /
     //   reservation 1001 PID SINCE_MS =HOST =MACHINE =BOOT
     // The host and ids are %-encoded after '=', so that any host name (empty,

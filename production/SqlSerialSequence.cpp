@@ -20,10 +20,6 @@ QString exhaustedText(const QString &name)
     return QStringLiteral("The serial sequence \"%1\": %2.").arg(name, SerialState::exhaustedText());
 }
 
-bool sameForm(const SerialFormat &a, const SerialFormat &b)
-{
-    return a.address == b.address && a.start == b.start && a.step == b.step && a.form == b.form && a.bytes == b.bytes;
-}
 
 } // namespace
 
@@ -53,12 +49,7 @@ void SqlSerialSequence::setBench(const QString &host, const QString &machine, qi
 
 QString SqlSerialSequence::describe(const SerialFormat &format)
 {
-    return QStringLiteral("address %1, start %2, step %3, %4, %5 bytes")
-        .arg(QString::number(format.address, 16).toUpper().rightJustified(4, QLatin1Char('0')))
-        .arg(format.start)
-        .arg(format.step)
-        .arg(SerialFormat::formName(format.form))
-        .arg(format.bytes);
+    return format.describe();
 }
 
 qint64 SqlSerialSequence::largest() const
@@ -89,7 +80,7 @@ bool SqlSerialSequence::define(QString *reason)
         stored.step = query.value(2).toULongLong();
         stored.form = SerialFormat::formOf(query.value(3).toString()).value_or(SerialFormat::Form::Le);
         stored.bytes = query.value(4).toInt();
-        if (m_requested && !sameForm(*m_requested, stored)) {
+        if (m_requested && !(*m_requested == stored)) {
             *reason = QStringLiteral("The serial sequence \"%1\" keeps %2; the options ask for %3. "
                                      "Leave out --serial to follow the sequence.")
                           .arg(m_name, describe(stored), describe(*m_requested));

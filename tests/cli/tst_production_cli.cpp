@@ -269,6 +269,21 @@ private slots:
         QVERIFY(emu->received().isEmpty());
     }
 
+    // A state file keeps its form: another start on a state at 1001 is
+    // refused before the port opens, with both forms shown.
+    void stateFileKeepsItsForm()
+    {
+        const QString state = file("s.state");
+        QCOMPARE(CliProcess::run(args({"--serial", "7F0:1000", "--serial-state", state, "program"})).exitCode, 0);
+        const QByteArray sent = emu->received();
+        const auto r = CliProcess::run(args({"--serial", "7F0:5000", "--serial-state", state, "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0),
+                 "tarvo-cli: The serial state " + state + " keeps address 07F0, start 1000, step 1, le, 4 bytes; the "
+                 "options ask for address 07F0, start 5000, step 1, le, 4 bytes. Give the kept form, or start a new state file.");
+        QCOMPARE(emu->received(), sent);
+    }
+
     // The log can no longer be written when device 1 comes: the run stops
     // before the device is touched, with the system's text and exit code 2.
     void unwritableLogStopsBeforeTheNextDevice()

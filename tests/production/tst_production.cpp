@@ -71,6 +71,18 @@ bool inProcesses(int n, const std::function<bool(int index)> &body)
 
 } // namespace
 
+namespace {
+
+SerialFormat serialForm(quint64 start)
+{
+    SerialFormat f;
+    f.address = 0x7F0;
+    f.start = start;
+    return f;
+}
+
+} // namespace
+
 class TestProduction : public QObject
 {
     Q_OBJECT
@@ -276,7 +288,7 @@ private slots:
         const QString taken = dir.filePath(QStringLiteral("taken"));
         // Four processes reserve, pass every other and fail the rest.
         QVERIFY(inProcesses(4, [&](int index) {
-            SerialStateFile source(state, 500, 1);
+            SerialStateFile source(state, serialForm(500));
             QString e;
             QFile numbers(taken + QString::number(index));
             numbers.open(QIODevice::WriteOnly);
@@ -302,7 +314,7 @@ private slots:
         QCOMPARE(used.size(), 50);
 
         // A restart continues: the released numbers first, then the next.
-        SerialStateFile again(state, 500, 1);
+        SerialStateFile again(state, serialForm(500));
         QString error;
         QVERIFY(again.open(&error));
         const std::optional<quint64> next = again.reserve(&error);
@@ -313,7 +325,7 @@ private slots:
         const std::optional<quint64> expected = again.peek(&error);
         QVERIFY(inProcesses(1, [&](int) {
             QString e;
-            SerialStateFile crashing(state, 500, 1);
+            SerialStateFile crashing(state, serialForm(500));
             return crashing.reserve(&e) == expected;
         }));
         QCOMPARE(again.reserve(&error), expected);
@@ -325,8 +337,44 @@ private slots:
         damaged.close();
         QVERIFY(!again.open(&error));
         QVERIFY2(error.contains(QStringLiteral("not a serial state file")), qPrintable(error));
-        SerialStateFile unwritable(dir.filePath(QStringLiteral("missing/serial.state")), 1, 1);
+        SerialStateFile unwritable(dir.filePath(QStringLiteral("missing/serial.state")), serialForm(1));
         QVERIFY(!unwritable.open(&error));
+    }
+
+    // A state file keeps the form it was made for: another address, start,
+    // step, form or width is refused with both shown; a file of an older
+    // version, which names no form, takes the one given.
+    void stateFileKeepsItsForm()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath(QStringLiteral("serial.state"));
+        const SerialFormat kept = serialForm(1000);
+        QString error;
+        SerialStateFile first(state, kept);
+        QCOMPARE(first.reserve(&error), std::optional<quint64>(1000));
+        QVERIFY(first.commit(1000, &error));
+        QList<SerialFormat> others(5, kept);
+        others[0].address = 0x7F4;
+        others[1].start = 5000;
+        others[2].step = 2;
+        others[3].form = SerialFormat::Form::Be;
+        others[4].bytes = 3;
+        for (const SerialFormat &other : others) {
+            SerialStateFile changed(state, other);
+            QVERIFY(!changed.open(&error));
+            QCOMPARE(error, QStringLiteral("The serial state %1 keeps %2; the options ask for %3. Give the kept form, or "
+                                           "start a new state file.")
+                                .arg(state, kept.describe(), other.describe()));
+        }
+        QCOMPARE(SerialStateFile(state, kept).peek(&error), std::optional<quint64>(1001));
+
+        QFile older(state);
+        QVERIFY(older.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        older.write("next 1020\nreleased\n");
+        older.close();
+        QCOMPARE(SerialStateFile(state, others[1]).peek(&error), std::optional<quint64>(1020));
+        QVERIFY(!SerialStateFile(state, kept).open(&error));
+        QVERIFY2(error.contains(QLatin1String("keeps address 07F0, start 5000, step 1, le, 4 bytes")), qPrintable(error));
     }
 };
 
