@@ -284,6 +284,29 @@ private slots:
         QCOMPARE(emu->received(), sent);
     }
 
+    // Numbers that run out end the run before the device that would need
+    // one more: the summary counts only the devices that ran.
+    void numbersUsedUp()
+    {
+        const QString state = file("s.state");
+        const auto r = CliProcess::runWithInput(args({"--repeat", "--json", "--serial", "7F0:8", "--serial-format", "ascii",
+                                                      "--serial-bytes", "1", "--serial-state", state, "program"}),
+                                                "\n\n\n\n");
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(programFrames(*emu), 2);
+        QVERIFY2(r.out.contains("\"devices\":2,\"event\":\"summary\",\"failed\":0"), r.out.constData());
+        QVERIFY2(r.out.contains("serial numbers used up"), r.out.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 1), QByteArray("9"));
+
+        // The next run is refused before the port opens.
+        const QByteArray sent = emu->received();
+        const auto again = CliProcess::run(args({"--serial", "7F0:8", "--serial-format", "ascii", "--serial-bytes", "1",
+                                                 "--serial-state", state, "program"}));
+        QCOMPARE(again.exitCode, 2);
+        QCOMPARE(again.errLines().value(0), QStringLiteral("tarvo-cli: serial number 10 does not fit 1 bytes (ascii)"));
+        QCOMPARE(emu->received(), sent);
+    }
+
     // The log can no longer be written when device 1 comes: the run stops
     // before the device is touched, with the system's text and exit code 2.
     void unwritableLogStopsBeforeTheNextDevice()

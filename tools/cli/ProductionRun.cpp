@@ -7,6 +7,7 @@
 #include "ExitCode.h"
 #include "HexFileActions.h"
 #include "SelectionState.h"
+#include "SerialState.h"
 #include "StoreFactory.h"
 
 #include <QElapsedTimer>
@@ -121,8 +122,13 @@ int ProductionRun::run(const Line &line)
             break;
         }
         clock.start();
+        std::optional<quint64> serial;
+        if (int code = ExitCode::Passed; m_serials && !(serial = takeSerial(&code))) {
+            worst = std::max(worst, code);
+            break;
+        }
         bool devicePassed = false;
-        const int code = runDevice(++devices, devicePassed);
+        const int code = runDevice(++devices, serial, devicePassed);
         busyMs += clock.elapsed();
         passed += devicePassed ? 1 : 0;
         worst = std::max(worst, code);
@@ -136,21 +142,26 @@ int ProductionRun::run(const Line &line)
     return worst;
 }
 
-int ProductionRun::runDevice(int number, bool &passed)
+std::optional<quint64> ProductionRun::takeSerial(int *code)
+{
+    QString error;
+    const std::optional<quint64> serial = m_serials->reserve(&error);
+    // The last number that fits went to an earlier device: the run ends
+    // cleanly before this one.
+    const bool usedUp = serial ? !m_format->fits(*serial) : error.contains(SerialState::exhaustedText());
+    if (serial && !usedUp && m_format->write(m_parts.buffer, *serial))
+        return serial;
+    if (serial)
+        m_serials->release(*serial, &error);
+    *code = refuse(usedUp || serial ? QStringLiteral("serial numbers used up") : error);
+    return std::nullopt;
+}
+
+int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &passed)
 {
     m_recorder.begin();
     QString error;
-    std::optional<quint64> serial;
     const SerialFormat *format = m_serials ? &*m_format : nullptr;
-    if (m_serials) {
-        serial = m_serials->reserve(&error);
-        if (!serial)
-            return refuse(error);
-        if (!format->write(m_parts.buffer, *serial)) {
-            m_serials->release(*serial, &error);
-            return refuse(notFitText(*format, *serial));
-        }
-    }
 
     int code = m_parts.runCommands();
     DeviceRecord record = m_recorder.finish();
