@@ -20,6 +20,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -43,6 +46,22 @@ qint64 childWith(qint64 pid, const QByteArray &word)
         }
     }
     return 0;
+}
+
+// The slave of terminal set up as an operator's terminal is: lines (Enter
+// as CR made a line end), no echo.
+bool makeOperatorTerminal(const PtyPair &terminal)
+{
+    const int fd = ::open(terminal.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    termios mode{};
+    const bool ok = fd >= 0 && ::tcgetattr(fd, &mode) == 0;
+    mode.c_iflag |= ICRNL;
+    mode.c_lflag |= ICANON;
+    mode.c_lflag &= ~tcflag_t(ECHO);
+    const bool set = ok && ::tcsetattr(fd, TCSANOW, &mode) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return set;
 }
 
 QStringList serials(const QList<QJsonObject> &records)
@@ -201,12 +220,45 @@ private slots:
         operatorRun.start();
         QVERIFY(operatorRun.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
         terminal.write("\n");
-        QVERIFY(operatorRun.waitForOutput("Device 1 passed"));
+        // Keys typed before the next prompt are dropped: q waits for it.
+        QVERIFY(operatorRun.waitForOutput("Failure : 0\nInsert the next device"));
         terminal.write("q\n");
         r = operatorRun.finish();
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out.count("Insert the next device"), 2);
         QCOMPARE(programFrames(*emu), 2);
+    }
+
+    // A bouncing foot switch or keys typed ahead run one device: on a
+    // terminal, what was typed before the prompt is dropped; only an empty
+    // line runs a device, q, quit and exit end the run, anything else is
+    // refused. From a pipe each line stays one device.
+    void oneDevicePerGo()
+    {
+        PtyPair terminal;
+        QVERIFY(terminal.isValid() && makeOperatorTerminal(terminal));
+        CliProcess p(args({"--repeat", "program"}));
+        p.setInputFile(terminal.slavePath());
+        p.start();
+        terminal.write("\r\r"); // ahead of the first prompt
+        QVERIFY(p.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
+        terminal.write("\r\r\r"); // a switch that bounced
+        QVERIFY(p.waitForOutput("Failure : 0\nInsert the next device"));
+        terminal.write("abc\r");
+        QVERIFY(p.waitForOutput("Failure : 0\nInsert the next device: Enter to run, q to quit\nInsert the next device"));
+        terminal.write(" Exit \r");
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 1);
+        QVERIFY2(r.out.contains("Devices: 1, passed: 1, failed: 0"), r.out.constData());
+        QCOMPARE(r.errLines(), QStringList{"tarvo-cli: \"abc\" runs nothing: Enter runs the next device; q, quit or exit "
+                                           "ends the run"});
+
+        const auto piped = CliProcess::runWithInput(args({"--repeat", "program"}), "\n\nnext\n \nquit\n\n");
+        QCOMPARE(piped.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 4);
+        QVERIFY(piped.out.contains("Devices: 3, passed: 3, failed: 0"));
+        QCOMPARE(piped.errLines().size(), 1);
     }
 
     // A restart continues from the state file; two processes sharing it

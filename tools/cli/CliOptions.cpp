@@ -63,8 +63,8 @@ const OptionRow OptionRows[] = {
     {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
      "keeps the next number across runs and processes"},
     {{"repeat"}, "", &CliOptions::repeat, nullptr,
-     "one device after another: a line on standard input (Enter) starts the next, q or the end of input ends "
-     "the run"},
+     "one device after another: an empty line on standard input (Enter) starts the next; q, quit, exit or the "
+     "end of input ends the run; any other line is refused; on a terminal, keys typed ahead are dropped"},
     {{"db"}, "LOCATION", &StoreOptions::database, nullptr,
      "keep the records (and with --serial-sequence the serial numbers) in a database: a file path is SQLite, "
      "postgresql://USER@HOST/DBNAME a PostgreSQL server (the password comes from ~/.pgpass or PGPASSFILE)"},

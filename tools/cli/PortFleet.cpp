@@ -171,6 +171,12 @@ void PortFleet::handle(Child &child, const QJsonObject &event)
 
 void PortFleet::passLine(const QByteArray &line)
 {
+    // Keys typed on a terminal while the devices run start nothing.
+    if (m_input && m_input->terminal()) {
+        if (!m_asked)
+            return;
+        m_asked = false;
+    }
     for (const auto &child : m_children) {
         if (child->finished)
             continue;
@@ -202,6 +208,9 @@ void PortFleet::promptWhenAllWait()
         return;
     for (const auto &child : m_children)
         child->waiting = false;
+    if (m_input)
+        m_input->discardTypedAhead();
+    m_asked = true;
     std::fprintf(stdout, "%s\n", qPrintable(OperatorInput::nextDevicePrompt()));
     std::fflush(stdout);
 }
@@ -283,6 +292,7 @@ int PortFleet::run()
     std::unique_ptr<OperatorInput> input;
     if (m_options.repeat) {
         input = std::make_unique<OperatorInput>();
+        m_input = input.get();
         connect(input.get(), &OperatorInput::lineRead, this, &PortFleet::passLine);
         connect(input.get(), &OperatorInput::endOfInput, this, &PortFleet::endInput);
     }
@@ -305,6 +315,7 @@ int PortFleet::run()
     });
     if (!allFinished())
         loop.exec();
+    m_input = nullptr;
 
     printTable();
     int worst = ExitCode::Passed;

@@ -9,6 +9,7 @@
 
 class CliOptions;
 class CliOutput;
+class OperatorInput;
 class QProcess;
 
 // Several programmers at once: one tarvo-cli per port with the same job
@@ -56,4 +57,7 @@ private:
     bool m_json;
     std::unique_ptr<CliOutput> m_output;
     QList<std::shared_ptr<Child>> m_children;
+    OperatorInput *m_input = nullptr;
+    // On a terminal, lines are passed on only in answer to the prompt.
+    bool m_asked = false;
 };

@@ -90,6 +90,19 @@ int ProductionRun::prepare()
     return ExitCode::Passed;
 }
 
+bool ProductionRun::awaitGo()
+{
+    m_input->discardTypedAhead();
+    for (;;) {
+        m_output.prompt(OperatorInput::nextDevicePrompt(), m_input->terminal());
+        const OperatorInput::Go go = m_input->wait();
+        if (go != OperatorInput::Go::Other)
+            return go == OperatorInput::Go::Run;
+        m_output.usageError(QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends the run")
+                                .arg(QString::fromLocal8Bit(m_input->refusedLine().trimmed())));
+    }
+}
+
 void ProductionRun::stop()
 {
     m_stopped = true;
@@ -111,11 +124,8 @@ int ProductionRun::run(const Line &line)
     QElapsedTimer clock;
     qint64 busyMs = 0;
     while (!m_stopped) {
-        if (m_input) {
-            m_output.prompt(OperatorInput::nextDevicePrompt(), m_input->terminal());
-            if (m_input->wait() != OperatorInput::Go::Run)
-                break;
-        }
+        if (m_input && !awaitGo())
+            break;
         // A database that stopped answering stops the run before the device.
         if (QString error; m_log && !m_log->ready(&error)) {
             worst = refuse(error);

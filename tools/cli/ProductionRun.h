@@ -59,6 +59,10 @@ private:
     // numbers are used up or the store failed, with the code that ends the
     // run (the device is then not counted).
     std::optional<quint64> takeSerial(int *code);
+    // Asks for the operator's go (typed-ahead keys dropped first): true for
+    // an empty line; a line that is neither empty nor a quit is refused and
+    // asked again.
+    bool awaitGo();
     int runDevice(int number, std::optional<quint64> serial, bool &passed);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
