@@ -9,6 +9,8 @@
 
 #include <QProcess>
 #include <QSet>
+#include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTest>
 #include <memory>
 
@@ -154,6 +156,45 @@ private slots:
         QCOMPARE(take(*alive), 3u);
         QVERIFY(!remote->commit(2, &error));
         QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
+    }
+
+    // Another bench holds the sequence's lock and does not let go (frozen
+    // inside its transaction): this bench gives up within the lock
+    // time-out, once, with a clear text, and gets its number once the lock
+    // is gone. The settings reach every PostgreSQL session.
+    void aHeldLockStopsTheBenchSoon_data() { TestDatabase::addBackendRows(); }
+    void aHeldLockStopsTheBenchSoon()
+    {
+        QFETCH(QString, backend);
+        QString error;
+        auto s = sequence(form(1), &error);
+        QVERIFY2(s, qPrintable(error));
+        ProductionDatabase frozen(DatabaseLocation::parse(location));
+        QVERIFY2(frozen.open(&error), qPrintable(error));
+        QVERIFY2(frozen.execute(QStringLiteral("BEGIN"), {}, &error), qPrintable(error));
+        QVERIFY2(frozen.execute(backend == QLatin1String("postgres")
+                                    ? QStringLiteral("SELECT next_number FROM tarvo_sequences FOR UPDATE")
+                                    : QStringLiteral("UPDATE tarvo_sequences SET next_number = next_number"),
+                                {}, &error),
+                 qPrintable(error));
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!s->reserve(&error));
+        QCOMPARE(error, QStringLiteral("The database %1 is held by another bench: no answer within 5 s (a bench may be "
+                                       "frozen in its work, or its cable pulled). Nothing was sent to the device.")
+                            .arg(location));
+        // One wait, not one per connection tried (a loaded machine may add some).
+        QVERIFY2(waited.elapsed() < 2 * ProductionDatabase::LockTimeoutMs, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY2(frozen.execute(QStringLiteral("ROLLBACK"), {}, &error), qPrintable(error));
+        QCOMPARE(take(*s), 1u);
+
+        if (backend == QLatin1String("postgres")) {
+            QSqlQuery show = frozen.newQuery();
+            for (const char *setting : {"lock_timeout", "statement_timeout", "idle_in_transaction_session_timeout"}) {
+                QVERIFY(frozen.exec(show, QStringLiteral("SHOW %1").arg(QLatin1String(setting))) && show.next());
+                QVERIFY2(show.value(0).toString() != QLatin1String("0"), setting);
+            }
+        }
     }
 
     void numbersRunOut_data() { TestDatabase::addBackendRows(); }
