@@ -136,7 +136,11 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
             // half a minute, not the system's two hours.
             db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=tarvo;keepalives=1;"
                                                 "keepalives_idle=10;keepalives_interval=5;keepalives_count=3;"
-                                                "tcp_user_timeout=30000"));
+                                                "tcp_user_timeout=30000;"
+                                                // The driver's own probe of a server with
+                                                // standard_conforming_strings off would warn on
+                                                // the operator's terminal.
+                                                "options='-c escape_string_warning=off'"));
         } else {
             db.setDatabaseName(m_location.filePath());
             // Several programmers on one bench share the file: wait for the lock.

@@ -176,6 +176,22 @@ private slots:
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT MAX(number) FROM tarvo_reservations WHERE state = 'used'")).toInt(), 2);
     }
 
+    // A server with standard_conforming_strings off: a backslash in a
+    // sequence's name is stored whole and the driver's warning never reaches the
+    // operator.
+    void oldStyleStringsServer()
+    {
+        const QString db = databases.fresh(QStringLiteral("postgres"));
+        const QString name = TestDatabase::scalar(db, QStringLiteral("SELECT current_database()")).toString();
+        QString error;
+        TestDatabase::scalar(db, QStringLiteral("ALTER DATABASE %1 SET standard_conforming_strings = off").arg(name), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const auto r = CliProcess::run(args({"--db", db, "--serial-sequence", "a\\b", "--serial", "0:1", "program"}));
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.err, QByteArray());
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT name FROM tarvo_sequences")).toString(), QStringLiteral("a\\b"));
+    }
+
     // Two programmers of one bench, one process each, share the sequence.
     void twoPortsShareTheSequence()
     {

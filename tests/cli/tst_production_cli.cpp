@@ -201,7 +201,8 @@ private slots:
         QVERIFY(waiting.waitForOutput("\"waiting\""));
         waiting.interrupt();
         r = waiting.finish();
-        QCOMPARE(r.exitCode, 0);
+        // No device ran: nothing was programmed, not a success.
+        QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.contains("{\"devices\":0,\"event\":\"summary\""));
 
         // Closed standard input: the end of input, and the port never takes its place.
@@ -209,7 +210,7 @@ private slots:
         closed.closeInputAtStart();
         closed.start();
         r = closed.finish();
-        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.contains("Devices: 0, passed: 0, failed: 0"));
         QCOMPARE(programFrames(*emu), 1);
 
@@ -502,9 +503,10 @@ private slots:
         QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
         p.interrupt();
         const auto r = p.finish();
-        QCOMPARE(r.exitCode, 0);
+        // Stopped while waiting, before any device: nothing was programmed.
+        QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.out.count("\"event\":\"port-summary\""), 2);
-        QVERIFY(r.out.endsWith("{\"code\":0,\"event\":\"exit\"}\n"));
+        QVERIFY(r.out.endsWith("{\"code\":1,\"event\":\"exit\"}\n"));
     }
 
     // auto-all: every port a programmer answers on, and only those.

@@ -149,6 +149,9 @@ int ProductionRun::run(const Line &line)
     }
     m_input = nullptr;
     m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);
+    // Nothing was programmed: not a success.
+    if (devices == 0 && worst == ExitCode::Passed)
+        return ExitCode::CommandFailed;
     return worst;
 }
 
