@@ -14,16 +14,15 @@ QString decoded(const QString &part)
 }
 
 // A password anywhere in a server's location: a ':' in what comes before
-// the last '@' (the user's part, which may itself hold '/' or '@' when the
-// password does), or a password setting in the query. Looked for before
-// anything else is read, so no other message can show it.
+// the last '@' (the user's part, which may itself hold '/', '?' or '@' when
+// the password does), or a password setting in the query. Looked for
+// before anything else is read, so no other message can show it.
 bool holdsPassword(const QString &rest)
 {
-    const qsizetype q = rest.indexOf(QLatin1Char('?'));
-    const QString main = q < 0 ? rest : rest.left(q);
-    const qsizetype at = main.lastIndexOf(QLatin1Char('@'));
-    if (at >= 0 && main.left(at).contains(QLatin1Char(':')))
+    const qsizetype at = rest.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0 && rest.left(at).contains(QLatin1Char(':')))
         return true;
+    const qsizetype q = rest.indexOf(QLatin1Char('?'));
     if (q < 0)
         return false;
     for (const QString &pair : rest.mid(q + 1).split(QLatin1Char('&'))) {

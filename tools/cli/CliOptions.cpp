@@ -338,6 +338,15 @@ QStringList CliOptions::arguments() const
     return out;
 }
 
+CliOptions CliOptions::forPort(const QString &port) const
+{
+    CliOptions child = *this;
+    child.ports = QStringList{port};
+    child.json = true;
+    child.mode = Mode::Run;
+    return child;
+}
+
 QList<CliOptions::Text> CliOptions::texts()
 {
     QList<Text> out;

@@ -62,11 +62,7 @@ PortFleet::~PortFleet() = default;
 
 QStringList PortFleet::childArguments(const CliOptions &options, const QString &port)
 {
-    CliOptions child = options;
-    child.ports = QStringList{port};
-    child.json = true;
-    child.mode = CliOptions::Mode::Run;
-    return child.arguments();
+    return options.forPort(port).arguments();
 }
 
 void PortFleet::start(Child &child)
