@@ -2,6 +2,8 @@
 // servers the tests start: records and serial numbers of a --repeat run,
 // the report, a schema from a newer program, a server stopped mid-run.
 #include "CliProcess.h"
+#include "DatabaseLocation.h"
+#include "ProductionDatabase.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
@@ -190,6 +192,36 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.err, QByteArray());
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT name FROM tarvo_sequences")).toString(), QStringLiteral("a\\b"));
+    }
+
+    // Another bench froze inside its transaction while this one waited for
+    // the operator: the next device is not started, the run ends within
+    // the lock time-out with the reason and exit 2, and nothing is sent.
+    void aFrozenBenchStopsTheNextDevice_data() { TestDatabase::addBackendRows(); }
+    void aFrozenBenchStopsTheNextDevice()
+    {
+        QFETCH(QString, backend);
+        const QString db = databases.fresh(backend);
+        CliProcess p(args({"--db", db, "--serial-sequence", "board", "--serial", "7F0:1", "--repeat", "--json", "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput("\"waiting\""));
+        ProductionDatabase frozen(DatabaseLocation::parse(db));
+        QString error;
+        QVERIFY2(frozen.open(&error), qPrintable(error));
+        QVERIFY2(frozen.execute(QStringLiteral("BEGIN"), {}, &error), qPrintable(error));
+        QVERIFY2(frozen.execute(backend == QLatin1String("postgres")
+                                    ? QStringLiteral("SELECT next_number FROM tarvo_sequences FOR UPDATE")
+                                    : QStringLiteral("UPDATE tarvo_sequences SET next_number = next_number"),
+                                {}, &error),
+                 qPrintable(error));
+        p.write("\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("is held by another bench: no answer within 5 s"), r.err.constData());
+        QVERIFY(r.out.contains("\"devices\":0,\"event\":\"summary\""));
+        QCOMPARE(programFrames(*emu), 0);
+        frozen.execute(QStringLiteral("ROLLBACK"), {}, &error);
     }
 
     // Two programmers of one bench, one process each, share the sequence.
