@@ -1,6 +1,7 @@
 // Production runs of tarvo-cli against emulated programmers: the log and
 // its records, serial numbers in the flash, repetition from standard input,
 // and several ports at once.
+#include "BenchIdentity.h"
 #include "CliProcess.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
@@ -11,11 +12,14 @@
 #include "PtyPair.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QUrl>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -335,6 +339,35 @@ private slots:
                  "tarvo-cli: The serial state " + state + " keeps address 07F0, start 1000, step 1, le, 4 bytes; the "
                  "options ask for address 07F0, start 5000, step 1, le, 4 bytes. Give the kept form, or start a new state file.");
         QCOMPARE(emu->received(), sent);
+    }
+
+    // Numbers held by processes that are gone: the one of this host, machine
+    // and boot comes back at once; one held on an earlier boot (its process
+    // id now another's) or by a clone of the disk image waits for the
+    // time-out, so the next device gets a fresh number.
+    void deadHoldersOfThisBootOnly()
+    {
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForFinished());
+        const BenchIdentity me = BenchIdentity::current();
+        QVERIFY(!me.machine.isEmpty() && !me.boot.isEmpty());
+        const auto holder = [&](int number, const QString &host, const QString &boot) {
+            return "reservation " + QByteArray::number(number) + ' ' + QByteArray::number(ended.processId()) + ' '
+                   + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + " =" + QUrl::toPercentEncoding(host)
+                   + " =" + QUrl::toPercentEncoding(me.machine) + " =" + QUrl::toPercentEncoding(boot) + '\n';
+        };
+        const QString state = file("s.state");
+        QFile f(state);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("form 07F0 1 1 le 4\nnext 4\nreleased\n" + holder(1, me.host, QStringLiteral("an-earlier-boot"))
+                + holder(2, me.host + QLatin1String(" clone"), me.boot) + holder(3, me.host, me.boot));
+        f.close();
+        const QStringList options{"--serial", "7F0:1", "--serial-state", state, "program"};
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x03\x00\x00\x00", 4));
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x04\x00\x00\x00", 4));
     }
 
     // Numbers that run out end the run before the device that would need
