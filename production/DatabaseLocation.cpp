@@ -13,6 +13,26 @@ QString decoded(const QString &part)
     return QUrl::fromPercentEncoding(part.toUtf8());
 }
 
+// A password anywhere in a server's location: a ':' in what comes before
+// the last '@' (the user's part, which may itself hold '/', '?' or '@' when
+// the password does), or a password setting in the query. Looked for
+// before anything else is read, so no other message can show it.
+bool holdsPassword(const QString &rest)
+{
+    const qsizetype at = rest.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0 && rest.left(at).contains(QLatin1Char(':')))
+        return true;
+    const qsizetype q = rest.indexOf(QLatin1Char('?'));
+    if (q < 0)
+        return false;
+    for (const QString &pair : rest.mid(q + 1).split(QLatin1Char('&'))) {
+        const QString key = decoded(pair.left(pair.indexOf(QLatin1Char('=')))).trimmed();
+        if (key.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 DatabaseLocation DatabaseLocation::parse(const QString &text)
@@ -34,6 +54,12 @@ DatabaseLocation DatabaseLocation::parse(const QString &text)
     if (name != QLatin1String("postgresql") && name != QLatin1String("postgres")) {
         location.fail(QStringLiteral("Unknown database kind \"%1\": give a file path (SQLite) or postgresql://user@host/dbname.")
                           .arg(match.captured(1)));
+        return location;
+    }
+    if (holdsPassword(text.mid(match.capturedLength()))) {
+        // Kept out of every message: the text given is not repeated.
+        location.m_text = match.captured(0);
+        location.fail(QLatin1String(PasswordRefused));
         return location;
     }
     if (location.parsePostgres(text.mid(match.capturedLength())))
@@ -58,8 +84,6 @@ bool DatabaseLocation::parsePostgres(const QString &rest)
     if (const int at = authority.lastIndexOf(QLatin1Char('@')); at >= 0) {
         const QString userInfo = authority.left(at);
         authority = authority.mid(at + 1);
-        if (userInfo.contains(QLatin1Char(':')))
-            return fail(QLatin1String(PasswordRefused));
         m_user = decoded(userInfo);
     }
     // host, [v6 host], host:port, :port
@@ -93,8 +117,6 @@ bool DatabaseLocation::parsePostgres(const QString &rest)
                 return false;
         } else if (key == QLatin1String("user"))
             m_user = value;
-        else if (key == QLatin1String("password"))
-            return fail(QLatin1String(PasswordRefused));
         else
             return fail(QStringLiteral("Unknown setting \"%1\" in the database location (known: host, port, user).").arg(key));
     }

@@ -7,7 +7,8 @@
 // is a PostgreSQL server. A socket folder is given as the host %-encoded
 // (postgresql://user@%2Fvar%2Frun%2Fpostgresql/line) or as a query
 // (postgresql://user@/line?host=/var/run/postgresql). A password in the
-// location is refused: libpq reads it from PGPASSFILE or ~/.pgpass.
+// location is refused before anything else is checked, and never repeated
+// in a message: libpq reads it from PGPASSFILE or ~/.pgpass.
 class DatabaseLocation
 {
 public:
@@ -19,7 +20,8 @@ public:
     bool isValid() const { return m_kind != Kind::Invalid; }
     // Why the text is not a location; empty when valid.
     QString error() const { return m_error; }
-    // The text as given, for messages (it never holds a password).
+    // The text as given, for messages; only the scheme where it held a
+    // password.
     QString text() const { return m_text; }
 
     // SQLite

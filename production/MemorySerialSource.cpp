@@ -15,7 +15,7 @@ std::optional<quint64> MemorySerialSource::peek(QString *error)
 
 std::optional<quint64> MemorySerialSource::reserve(QString *error)
 {
-    const std::optional<quint64> number = m_state.reserve(QString(), 0);
+    const std::optional<quint64> number = m_state.reserve(BenchIdentity(), 0);
     if (!number)
         *error = SerialState::exhaustedText();
     return number;

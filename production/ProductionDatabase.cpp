@@ -9,6 +9,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QStringList>
 
 namespace {
 
@@ -126,13 +127,20 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
             db.setUserName(m_location.user());
             db.setDatabaseName(m_location.databaseName());
             // No password here: libpq reads PGPASSFILE or ~/.pgpass itself.
-            db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=tarvo"));
+            // Keepalives find a pulled cable or a suspended server in about
+            // half a minute, not the system's two hours.
+            db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=tarvo;keepalives=1;"
+                                                "keepalives_idle=10;keepalives_interval=5;keepalives_count=3;"
+                                                "tcp_user_timeout=30000;"
+                                                // The driver's own probe of a server with
+                                                // standard_conforming_strings off would warn on
+                                                // the operator's terminal.
+                                                "options='-c escape_string_warning=off'"));
         } else {
             db.setDatabaseName(m_location.filePath());
             // Several programmers on one bench share the file: wait for the lock.
-            db.setConnectOptions(mode == OpenMode::Existing
-                                     ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000;QSQLITE_OPEN_READONLY")
-                                     : QStringLiteral("QSQLITE_BUSY_TIMEOUT=30000"));
+            const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(LockTimeoutMs);
+            db.setConnectOptions(mode == OpenMode::Existing ? busy + QLatin1String(";QSQLITE_OPEN_READONLY") : busy);
         }
         if (!db.open())
             openError = db.lastError().text();
@@ -141,6 +149,23 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
         *error = faultText(openError);
         disconnect();
         return false;
+    }
+    if (isPostgres()) {
+        // Every session of a bench is bounded: waiting for a lock, running
+        // a statement, and (the server's side of a frozen bench) sitting
+        // idle in a transaction or on a dead connection.
+        QSqlQuery settings = newQuery();
+        const QString sql = QStringLiteral("SET lock_timeout = %1; SET statement_timeout = %2; "
+                                           "SET idle_in_transaction_session_timeout = %3; SET tcp_keepalives_idle = 10; "
+                                           "SET tcp_keepalives_interval = 5; SET tcp_keepalives_count = 3")
+                                .arg(LockTimeoutMs)
+                                .arg(StatementTimeoutMs)
+                                .arg(IdleInTransactionMs);
+        if (!exec(settings, sql)) {
+            *error = faultText(m_fault);
+            disconnect();
+            return false;
+        }
     }
     if (!isPostgres() && mode == OpenMode::Create) {
         // Readers do not block the writer, and a commit is on disk when it returns.
@@ -203,9 +228,7 @@ bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
     else if (version > SchemaVersion)
         *error = QStringLiteral("The database %1 has schema version %2, newer than version %3 that this program knows; "
                                 "it is left unchanged: use a newer version of the program.")
-                     .arg(m_location.text())
-                     .arg(version)
-                     .arg(SchemaVersion);
+                     .arg(m_location.text(), QString::number(version), QString::number(SchemaVersion));
     else
         *error = QStringLiteral("The database %1 has a schema table without a version; it is left unchanged.")
                      .arg(m_location.text());
@@ -225,9 +248,7 @@ bool ProductionDatabase::createSchema(QString *reason)
         if (version == SchemaVersion)
             return true;
         *reason = QStringLiteral("The database %1 has schema version %2; this program knows version %3 and leaves it unchanged.")
-                      .arg(m_location.text())
-                      .arg(version)
-                      .arg(SchemaVersion);
+                      .arg(m_location.text(), QString::number(version), QString::number(SchemaVersion));
         return false;
     }
     for (const char *statement : SchemaStatements) {
@@ -247,6 +268,10 @@ bool ProductionDatabase::transact(const Work &work, QString *error)
         return true;
     if (!reason.isEmpty()) {
         *error = reason;
+        return false;
+    }
+    if (m_lockWait) {
+        *error = lockWaitText();
         return false;
     }
     if (!reconnect(error))
@@ -269,10 +294,12 @@ bool ProductionDatabase::execute(const QString &sql, const QVariantList &values,
                 return true;
             }
         }
-        if (attempt > 0 || !reconnect(error))
+        if (attempt > 0 || m_lockWait || !reconnect(error))
             break;
     }
-    if (!m_fault.isEmpty())
+    if (m_lockWait)
+        *error = lockWaitText();
+    else if (!m_fault.isEmpty())
         *error = faultText(m_fault);
     return false;
 }
@@ -292,8 +319,10 @@ bool ProductionDatabase::transactOnce(const Work &work, QString *reason)
     if (work(reason))
         return finish(true);
     const QString kept = m_fault;
+    const bool lockWait = m_lockWait;
     finish(false);
     m_fault = kept;
+    m_lockWait = lockWait;
     return false;
 }
 
@@ -338,9 +367,15 @@ bool ProductionDatabase::exec(QSqlQuery &query, const QString &sql, const QVaria
         field.setValue(value);
         text += driver->formatValue(field);
     }
+    m_lockWait = false;
     if (query.exec(text))
         return true;
     m_fault = query.lastError().text().trimmed();
+    // PostgreSQL: lock_not_available, query_canceled (a time-out);
+    // SQLite: busy, locked.
+    static const QStringList lockWaits{QStringLiteral("55P03"), QStringLiteral("57014"), QStringLiteral("5"),
+                                       QStringLiteral("6")};
+    m_lockWait = lockWaits.contains(query.lastError().nativeErrorCode());
     return false;
 }
 
@@ -357,6 +392,13 @@ QString ProductionDatabase::nowMillis() const
 QString ProductionDatabase::forUpdate() const
 {
     return QLatin1String(dialectOf(isPostgres()).forUpdate);
+}
+
+QString ProductionDatabase::lockWaitText() const
+{
+    return QStringLiteral("The database %1 is held by another bench: no answer within %2 s (a bench may be frozen "
+                          "in its work, or its cable pulled). Nothing was sent to the device.")
+        .arg(m_location.text(), QString::number(LockTimeoutMs / 1000));
 }
 
 QString ProductionDatabase::faultText(const QString &what) const

@@ -28,6 +28,15 @@ public:
         Existing,
     };
 
+    // How long a statement waits for a lock another bench holds (SQLite's
+    // busy time-out, PostgreSQL's lock_timeout): a bench frozen inside its
+    // transaction stops the others before their device, never for long.
+    static constexpr int LockTimeoutMs = 5000;
+    // PostgreSQL: the longest statement, and the longest a session may sit
+    // idle inside a transaction before the server ends it (its locks go).
+    static constexpr int StatementTimeoutMs = 30000;
+    static constexpr int IdleInTransactionMs = 15000;
+
     explicit ProductionDatabase(const DatabaseLocation &location);
     ~ProductionDatabase();
     ProductionDatabase(const ProductionDatabase &) = delete;
@@ -65,6 +74,8 @@ public:
     QString forUpdate() const;
     // "The database LOCATION cannot be used: " and the driver's text.
     QString faultText(const QString &driverText) const;
+    // Why a statement gave up waiting for a lock another bench holds.
+    QString lockWaitText() const;
 
 private:
     bool connect(QString *error, OpenMode mode);
@@ -82,5 +93,8 @@ private:
     DatabaseLocation m_location;
     QString m_connectionName;
     QString m_fault;
+    // The last failed statement waited too long for a lock: trying again
+    // on a new connection would only wait again.
+    bool m_lockWait = false;
     OpenMode m_mode = OpenMode::Create;
 };

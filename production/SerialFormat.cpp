@@ -92,6 +92,11 @@ bool SerialFormat::parseArgument(const QString &text, QString *error)
             *error = QStringLiteral("serial step \"%1\" is not a whole number of at least 1").arg(parts.at(2));
             return false;
         }
+        // A database keeps the step as a signed 64-bit number.
+        if (increment > LargestStep) {
+            *error = QStringLiteral("serial step \"%1\" is too large (at most %2)").arg(parts.at(2)).arg(LargestStep);
+            return false;
+        }
     }
     address = uint16_t(where);
     start = first;
@@ -161,4 +166,14 @@ bool SerialFormat::write(MemoryBuffer &buffer, quint64 number) const
 bool SerialFormat::fitsDevice(uint16_t deviceEnd) const
 {
     return bytes >= 1 && int(address) + bytes - 1 <= int(deviceEnd);
+}
+
+QString SerialFormat::describe() const
+{
+    return QStringLiteral("address %1, start %2, step %3, %4, %5 bytes")
+        .arg(QString::number(address, 16).toUpper().rightJustified(4, QLatin1Char('0')))
+        .arg(start)
+        .arg(step)
+        .arg(formName(form))
+        .arg(bytes);
 }

@@ -32,6 +32,8 @@ public:
     // "ADDR:START[:STEP]": ADDR in hex (0x7F0, 7F0 or 7F0H), START and STEP
     // in decimal, STEP at least 1. Fills address, start and step.
     bool parseArgument(const QString &text, QString *error);
+    // 2^63 - 1: what a signed 64-bit column holds.
+    static constexpr quint64 LargestStep = 0x7FFFFFFFFFFFFFFFull;
 
     // The largest number `bytes` bytes of the form hold.
     quint64 largest() const;
@@ -44,4 +46,8 @@ public:
     bool write(MemoryBuffer &buffer, quint64 number) const;
     // Whether address..address+bytes-1 lies within 0..deviceEnd.
     bool fitsDevice(uint16_t deviceEnd) const;
+
+    bool operator==(const SerialFormat &) const = default;
+    // "address 07F0, start 5000, step 2, bcd, 3 bytes", for messages.
+    QString describe() const;
 };

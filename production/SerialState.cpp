@@ -1,6 +1,7 @@
 #include "SerialState.h"
 
 #include <QStringList>
+#include <QUrl>
 #include <algorithm>
 #include <cerrno>
 #include <signal.h>
@@ -20,7 +21,24 @@ std::optional<quint64> SerialState::peek() const
     return m_next;
 }
 
-std::optional<quint64> SerialState::reserve(const QString &host, qint64 pid)
+namespace {
+
+// One word whatever the text holds: '=' then the text %-encoded.
+QByteArray word(const QString &text)
+{
+    return '=' + QUrl::toPercentEncoding(text);
+}
+
+std::optional<QString> unword(const QString &text)
+{
+    if (!text.startsWith(QLatin1Char('=')))
+        return std::nullopt;
+    return QUrl::fromPercentEncoding(text.mid(1).toLatin1());
+}
+
+} // namespace
+
+std::optional<quint64> SerialState::reserve(const BenchIdentity &holder, qint64 nowMs)
 {
     const std::optional<quint64> number = peek();
     if (!number)
@@ -33,7 +51,7 @@ std::optional<quint64> SerialState::reserve(const QString &host, qint64 pid)
     } else {
         m_next += m_step;
     }
-    m_reserved.append({*number, host, pid});
+    m_reserved.append({*number, holder, nowMs});
     return number;
 }
 
@@ -55,12 +73,18 @@ bool SerialState::release(quint64 number)
     return true;
 }
 
-void SerialState::reclaim(const QString &host, const std::function<bool(qint64)> &alive)
+void SerialState::reclaim(const BenchIdentity &self, const std::function<bool(qint64)> &alive, qint64 nowMs,
+                          qint64 timeoutMs)
 {
+    for (Reservation &r : m_reserved)
+        if (r.sinceMs < 0)
+            r.sinceMs = nowMs;
     const QList<Reservation> held = m_reserved;
-    for (const Reservation &r : held)
-        if (r.host == host && !alive(r.pid))
+    for (const Reservation &r : held) {
+        const bool dead = self.sameBoot(r.holder) && r.holder.pid != self.pid && !alive(r.holder.pid);
+        if (dead || nowMs - r.sinceMs > timeoutMs)
             release(r.number);
+    }
 }
 
 bool SerialState::processAlive(qint64 pid)
@@ -70,13 +94,20 @@ bool SerialState::processAlive(qint64 pid)
 
 QByteArray SerialState::toText() const
 {
-    QByteArray out = "next " + QByteArray::number(m_next) + (m_exhausted ? " exhausted\n" : "\n");
+    QByteArray out;
+    if (form)
+        out += "form " + QByteArray::number(form->address, 16).toUpper().rightJustified(4, '0') + ' '
+               + QByteArray::number(form->start) + ' ' + QByteArray::number(form->step) + ' '
+               + SerialFormat::formName(form->form).toLatin1() + ' ' + QByteArray::number(form->bytes) + '\n';
+    out += "next " + QByteArray::number(m_next) + (m_exhausted ? " exhausted\n" : "\n");
     out += "released";
     for (quint64 n : m_released)
         out += ' ' + QByteArray::number(n);
     out += '\n';
     for (const Reservation &r : m_reserved)
-        out += "reserved " + QByteArray::number(r.number) + ' ' + r.host.toUtf8() + ' ' + QByteArray::number(r.pid) + '\n';
+        out += "reservation " + QByteArray::number(r.number) + ' ' + QByteArray::number(r.holder.pid) + ' '
+               + QByteArray::number(r.sinceMs) + ' ' + word(r.holder.host) + ' ' + word(r.holder.machine) + ' '
+               + word(r.holder.boot) + '\n';
     return out;
 }
 
@@ -100,15 +131,49 @@ std::optional<SerialState> SerialState::fromText(const QByteArray &text, quint64
             state.m_next = words.at(1).toULongLong(&ok);
             state.m_exhausted = words.size() == 3 && words.at(2) == QLatin1String("exhausted");
             sawNext = true;
+        } else if (key == QLatin1String("form") && words.size() == 6) {
+            SerialFormat f;
+            bool addressOk = false;
+            bool startOk = false;
+            bool stepOk = false;
+            const uint address = words.at(1).toUInt(&addressOk, 16);
+            f.address = uint16_t(address);
+            f.start = words.at(2).toULongLong(&startOk);
+            f.step = words.at(3).toULongLong(&stepOk);
+            const std::optional<SerialFormat::Form> kind = SerialFormat::formOf(words.at(4));
+            f.bytes = words.at(5).toInt(&ok);
+            ok = ok && addressOk && address <= 0xFFFF && startOk && stepOk && f.step >= 1 && kind
+                 && f.bytes >= 1 && f.bytes <= SerialFormat::maxBytes(*kind);
+            if (kind)
+                f.form = *kind;
+            state.form = f;
+            state.m_step = f.step == 0 ? 1 : f.step;
         } else if (key == QLatin1String("released")) {
             for (qsizetype i = 1; i < words.size() && ok; ++i)
                 state.m_released.append(words.at(i).toULongLong(&ok));
+        } else if (key == QLatin1String("reservation") && words.size() == 7) {
+            Reservation r;
+            bool pidOk = false;
+            bool sinceOk = false;
+            r.number = words.at(1).toULongLong(&ok);
+            r.holder.pid = words.at(2).toLongLong(&pidOk);
+            r.sinceMs = words.at(3).toLongLong(&sinceOk);
+            const std::optional<QString> host = unword(words.at(4));
+            const std::optional<QString> machine = unword(words.at(5));
+            const std::optional<QString> boot = unword(words.at(6));
+            if (!host || !machine || !boot)
+                return bad(QStringLiteral("a host or id without its '=' in \"%1\"").arg(QString::fromUtf8(raw)));
+            r.holder = {*host, *machine, *boot, r.holder.pid};
+            ok = ok && pidOk && sinceOk;
+            state.m_reserved.append(r);
         } else if (key == QLatin1String("reserved") && words.size() == 4) {
+            // An older version's line: no machine, boot or time known, so
+            // the holder is never taken for dead, only timed out.
             Reservation r;
             bool pidOk = false;
             r.number = words.at(1).toULongLong(&ok);
-            r.host = words.at(2);
-            r.pid = words.at(3).toLongLong(&pidOk);
+            r.holder.host = words.at(2);
+            r.holder.pid = words.at(3).toLongLong(&pidOk);
             ok = ok && pidOk;
             state.m_reserved.append(r);
         } else {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "BenchIdentity.h"
+#include "SerialFormat.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -16,14 +19,23 @@ public:
     struct Reservation
     {
         quint64 number = 0;
-        QString host;
-        qint64 pid = 0;
+        BenchIdentity holder;
+        // When it was made (ms since 1970); -1 when not known (a file of an
+        // older version): the time-out then runs from the next reading.
+        qint64 sinceMs = -1;
         bool operator==(const Reservation &) const = default;
     };
+
+    // Longer than any device run: a number held this long by a process
+    // that cannot be asked about is taken back.
+    static constexpr qint64 HolderTimeoutMs = 10 * 60 * 1000;
 
     explicit SerialState(quint64 first = 0, quint64 step = 1);
 
     quint64 next() const { return m_next; }
+    // The form the numbers were made for; nothing in a file of an older
+    // version.
+    std::optional<SerialFormat> form;
     const QList<quint64> &released() const { return m_released; }
     const QList<Reservation> &reserved() const { return m_reserved; }
 
@@ -32,19 +44,27 @@ public:
 
     // The number reserve would give; nothing when the numbers ran out.
     std::optional<quint64> peek() const;
-    std::optional<quint64> reserve(const QString &host, qint64 pid);
+    std::optional<quint64> reserve(const BenchIdentity &holder, qint64 nowMs);
     // False when number is not reserved.
     bool commit(quint64 number);
     bool release(quint64 number);
-    // Reservations of this host whose process has gone are released: a
-    // crashed run does not lose its number.
-    void reclaim(const QString &host, const std::function<bool(qint64 pid)> &alive);
+    // Reservations whose process has gone are released, so that a crashed
+    // run does not lose its number: by the process's death only when self
+    // shares the holder's host, machine and boot; otherwise only once the
+    // reservation is older than timeoutMs.
+    void reclaim(const BenchIdentity &self, const std::function<bool(qint64 pid)> &alive, qint64 nowMs,
+                 qint64 timeoutMs = HolderTimeoutMs);
     // Whether process pid of this machine still runs (one of another user
     // counts as running).
     static bool processAlive(qint64 pid);
 
     // A few text lines, readable by a person:
-    //   next 1003 / released 1000 1002 / reserved 1001 HOST PID
+    //   form 07F0 1000 1 le 4 (address, start, step, form, bytes) /
+    //   next 1003 / released 1000 1002 /
+    //   reservation 1001 PID SINCE_MS =HOST =MACHINE =BOOT
+    // The host and ids are %-encoded after '=', so that any host name (empty,
+    // blank, with spaces or line breaks) stays one word. The older
+    // "reserved NUMBER HOST PID" lines are still read.
     QByteArray toText() const;
     static std::optional<SerialState> fromText(const QByteArray &text, quint64 step, QString *error);
 

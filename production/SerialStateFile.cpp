@@ -2,17 +2,16 @@
 
 #include "DurableFile.h"
 
+#include <QDateTime>
 #include <QFile>
 #include <QSysInfo>
 #include <fcntl.h>
 #include <unistd.h>
 
-SerialStateFile::SerialStateFile(const QString &path, quint64 first, quint64 step)
+SerialStateFile::SerialStateFile(const QString &path, const SerialFormat &format)
     : m_path(path)
-    , m_first(first)
-    , m_step(step)
-    , m_host(QSysInfo::machineHostName())
-    , m_pid(::getpid())
+    , m_format(format)
+    , m_bench(BenchIdentity::current())
 {
 }
 
@@ -24,7 +23,7 @@ bool SerialStateFile::locked(const std::function<bool(SerialState &, QString *)>
     if (!openFile(lock, lockPath, O_RDWR | O_CREAT, error) || !lockExclusive(lock, lockPath, error))
         return false;
 
-    SerialState state(m_first, m_step);
+    SerialState state(m_format.start, m_format.step);
     QFile file(m_path);
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly)) {
@@ -32,14 +31,21 @@ bool SerialStateFile::locked(const std::function<bool(SerialState &, QString *)>
             return false;
         }
         QString why;
-        const std::optional<SerialState> read = SerialState::fromText(file.readAll(), m_step, &why);
+        const std::optional<SerialState> read = SerialState::fromText(file.readAll(), m_format.step, &why);
         if (!read) {
             *error = m_path + QStringLiteral(": not a serial state file (") + why + QLatin1Char(')');
             return false;
         }
         state = *read;
+        if (state.form && !(*state.form == m_format)) {
+            *error = QStringLiteral("The serial state %1 keeps %2; the options ask for %3. Give the kept form, or "
+                                    "start a new state file.")
+                         .arg(m_path, state.form->describe(), m_format.describe());
+            return false;
+        }
     }
-    state.reclaim(m_host, SerialState::processAlive);
+    state.form = m_format;
+    state.reclaim(m_bench, SerialState::processAlive, QDateTime::currentMSecsSinceEpoch());
     if (!change(state, error))
         return false;
     return replace(m_path, state.toText(), error);
@@ -70,7 +76,7 @@ std::optional<quint64> SerialStateFile::reserve(QString *error)
     std::optional<quint64> number;
     const bool ok = locked(
         [&](SerialState &state, QString *why) {
-            number = state.reserve(m_host, m_pid);
+            number = state.reserve(m_bench, QDateTime::currentMSecsSinceEpoch());
             if (!number)
                 *why = SerialState::exhaustedText();
             return number.has_value();

@@ -13,7 +13,10 @@
 class SerialStateFile : public SerialSource
 {
 public:
-    SerialStateFile(const QString &path, quint64 first, quint64 step);
+    // format: the form the numbers are made for. A file made for another
+    // form (address, start, step, form or width) is refused; a file of an
+    // older version, which does not name its form, takes this one.
+    SerialStateFile(const QString &path, const SerialFormat &format);
 
     bool open(QString *error) override;
     std::optional<quint64> peek(QString *error) override;
@@ -29,8 +32,6 @@ private:
     bool locked(const std::function<bool(SerialState &state, QString *error)> &change, QString *error);
 
     QString m_path;
-    quint64 m_first;
-    quint64 m_step;
-    QString m_host;
-    qint64 m_pid;
+    SerialFormat m_format;
+    BenchIdentity m_bench;
 };

@@ -1,5 +1,6 @@
 #include "SqlSerialSequence.h"
 
+#include "BenchIdentity.h"
 #include "ProductionDatabase.h"
 #include "SerialState.h"
 
@@ -19,10 +20,6 @@ QString exhaustedText(const QString &name)
     return QStringLiteral("The serial sequence \"%1\": %2.").arg(name, SerialState::exhaustedText());
 }
 
-bool sameForm(const SerialFormat &a, const SerialFormat &b)
-{
-    return a.address == b.address && a.start == b.start && a.step == b.step && a.form == b.form && a.bytes == b.bytes;
-}
 
 } // namespace
 
@@ -31,12 +28,16 @@ SqlSerialSequence::SqlSerialSequence(std::shared_ptr<ProductionDatabase> databas
     : m_database(std::move(database))
     , m_name(name)
     , m_requested(requested)
-    , m_host(QSysInfo::machineHostName())
-    , m_machine(QString::fromLatin1(QSysInfo::machineUniqueId()))
-    , m_pid(::getpid())
 {
-    if (m_machine.isEmpty())
-        m_machine = m_host;
+    // The machine column holds the machine's and the boot's ids: a process
+    // id can be asked about only on the same boot of the same machine.
+    // Without them the holder is never taken for dead, only timed out.
+    const BenchIdentity bench = BenchIdentity::current();
+    m_host = bench.host;
+    m_pid = bench.pid;
+    m_machine = QStringLiteral(""); // empty, not NULL: the column is NOT NULL
+    if (!bench.machine.isEmpty() && !bench.boot.isEmpty())
+        m_machine = bench.machine + QLatin1Char('/') + bench.boot;
 }
 
 void SqlSerialSequence::setBench(const QString &host, const QString &machine, qint64 pid)
@@ -48,12 +49,7 @@ void SqlSerialSequence::setBench(const QString &host, const QString &machine, qi
 
 QString SqlSerialSequence::describe(const SerialFormat &format)
 {
-    return QStringLiteral("address %1, start %2, step %3, %4, %5 bytes")
-        .arg(QString::number(format.address, 16).toUpper().rightJustified(4, QLatin1Char('0')))
-        .arg(format.start)
-        .arg(format.step)
-        .arg(SerialFormat::formName(format.form))
-        .arg(format.bytes);
+    return format.describe();
 }
 
 qint64 SqlSerialSequence::largest() const
@@ -84,7 +80,7 @@ bool SqlSerialSequence::define(QString *reason)
         stored.step = query.value(2).toULongLong();
         stored.form = SerialFormat::formOf(query.value(3).toString()).value_or(SerialFormat::Form::Le);
         stored.bytes = query.value(4).toInt();
-        if (m_requested && !sameForm(*m_requested, stored)) {
+        if (m_requested && !(*m_requested == stored)) {
             *reason = QStringLiteral("The serial sequence \"%1\" keeps %2; the options ask for %3. "
                                      "Leave out --serial to follow the sequence.")
                           .arg(m_name, describe(stored), describe(*m_requested));
@@ -101,6 +97,10 @@ bool SqlSerialSequence::define(QString *reason)
     }
     if (m_requested->start > quint64(LargestStored) || !m_requested->fits(m_requested->start)) {
         *reason = QStringLiteral("The first serial number %1 does not fit the sequence's form.").arg(m_requested->start);
+        return false;
+    }
+    if (m_requested->step == 0 || m_requested->step > SerialFormat::LargestStep) {
+        *reason = QStringLiteral("The serial step %1 is not from 1 to %2.").arg(m_requested->step).arg(SerialFormat::LargestStep);
         return false;
     }
     // Two benches defining one sequence at once: the second insert fails on
@@ -151,11 +151,14 @@ bool SqlSerialSequence::reclaim()
                               .arg(now),
                           {m_name, m_timeoutMs}))
         return false;
-    // Processes of this machine can be asked at once whether they still run.
+    // Processes of this host, machine and boot can be asked at once whether
+    // they still run.
+    if (m_machine.isEmpty())
+        return true;
     if (!m_database->exec(query,
-                          QStringLiteral("SELECT DISTINCT pid FROM tarvo_reservations "
-                                         "WHERE sequence_name = ? AND state = 'reserved' AND machine = ? AND pid <> ?"),
-                          {m_name, m_machine, m_pid}))
+                          QStringLiteral("SELECT DISTINCT pid FROM tarvo_reservations WHERE sequence_name = ? AND "
+                                         "state = 'reserved' AND host = ? AND machine = ? AND pid <> ?"),
+                          {m_name, m_host, m_machine, m_pid}))
         return false;
     QList<qint64> gone;
     while (query.next())
@@ -163,10 +166,10 @@ bool SqlSerialSequence::reclaim()
             gone << query.value(0).toLongLong();
     for (qint64 pid : gone) {
         if (!m_database->exec(query,
-                              QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 "
-                                             "WHERE sequence_name = ? AND state = 'reserved' AND machine = ? AND pid = ?")
+                              QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 WHERE "
+                                             "sequence_name = ? AND state = 'reserved' AND host = ? AND machine = ? AND pid = ?")
                                   .arg(now),
-                              {m_name, m_machine, pid}))
+                              {m_name, m_host, m_machine, pid}))
             return false;
     }
     return true;
@@ -231,8 +234,12 @@ std::optional<quint64> SqlSerialSequence::reserve(QString *error)
                 *reason = exhaustedText(m_name);
                 return false;
             }
-            const qint64 step = qint64(m_format->step);
-            const QVariant after = *next <= largest() - step ? QVariant(*next + step) : QVariant(QMetaType::fromType<qint64>());
+            // In unsigned numbers: a step read from an older row may be anything.
+            const quint64 step = m_format->step;
+            const quint64 most = quint64(largest());
+            const QVariant after = quint64(*next) <= most && step <= most - quint64(*next)
+                                       ? QVariant(qint64(quint64(*next) + step))
+                                       : QVariant(QMetaType::fromType<qint64>());
             if (!m_database->exec(query,
                                   QStringLiteral("INSERT INTO tarvo_reservations (sequence_name, number, state, host, machine, "
                                                  "pid, changed_ms) VALUES (?, ?, 'reserved', ?, ?, ?, %1)")

@@ -52,5 +52,5 @@ std::unique_ptr<SerialSource> StoreFactory::serialSource(const StoreOptions &opt
         return nullptr;
     if (options.serialStateFile.isEmpty())
         return std::make_unique<MemorySerialSource>(options.serial->start, options.serial->step);
-    return std::make_unique<SerialStateFile>(options.serialStateFile, options.serial->start, options.serial->step);
+    return std::make_unique<SerialStateFile>(options.serialStateFile, *options.serial);
 }

@@ -2,6 +2,9 @@
 #include "TestFiles.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
 #include <algorithm>
 #include <csignal>
 #include <unistd.h>
@@ -26,6 +29,32 @@ CliProcess::~CliProcess()
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    // The namespace's processes die with its first one; the group can go
+    // once they have.
+    for (int i = 0; i < 50 && !m_cgroup.isEmpty() && !QDir().rmdir(m_cgroup); ++i)
+        QThread::msleep(100);
+}
+
+bool CliProcess::capProcesses(int most)
+{
+    static int count = 0;
+    const QString group = QStringLiteral("/sys/fs/cgroup/pids/tarvo-test-%1-%2").arg(::getpid()).arg(++count);
+    if (!QDir().mkdir(group))
+        return false;
+    m_cgroup = group;
+    QFile max(group + QLatin1String("/pids.max"));
+    if (!max.open(QIODevice::WriteOnly) || max.write(QByteArray::number(most)) < 0)
+        return false;
+    max.close();
+    // The shell moves itself into the group, then becomes the namespace's
+    // keeper: killed, it takes every process inside with it.
+    m_process.setArguments(QStringList{QStringLiteral("-c"),
+                                       QStringLiteral("echo 0 > \"$1/cgroup.procs\" && shift && "
+                                                      "exec unshare --fork --pid --kill-child \"$@\""),
+                                       QStringLiteral("sh"), group, m_process.program()}
+                           + m_arguments);
+    m_process.setProgram(QStringLiteral("sh"));
+    return true;
 }
 
 void CliProcess::start()

@@ -32,7 +32,15 @@ public:
     void closeInputAtStart();
     // A file-size limit for the process, as `ulimit -f` sets one (before start()).
     void setFileSizeLimit(qint64 bytes);
+    // At most `most` tasks (processes and threads) for the program and all
+    // it starts, in a PID namespace of its own, so that a run that starts
+    // itself over and over is stopped by the cap, and ending it ends them
+    // all (before start()). False where the cap cannot be set (it needs a
+    // writable pids cgroup).
+    bool capProcesses(int most);
+    void setWorkingDirectory(const QString &path) { m_process.setWorkingDirectory(path); }
     void start();
+    qint64 processId() const { return m_process.processId(); }
     // Waits up to ms for the program to end; true once it has.
     bool ended(int ms) { return m_process.waitForFinished(ms) || m_process.state() == QProcess::NotRunning; }
     // Standard input: lines for --repeat, and its end.
@@ -56,4 +64,5 @@ private:
     QProcess m_process;
     QStringList m_arguments;
     QByteArray m_out;
+    QString m_cgroup;
 };

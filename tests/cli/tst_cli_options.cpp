@@ -4,6 +4,7 @@
 // of any of them (nor one dropped from the rows stay in them).
 #include "CliHelp.h"
 #include "CliOptions.h"
+#include "PortFleet.h"
 
 #include <QFile>
 #include <QProcess>
@@ -145,6 +146,58 @@ private slots:
                  QStringLiteral("--db given twice"));
         QCOMPARE(CliOptions::parse(job + QStringList{"--db", "a.db", "--log", "x.csv"}).error,
                  QStringLiteral("--db keeps the records: leave out --log"));
+    }
+
+    // Each port of several gets the parsed options with its one port:
+    // compacted short options and values that look like options reach the
+    // child whole, so it neither gets a second port (and starts a fleet of
+    // its own) nor loses a value.
+    void portChildArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("file");
+        const QStringList job{"-p", "AT89C2051", "program"};
+        QTest::newRow("-vP") << QStringList{"-vP", "Com1", "-P", "Com2", "-f", "fw.hex"} + job << "fw.hex";
+        QTest::newRow("-qP") << QStringList{"-qP", "Com1", "-PCom2", "-ffw.hex"} + job << "fw.hex";
+        QTest::newRow("-nPCom1") << QStringList{"-nPCom1", "--port=Com2", "-f", "fw.hex"} + job << "fw.hex";
+        QTest::newRow("file named -Pfw.hex") << QStringList{"-P", "Com1", "-P", "Com2", "-f", "-Pfw.hex"} + job
+                                             << "-Pfw.hex";
+        QTest::newRow("file named --port") << QStringList{"-P", "Com1", "-P", "Com2", "--file", "--port"} + job
+                                           << "--port";
+        QTest::newRow("commands after --") << QStringList{"-P", "Com1", "-P", "Com2", "-ffw.hex", "-p", "AT89C2051",
+                                                          "--", "program", "fuse-write", "0x0a"}
+                                           << "fw.hex";
+    }
+    void portChildArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, file);
+        const CliOptions parent = CliOptions::parse(QStringList{"--serial", "7F0:1:3", "--serial-state", "-s"} + arguments);
+        QCOMPARE(parent.error, QString());
+        QCOMPARE(parent.mode, Mode::Fleet);
+        QCOMPARE(parent.ports, (QStringList{"Com1", "Com2"}));
+        for (const QString &port : parent.ports) {
+            const QStringList words = PortFleet::childArguments(parent, port);
+            const CliOptions child = CliOptions::parse(words);
+            QVERIFY2(child.error.isEmpty(), qPrintable(child.error + ": " + words.join(' ')));
+            QCOMPARE(child.mode, Mode::Run);
+            QCOMPARE(child.ports, QStringList{port});
+            QVERIFY(child.json);
+            QCOMPARE(child.file, file);
+            QCOMPARE(child.device, parent.device);
+            QCOMPARE(child.stores.serialStateFile, QStringLiteral("-s"));
+            QCOMPARE(child.serialSpec, QStringLiteral("7F0:1:3"));
+            QCOMPARE(child.verbose, parent.verbose);
+            QCOMPARE(child.quiet, parent.quiet);
+            QCOMPARE(child.dryRun, parent.dryRun);
+            QCOMPARE(child.commands.size(), parent.commands.size());
+            for (qsizetype i = 0; i < child.commands.size(); ++i) {
+                QCOMPARE(child.commands[i].kind, parent.commands[i].kind);
+                QCOMPARE(child.commands[i].fuseValue, parent.commands[i].fuseValue);
+            }
+            // Read again, the same words: nothing drifts from one level to the next.
+            QCOMPARE(child.arguments(), words);
+        }
     }
 
     // Each row's option on its own is read, not refused as unknown or as

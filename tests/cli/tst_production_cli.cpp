@@ -1,6 +1,7 @@
 // Production runs of tarvo-cli against emulated programmers: the log and
 // its records, serial numbers in the flash, repetition from standard input,
 // and several ports at once.
+#include "BenchIdentity.h"
 #include "CliProcess.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
@@ -11,14 +12,21 @@
 #include "PtyPair.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QUrl>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -26,6 +34,39 @@ using Fault = EmulatorFault;
 namespace {
 
 constexpr uint8_t Type2051 = 0x01;
+
+// The process among pid's children whose command line holds word.
+qint64 childWith(qint64 pid, const QByteArray &word)
+{
+    const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+    for (const QString &task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile children(tasks.filePath(task + QLatin1String("/children")));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &child : children.readAll().split(' ')) {
+            QFile command(QStringLiteral("/proc/%1/cmdline").arg(QString::fromLatin1(child.trimmed())));
+            if (!child.trimmed().isEmpty() && command.open(QIODevice::ReadOnly) && command.readAll().split('\0').contains(word))
+                return child.trimmed().toLongLong();
+        }
+    }
+    return 0;
+}
+
+// The slave of terminal set up as an operator's terminal is: lines (Enter
+// as CR made a line end), no echo.
+bool makeOperatorTerminal(const PtyPair &terminal)
+{
+    const int fd = ::open(terminal.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    termios mode{};
+    const bool ok = fd >= 0 && ::tcgetattr(fd, &mode) == 0;
+    mode.c_iflag |= ICRNL;
+    mode.c_lflag |= ICANON;
+    mode.c_lflag &= ~tcflag_t(ECHO);
+    const bool set = ok && ::tcsetattr(fd, TCSANOW, &mode) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return set;
+}
 
 QStringList serials(const QList<QJsonObject> &records)
 {
@@ -164,7 +205,8 @@ private slots:
         QVERIFY(waiting.waitForOutput("\"waiting\""));
         waiting.interrupt();
         r = waiting.finish();
-        QCOMPARE(r.exitCode, 0);
+        // No device ran: nothing was programmed, not a success.
+        QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.contains("{\"devices\":0,\"event\":\"summary\""));
 
         // Closed standard input: the end of input, and the port never takes its place.
@@ -172,7 +214,7 @@ private slots:
         closed.closeInputAtStart();
         closed.start();
         r = closed.finish();
-        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(r.exitCode, 1);
         QVERIFY(r.out.contains("Devices: 0, passed: 0, failed: 0"));
         QCOMPARE(programFrames(*emu), 1);
 
@@ -183,12 +225,45 @@ private slots:
         operatorRun.start();
         QVERIFY(operatorRun.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
         terminal.write("\n");
-        QVERIFY(operatorRun.waitForOutput("Device 1 passed"));
+        // Keys typed before the next prompt are dropped: q waits for it.
+        QVERIFY(operatorRun.waitForOutput("Failure : 0\nInsert the next device"));
         terminal.write("q\n");
         r = operatorRun.finish();
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.out.count("Insert the next device"), 2);
         QCOMPARE(programFrames(*emu), 2);
+    }
+
+    // A bouncing foot switch or keys typed ahead run one device: on a
+    // terminal, what was typed before the prompt is dropped; only an empty
+    // line runs a device, q, quit and exit end the run, anything else is
+    // refused. From a pipe each line stays one device.
+    void oneDevicePerGo()
+    {
+        PtyPair terminal;
+        QVERIFY(terminal.isValid() && makeOperatorTerminal(terminal));
+        CliProcess p(args({"--repeat", "program"}));
+        p.setInputFile(terminal.slavePath());
+        p.start();
+        terminal.write("\r\r"); // ahead of the first prompt
+        QVERIFY(p.waitForOutput("Insert the next device: Enter to run, q to quit\n"));
+        terminal.write("\r\r\r"); // a switch that bounced
+        QVERIFY(p.waitForOutput("Failure : 0\nInsert the next device"));
+        terminal.write("abc\r");
+        QVERIFY(p.waitForOutput("Failure : 0\nInsert the next device: Enter to run, q to quit\nInsert the next device"));
+        terminal.write(" Exit \r");
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 1);
+        QVERIFY2(r.out.contains("Devices: 1, passed: 1, failed: 0"), r.out.constData());
+        QCOMPARE(r.errLines(), QStringList{"tarvo-cli: \"abc\" runs nothing: Enter runs the next device; q, quit or exit "
+                                           "ends the run"});
+
+        const auto piped = CliProcess::runWithInput(args({"--repeat", "program"}), "\n\nnext\n \nquit\n\n");
+        QCOMPARE(piped.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 4);
+        QVERIFY(piped.out.contains("Devices: 3, passed: 3, failed: 0"));
+        QCOMPARE(piped.errLines().size(), 1);
     }
 
     // A restart continues from the state file; two processes sharing it
@@ -249,6 +324,73 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: ") + message);
         QVERIFY(emu->received().isEmpty());
+    }
+
+    // A state file keeps its form: another start on a state at 1001 is
+    // refused before the port opens, with both forms shown.
+    void stateFileKeepsItsForm()
+    {
+        const QString state = file("s.state");
+        QCOMPARE(CliProcess::run(args({"--serial", "7F0:1000", "--serial-state", state, "program"})).exitCode, 0);
+        const QByteArray sent = emu->received();
+        const auto r = CliProcess::run(args({"--serial", "7F0:5000", "--serial-state", state, "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0),
+                 "tarvo-cli: The serial state " + state + " keeps address 07F0, start 1000, step 1, le, 4 bytes; the "
+                 "options ask for address 07F0, start 5000, step 1, le, 4 bytes. Give the kept form, or start a new state file.");
+        QCOMPARE(emu->received(), sent);
+    }
+
+    // Numbers held by processes that are gone: the one of this host, machine
+    // and boot comes back at once; one held on an earlier boot (its process
+    // id now another's) or by a clone of the disk image waits for the
+    // time-out, so the next device gets a fresh number.
+    void deadHoldersOfThisBootOnly()
+    {
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForFinished());
+        const BenchIdentity me = BenchIdentity::current();
+        QVERIFY(!me.machine.isEmpty() && !me.boot.isEmpty());
+        const auto holder = [&](int number, const QString &host, const QString &boot) {
+            return "reservation " + QByteArray::number(number) + ' ' + QByteArray::number(ended.processId()) + ' '
+                   + QByteArray::number(QDateTime::currentMSecsSinceEpoch()) + " =" + QUrl::toPercentEncoding(host)
+                   + " =" + QUrl::toPercentEncoding(me.machine) + " =" + QUrl::toPercentEncoding(boot) + '\n';
+        };
+        const QString state = file("s.state");
+        QFile f(state);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("form 07F0 1 1 le 4\nnext 4\nreleased\n" + holder(1, me.host, QStringLiteral("an-earlier-boot"))
+                + holder(2, me.host + QLatin1String(" clone"), me.boot) + holder(3, me.host, me.boot));
+        f.close();
+        const QStringList options{"--serial", "7F0:1", "--serial-state", state, "program"};
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x03\x00\x00\x00", 4));
+        QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x04\x00\x00\x00", 4));
+    }
+
+    // Numbers that run out end the run before the device that would need
+    // one more: the summary counts only the devices that ran.
+    void numbersUsedUp()
+    {
+        const QString state = file("s.state");
+        const auto r = CliProcess::runWithInput(args({"--repeat", "--json", "--serial", "7F0:8", "--serial-format", "ascii",
+                                                      "--serial-bytes", "1", "--serial-state", state, "program"}),
+                                                "\n\n\n\n");
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(programFrames(*emu), 2);
+        QVERIFY2(r.out.contains("\"devices\":2,\"event\":\"summary\",\"failed\":0"), r.out.constData());
+        QVERIFY2(r.out.contains("serial numbers used up"), r.out.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 1), QByteArray("9"));
+
+        // The next run is refused before the port opens.
+        const QByteArray sent = emu->received();
+        const auto again = CliProcess::run(args({"--serial", "7F0:8", "--serial-format", "ascii", "--serial-bytes", "1",
+                                                 "--serial-state", state, "program"}));
+        QCOMPARE(again.exitCode, 2);
+        QCOMPARE(again.errLines().value(0), QStringLiteral("tarvo-cli: serial number 10 does not fit 1 bytes (ascii)"));
+        QCOMPARE(emu->received(), sent);
     }
 
     // The log can no longer be written when device 1 comes: the run stops
@@ -318,6 +460,72 @@ private slots:
                  3);
     }
 
+    // Compacted short options, and a file whose name begins with -P, reach
+    // every port whole: each child runs its one port. A child given a
+    // second port would start ports of its own, so the runs are capped.
+    void compactedOptionsOnSeveralPorts()
+    {
+        auto second = startEmulator();
+        const QString p1 = emu->slavePath();
+        const QString p2 = second->slavePath();
+        QVERIFY(QFile::copy(hexFile(), file("-Pfw.hex")));
+        const QList<QStringList> lines{
+            {"-vP", p1, "-P", p2, "-f", "-Pfw.hex", "-p", "AT89C2051", "program"},
+            {"-qP", p1, "-P" + p2, "-f-Pfw.hex", "-pAT89C2051", "program"},
+            {"-nP" + p1, "--port=" + p2, "-f", "-Pfw.hex", "-p", "AT89C2051", "program"},
+        };
+        int programs = 0;
+        for (const QStringList &line : lines) {
+            CliProcess p(line);
+            if (!p.capProcesses(64))
+                QSKIP("no pids cgroup to cap the processes with");
+            p.setWorkingDirectory(dir->path());
+            p.start();
+            const auto r = p.finish(60000);
+            QVERIFY2(r.exitCode == 0, qPrintable(line.join(' ') + "\n" + r.err));
+            // One table, one row per port: no child ran ports of its own.
+            const QStringList out = r.outLines();
+            const qsizetype table = out.indexOf(QRegularExpression(QStringLiteral("Port +Devices +Passed.*")));
+            QVERIFY2(table >= 0 && out.size() == table + 3, r.out.constData());
+            if (!line.first().startsWith("-n"))
+                ++programs;
+            QCOMPARE(programFrames(*emu), programs);
+            QCOMPARE(programFrames(*second), programs);
+        }
+
+        // A port child given several ports refuses them before any port opens.
+        CliProcess child(args({"--port", p2, "program"}), {{"TARVO_CLI_PORT_CHILD", "1"}});
+        QVERIFY(child.capProcesses(64));
+        child.start();
+        const auto r = child.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("runs one port for a parent tarvo-cli: several ports refused"), r.err.constData());
+        QCOMPARE(programFrames(*emu), programs);
+        QCOMPARE(programFrames(*second), programs);
+    }
+
+    // A port's process killed by a signal is the tool's failure, named as
+    // such; the other port goes on to the end of its input.
+    void portKilledBySignal()
+    {
+        auto second = startEmulator();
+        CliProcess p(args({"--port", second->slavePath(), "--repeat", "--json", "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput(("\"port\":\"" + emu->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
+        const qint64 victim = childWith(p.processId(), ("--port=" + second->slavePath()).toUtf8());
+        QVERIFY(victim > 0);
+        QCOMPARE(::kill(pid_t(victim), SIGKILL), 0);
+        p.write("\n");
+        p.closeInput();
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 5);
+        QVERIFY2(r.err.contains((second->slavePath() + ": tarvo-cli ended by SIGKILL (Killed)\n").toUtf8()), r.err.constData());
+        QVERIFY(r.out.contains("\"code\":5,\"devices\":0,\"event\":\"port-summary\",\"failed\":0,\"ms_per_device\":0,\"passed\":0,"
+                               "\"port\":\"" + second->slavePath().toUtf8() + "\",\"signal\":\"SIGKILL (Killed)\"}"));
+        QVERIFY(r.out.contains("\"code\":0,\"devices\":1,\"event\":\"port-summary\",\"failed\":0"));
+    }
+
     // Ctrl+C on the parent reaches every port once: each ends at its wait.
     void stopReachesEveryPort()
     {
@@ -328,9 +536,10 @@ private slots:
         QVERIFY(p.waitForOutput(("\"port\":\"" + second->slavePath() + "\",\"text\":\"Insert").toUtf8()));
         p.interrupt();
         const auto r = p.finish();
-        QCOMPARE(r.exitCode, 0);
+        // Stopped while waiting, before any device: nothing was programmed.
+        QCOMPARE(r.exitCode, 1);
         QCOMPARE(r.out.count("\"event\":\"port-summary\""), 2);
-        QVERIFY(r.out.endsWith("{\"code\":0,\"event\":\"exit\"}\n"));
+        QVERIFY(r.out.endsWith("{\"code\":1,\"event\":\"exit\"}\n"));
     }
 
     // auto-all: every port a programmer answers on, and only those.

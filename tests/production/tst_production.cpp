@@ -5,6 +5,7 @@
 #include "LogFileStore.h"
 #include "MemoryBuffer.h"
 #include "SerialFormat.h"
+#include "BenchIdentity.h"
 #include "SerialState.h"
 #include "SerialStateFile.h"
 
@@ -71,6 +72,18 @@ bool inProcesses(int n, const std::function<bool(int index)> &body)
 
 } // namespace
 
+namespace {
+
+SerialFormat serialForm(quint64 start)
+{
+    SerialFormat f;
+    f.address = 0x7F0;
+    f.start = start;
+    return f;
+}
+
+} // namespace
+
 class TestProduction : public QObject
 {
     Q_OBJECT
@@ -130,40 +143,93 @@ private slots:
         QVERIFY(f.fitsDevice(0x7FF));
         f.bytes = 5;
         QVERIFY(!f.fitsDevice(0x7FF));
-        for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3"})
+        QVERIFY(f.parseArgument(QStringLiteral("7F0:0:9223372036854775807"), &error));
+        QCOMPARE(f.step, SerialFormat::LargestStep);
+        QVERIFY(!f.parseArgument(QStringLiteral("7F0:0:9223372036854775808"), &error));
+        QCOMPARE(error, QStringLiteral("serial step \"9223372036854775808\" is too large (at most 9223372036854775807)"));
+        for (const char *bad : {"7F0", "10000:1", "7F0:-1", "7F0:1:0", "G0:1", ":1", "7F0:1:2:3", "7F0:1:18446744073709551615",
+                                "7F0:1:18446744073709551616"})
             QVERIFY2(!f.parseArgument(QLatin1String(bad), &error) && !error.isEmpty(), bad);
     }
 
     void serialStateRules()
     {
+        const BenchIdentity h{QStringLiteral("h"), QStringLiteral("m"), QStringLiteral("b"), 1};
+        BenchIdentity h2 = h;
+        h2.pid = 2;
         SerialState s(100, 5);
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 2), std::optional<quint64>(105));
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(h2, 0), std::optional<quint64>(105));
         QVERIFY(s.release(100));
         QVERIFY(!s.release(100)); // no longer reserved: not released twice
         QCOMPARE(s.peek(), std::optional<quint64>(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(100));
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(100));
         QVERIFY(s.commit(100));
-        QCOMPARE(s.reserve(QStringLiteral("h"), 1), std::optional<quint64>(110));
-        // Process 2 died holding 105; another host's reservation stays.
-        SerialState other = s;
-        other.reserve(QStringLiteral("elsewhere"), 2);
-        other.reclaim(QStringLiteral("h"), [](qint64 pid) { return pid != 2; });
-        QCOMPARE(other.released(), QList<quint64>{105});
-        QCOMPARE(other.reserved().size(), 2);
-
+        QCOMPARE(s.reserve(h, 0), std::optional<quint64>(110));
         QString error;
-        const std::optional<SerialState> back = SerialState::fromText(other.toText(), 5, &error);
-        QVERIFY2(back, qPrintable(error));
-        QCOMPARE(back->toText(), other.toText());
         QVERIFY(!SerialState::fromText("next 1\nbogus 2\n", 1, &error));
         QVERIFY(!SerialState::fromText("released 3\n", 1, &error));
 
         // The last number is handed out once, never wrapped round.
         SerialState end(~quint64(0) - 1, 1);
-        QVERIFY(end.reserve(QString(), 1));
-        QCOMPARE(end.reserve(QString(), 1), std::optional<quint64>(~quint64(0)));
-        QVERIFY(!end.reserve(QString(), 1));
+        QVERIFY(end.reserve(h, 0));
+        QCOMPARE(end.reserve(h, 0), std::optional<quint64>(~quint64(0)));
+        QVERIFY(!end.reserve(h, 0));
+    }
+
+    // A dead holder's number is taken back at once only from the same host,
+    // machine and boot; a clone of the disk image, another boot or another
+    // host waits for the time-out. Any host name survives the file.
+    void serialStateReclaim()
+    {
+        const BenchIdentity self{QStringLiteral("bench"), QStringLiteral("m1"), QStringLiteral("boot1"), 1};
+        const auto holder = [&](const QString &host, const QString &machine, const QString &boot) {
+            return BenchIdentity{host, machine, boot, 2};
+        };
+        const QList<BenchIdentity> holders{
+            holder("bench", "m1", "boot1"),  // 100: same boot, dead: taken back
+            holder("bench", "m1", "boot0"),  // 101: before a reboot: pid 2 is another process now
+            holder("other", "m1", "boot1"),  // 102: a clone of the disk image
+            holder("bench", "m2", "boot1"),  // 103: another machine of the same name
+            holder("", "", ""),              // 104: nothing known
+            holder(" ", "m1", "boot1"),      // 105
+            holder("a b\nc%=", "m1", "b"),  // 106
+        };
+        SerialState state(100, 1);
+        for (const BenchIdentity &b : holders)
+            state.reserve(b, 1000);
+        QString error;
+        const std::optional<SerialState> back = SerialState::fromText(state.toText(), 1, &error);
+        QVERIFY2(back, qPrintable(error));
+        QCOMPARE(back->reserved(), state.reserved());
+
+        SerialState now = *back;
+        now.reclaim(self, [](qint64) { return false; }, 1000 + SerialState::HolderTimeoutMs);
+        QCOMPARE(now.released(), QList<quint64>{100});
+        QCOMPARE(now.reserved().size(), holders.size() - 1);
+        // A holder that still runs keeps its number.
+        now = *back;
+        now.reclaim(self, [](qint64) { return true; }, 1000);
+        QVERIFY(now.released().isEmpty());
+        // Past the time-out every holder's number is taken back.
+        now.reclaim(self, [](qint64) { return true; }, 1001 + SerialState::HolderTimeoutMs);
+        QCOMPARE(now.released().size(), holders.size());
+        // Without ids of its own a bench never takes a holder for dead.
+        now = *back;
+        now.reclaim({QStringLiteral("bench"), {}, {}, 1}, [](qint64) { return false; }, 1000);
+        QVERIFY(now.released().isEmpty());
+
+        // An older version's file is read; its holders wait for the
+        // time-out, which runs from the first reading.
+        std::optional<SerialState> old = SerialState::fromText("next 7\nreleased 3\nreserved 5 bench 2\n", 1, &error);
+        QVERIFY2(old, qPrintable(error));
+        QCOMPARE(old->reserved().value(0).holder.host, QStringLiteral("bench"));
+        old->reclaim(self, [](qint64) { return false; }, 5000);
+        QCOMPARE(old->released(), QList<quint64>{3});
+        const std::optional<SerialState> rewritten = SerialState::fromText(old->toText(), 1, &error);
+        QVERIFY2(rewritten, qPrintable(error));
+        QCOMPARE(rewritten->reserved().value(0).sinceMs, 5000);
+        QVERIFY(!SerialState::fromText("next 1\nreservation 5 2 0 bench =m =b\n", 1, &error));
     }
 
     void recordForms()
@@ -313,7 +379,7 @@ private slots:
         const QString taken = dir.filePath(QStringLiteral("taken"));
         // Four processes reserve, pass every other and fail the rest.
         QVERIFY(inProcesses(4, [&](int index) {
-            SerialStateFile source(state, 500, 1);
+            SerialStateFile source(state, serialForm(500));
             QString e;
             QFile numbers(taken + QString::number(index));
             numbers.open(QIODevice::WriteOnly);
@@ -339,7 +405,7 @@ private slots:
         QCOMPARE(used.size(), 50);
 
         // A restart continues: the released numbers first, then the next.
-        SerialStateFile again(state, 500, 1);
+        SerialStateFile again(state, serialForm(500));
         QString error;
         QVERIFY(again.open(&error));
         const std::optional<quint64> next = again.reserve(&error);
@@ -350,7 +416,7 @@ private slots:
         const std::optional<quint64> expected = again.peek(&error);
         QVERIFY(inProcesses(1, [&](int) {
             QString e;
-            SerialStateFile crashing(state, 500, 1);
+            SerialStateFile crashing(state, serialForm(500));
             return crashing.reserve(&e) == expected;
         }));
         QCOMPARE(again.reserve(&error), expected);
@@ -362,8 +428,44 @@ private slots:
         damaged.close();
         QVERIFY(!again.open(&error));
         QVERIFY2(error.contains(QStringLiteral("not a serial state file")), qPrintable(error));
-        SerialStateFile unwritable(dir.filePath(QStringLiteral("missing/serial.state")), 1, 1);
+        SerialStateFile unwritable(dir.filePath(QStringLiteral("missing/serial.state")), serialForm(1));
         QVERIFY(!unwritable.open(&error));
+    }
+
+    // A state file keeps the form it was made for: another address, start,
+    // step, form or width is refused with both shown; a file of an older
+    // version, which names no form, takes the one given.
+    void stateFileKeepsItsForm()
+    {
+        QTemporaryDir dir;
+        const QString state = dir.filePath(QStringLiteral("serial.state"));
+        const SerialFormat kept = serialForm(1000);
+        QString error;
+        SerialStateFile first(state, kept);
+        QCOMPARE(first.reserve(&error), std::optional<quint64>(1000));
+        QVERIFY(first.commit(1000, &error));
+        QList<SerialFormat> others(5, kept);
+        others[0].address = 0x7F4;
+        others[1].start = 5000;
+        others[2].step = 2;
+        others[3].form = SerialFormat::Form::Be;
+        others[4].bytes = 3;
+        for (const SerialFormat &other : others) {
+            SerialStateFile changed(state, other);
+            QVERIFY(!changed.open(&error));
+            QCOMPARE(error, QStringLiteral("The serial state %1 keeps %2; the options ask for %3. Give the kept form, or "
+                                           "start a new state file.")
+                                .arg(state, kept.describe(), other.describe()));
+        }
+        QCOMPARE(SerialStateFile(state, kept).peek(&error), std::optional<quint64>(1001));
+
+        QFile older(state);
+        QVERIFY(older.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        older.write("next 1020\nreleased\n");
+        older.close();
+        QCOMPARE(SerialStateFile(state, others[1]).peek(&error), std::optional<quint64>(1020));
+        QVERIFY(!SerialStateFile(state, kept).open(&error));
+        QVERIFY2(error.contains(QLatin1String("keeps address 07F0, start 5000, step 1, le, 4 bytes")), qPrintable(error));
     }
 };
 

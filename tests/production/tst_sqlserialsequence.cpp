@@ -1,6 +1,7 @@
 // Serial numbers from the production database, on SQLite and PostgreSQL:
 // the form kept on first use, reuse of released numbers, benches that
 // vanished, the end of the numbers, and benches reserving at once.
+#include "BenchIdentity.h"
 #include "DatabaseLocation.h"
 #include "ProductionDatabase.h"
 #include "SqlSerialSequence.h"
@@ -8,6 +9,8 @@
 
 #include <QProcess>
 #include <QSet>
+#include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTest>
 #include <memory>
 
@@ -113,8 +116,10 @@ private slots:
         QCOMPARE(take(*a), 1004u);
     }
 
-    // Numbers held by a process of this machine that has ended come back at
-    // once; those of another machine after the time-out.
+    // Numbers held by a process of this host, machine and boot that has
+    // ended come back at once; those of a clone of the disk image (same
+    // machine id), of an earlier boot or of another machine after the
+    // time-out.
     void vanishedBenchesLoseTheirNumbers_data() { TestDatabase::addBackendRows(); }
     void vanishedBenchesLoseTheirNumbers()
     {
@@ -122,24 +127,74 @@ private slots:
         auto alive = sequence(form(1), &error);
         auto crashed = sequence(std::nullopt, &error);
         auto remote = sequence(std::nullopt, &error);
-        QVERIFY2(alive && crashed && remote, qPrintable(error));
+        auto clone = sequence(std::nullopt, &error);
+        auto rebooted = sequence(std::nullopt, &error);
+        QVERIFY2(alive && crashed && remote && clone && rebooted, qPrintable(error));
         QProcess ended;
         ended.start(QStringLiteral("true"));
         QVERIFY(ended.waitForFinished());
-        crashed->setBench(QStringLiteral("here"), QString::fromLatin1(QSysInfo::machineUniqueId()), ended.processId());
+        const BenchIdentity me = BenchIdentity::current();
+        QVERIFY2(!me.machine.isEmpty() && !me.boot.isEmpty(), "no machine or boot id on this machine");
+        const QString here = me.machine + QLatin1Char('/') + me.boot;
+        crashed->setBench(me.host, here, ended.processId());
         remote->setBench(QStringLiteral("far"), QStringLiteral("far-machine"), 1);
+        clone->setBench(me.host + QLatin1String("-clone"), here, ended.processId());
+        rebooted->setBench(me.host, me.machine + QLatin1String("/an-earlier-boot"), ended.processId());
         QCOMPARE(take(*crashed), 1u);
         QCOMPARE(take(*remote), 2u);
+        QCOMPARE(take(*clone), 3u);
+        QCOMPARE(take(*rebooted), 4u);
         QCOMPARE(take(*alive), 1u);
-        QCOMPARE(take(*alive), 3u);
+        QCOMPARE(take(*alive), 5u);
 
         alive->setTimeoutMs(300);
         QTest::qWait(600);
         // The reservations of the live bench itself are past the time-out
         // too: a bench whose device takes that long loses its number.
         QCOMPARE(take(*alive), 1u);
+        QCOMPARE(take(*alive), 2u);
+        QCOMPARE(take(*alive), 3u);
         QVERIFY(!remote->commit(2, &error));
         QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
+    }
+
+    // Another bench holds the sequence's lock and does not let go (frozen
+    // inside its transaction): this bench gives up within the lock
+    // time-out, once, with a clear text, and gets its number once the lock
+    // is gone. The settings reach every PostgreSQL session.
+    void aHeldLockStopsTheBenchSoon_data() { TestDatabase::addBackendRows(); }
+    void aHeldLockStopsTheBenchSoon()
+    {
+        QFETCH(QString, backend);
+        QString error;
+        auto s = sequence(form(1), &error);
+        QVERIFY2(s, qPrintable(error));
+        ProductionDatabase frozen(DatabaseLocation::parse(location));
+        QVERIFY2(frozen.open(&error), qPrintable(error));
+        QVERIFY2(frozen.execute(QStringLiteral("BEGIN"), {}, &error), qPrintable(error));
+        QVERIFY2(frozen.execute(backend == QLatin1String("postgres")
+                                    ? QStringLiteral("SELECT next_number FROM tarvo_sequences FOR UPDATE")
+                                    : QStringLiteral("UPDATE tarvo_sequences SET next_number = next_number"),
+                                {}, &error),
+                 qPrintable(error));
+        QElapsedTimer waited;
+        waited.start();
+        QVERIFY(!s->reserve(&error));
+        QCOMPARE(error, QStringLiteral("The database %1 is held by another bench: no answer within 5 s (a bench may be "
+                                       "frozen in its work, or its cable pulled). Nothing was sent to the device.")
+                            .arg(location));
+        // One wait, not one per connection tried (a loaded machine may add some).
+        QVERIFY2(waited.elapsed() < 2 * ProductionDatabase::LockTimeoutMs, qPrintable(QString::number(waited.elapsed())));
+        QVERIFY2(frozen.execute(QStringLiteral("ROLLBACK"), {}, &error), qPrintable(error));
+        QCOMPARE(take(*s), 1u);
+
+        if (backend == QLatin1String("postgres")) {
+            QSqlQuery show = frozen.newQuery();
+            for (const char *setting : {"lock_timeout", "statement_timeout", "idle_in_transaction_session_timeout"}) {
+                QVERIFY(frozen.exec(show, QStringLiteral("SHOW %1").arg(QLatin1String(setting))) && show.next());
+                QVERIFY2(show.value(0).toString() != QLatin1String("0"), setting);
+            }
+        }
     }
 
     void numbersRunOut_data() { TestDatabase::addBackendRows(); }
@@ -160,6 +215,14 @@ private slots:
         QVERIFY2(error.contains(QLatin1String("does not fit")), qPrintable(error));
         // Eight-byte numbers past the largest signed 64-bit value.
         QVERIFY(!sequence(form(quint64(1) << 63, 1, SerialFormat::Form::Le, 8), &error, QStringLiteral("huge")));
+        // The largest step a signed column keeps: two numbers, then none.
+        s = sequence(form(0, SerialFormat::LargestStep, SerialFormat::Form::Le, 8), &error, QStringLiteral("wide"));
+        QVERIFY2(s, qPrintable(error));
+        QCOMPARE(take(*s), 0u);
+        QCOMPARE(take(*s), quint64(SerialFormat::LargestStep));
+        QVERIFY(!s->reserve(&error));
+        QVERIFY(!sequence(form(0, SerialFormat::LargestStep + 1, SerialFormat::Form::Le, 8), &error, QStringLiteral("wider")));
+        QVERIFY2(error.contains(QLatin1String("is not from 1 to 9223372036854775807")), qPrintable(error));
     }
 
     // Benches as processes, reserving at once: every number used once, and

@@ -121,6 +121,8 @@ QString CliHelp::text()
             "  3  no programmer found, or the port could not be opened or went away\n"
             "  4  stopped by the user (Ctrl+C, SIGTERM or SIGHUP); CAN is sent once before\n"
             "     the exit\n"
+            "  5  with several ports: a port's process died by a signal (named on standard\n"
+            "     error); the tool failed there, not the device\n"
             "\n"
             "Devices:\n")
         + deviceList();

@@ -63,8 +63,8 @@ const OptionRow OptionRows[] = {
     {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
      "keeps the next number across runs and processes"},
     {{"repeat"}, "", &CliOptions::repeat, nullptr,
-     "one device after another: a line on standard input (Enter) starts the next, q or the end of input ends "
-     "the run"},
+     "one device after another: an empty line on standard input (Enter) starts the next; q, quit, exit or the "
+     "end of input ends the run; any other line is refused; on a terminal, keys typed ahead are dropped"},
     {{"db"}, "LOCATION", &StoreOptions::database, nullptr,
      "keep the records (and with --serial-sequence the serial numbers) in a database: a file path is SQLite, "
      "postgresql://USER@HOST/DBNAME a PostgreSQL server (the password comes from ~/.pgpass or PGPASSFILE)"},
@@ -303,6 +303,48 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("--output is only used by read"));
     checkProduction(o, fail);
     return o;
+}
+
+QStringList CliOptions::arguments() const
+{
+    QStringList out;
+    for (const OptionRow &row : OptionRows) {
+        const QString option = longName(row);
+        const auto valued = [&](const QString &value) {
+            if (!value.isEmpty())
+                out << option + QLatin1Char('=') + value;
+        };
+        if (const auto *flag = std::get_if<bool CliOptions::*>(&row.target)) {
+            if (this->*(*flag))
+                out << option;
+        } else if (const auto *mode = std::get_if<Mode>(&row.target)) {
+            if (this->mode == *mode)
+                out << option;
+        } else if (const auto *list = std::get_if<QStringList CliOptions::*>(&row.target)) {
+            for (const QString &value : this->*(*list))
+                valued(value);
+        } else if (const auto *value = std::get_if<QString CliOptions::*>(&row.target)) {
+            valued(this->*(*value));
+        } else {
+            valued(stores.*std::get<QString StoreOptions::*>(row.target));
+        }
+    }
+    out << QStringLiteral("--");
+    for (const CliCommand &c : commands) {
+        out << c.name();
+        if (c.kind == CliCommand::Kind::FuseWrite)
+            out << QStringLiteral("0x%1").arg(c.fuseValue, 2, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
+CliOptions CliOptions::forPort(const QString &port) const
+{
+    CliOptions child = *this;
+    child.ports = QStringList{port};
+    child.json = true;
+    child.mode = Mode::Run;
+    return child;
 }
 
 QList<CliOptions::Text> CliOptions::texts()

@@ -72,6 +72,13 @@ public:
 
     // The arguments without the program name.
     static CliOptions parse(const QStringList &arguments);
+    // A command line that parses back to these options: long names, each
+    // value joined to its option with '=', the commands after "--". Built
+    // from the options, so a word of the user's is never cut or shifted.
+    QStringList arguments() const;
+    // The options of one port of several, as its own process gets them:
+    // that port alone, JSON, the commands on one port.
+    CliOptions forPort(const QString &port) const;
 
     // One option as the help lists it: its names (a short one first where
     // there is one), the name of its value (empty for a switch), and what

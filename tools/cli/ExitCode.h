@@ -11,4 +11,7 @@ constexpr int UsageOrFile = 2;
 constexpr int NoProgrammer = 3;
 // Ctrl+C (or SIGTERM) stopped the run.
 constexpr int Stopped = 4;
+// The process of one port (several ports) died by a signal: the tool
+// failed, not the device.
+constexpr int ProcessDied = 5;
 } // namespace ExitCode

@@ -3,6 +3,7 @@
 #include <QEventLoop>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <termios.h>
 #include <unistd.h>
 
 OperatorInput::OperatorInput(int fd, QObject *parent)
@@ -16,7 +17,8 @@ OperatorInput::OperatorInput(int fd, QObject *parent)
 
 bool OperatorInput::isQuit(const QByteArray &line)
 {
-    return line.trimmed().toLower() == "q";
+    const QByteArray word = line.trimmed().toLower();
+    return word == "q" || word == "quit" || word == "exit";
 }
 
 QList<QByteArray> OperatorInput::takeLines(QByteArray &buffer)
@@ -68,7 +70,23 @@ OperatorInput::Go OperatorInput::wait()
         return Go::Stopped;
     if (m_lines.isEmpty())
         return Go::End;
-    return isQuit(m_lines.takeFirst()) ? Go::Quit : Go::Run;
+    const QByteArray line = m_lines.takeFirst();
+    if (isQuit(line))
+        return Go::Quit;
+    if (line.trimmed().isEmpty())
+        return Go::Run;
+    m_refused = line;
+    return Go::Other;
+}
+
+void OperatorInput::discardTypedAhead()
+{
+    if (!m_terminal)
+        return;
+    // What the terminal holds, then what was read but not yet taken.
+    ::tcflush(m_fd, TCIFLUSH);
+    m_lines.clear();
+    m_partial.clear();
 }
 
 void OperatorInput::stop()

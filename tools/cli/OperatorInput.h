@@ -14,7 +14,10 @@ class OperatorInput : public QObject
 {
     Q_OBJECT
 public:
-    enum class Go { Run, Quit, End, Stopped };
+    // Run: an empty line (blanks only); Quit: q, quit or exit; Other: any
+    // other line (refused, see refusedLine()); End: the end of input;
+    // Stopped: stop() was called.
+    enum class Go { Run, Quit, Other, End, Stopped };
 
     explicit OperatorInput(int fd = 0, QObject *parent = nullptr);
 
@@ -23,13 +26,18 @@ public:
 
     bool terminal() const { return m_terminal; }
 
-    // Waits in the event loop for the next line: Run, Quit for "q", End at
-    // the end of input, Stopped once stop() was called.
+    // Waits in the event loop for the next line.
     Go wait();
+    // The line of the last Other.
+    QByteArray refusedLine() const { return m_refused; }
+    // On a terminal, everything typed so far and not yet taken is dropped:
+    // keys pressed while a device ran, or a foot switch that bounced, must
+    // not start the next one. From a pipe, every line stays one device.
+    void discardTypedAhead();
     // Ends a wait under way, and every later one.
     void stop();
 
-    // "q" (any case, blanks around it) ends the run.
+    // "q", "quit", "exit" (any case, blanks around them) end the run.
     static bool isQuit(const QByteArray &line);
     // The lines complete in buffer, without their ends, taken out of it.
     static QList<QByteArray> takeLines(QByteArray &buffer);
@@ -48,6 +56,7 @@ private:
     QSocketNotifier *m_notifier = nullptr;
     QByteArray m_partial;
     QList<QByteArray> m_lines;
+    QByteArray m_refused;
     bool m_ended = false;
     bool m_stopped = false;
 };

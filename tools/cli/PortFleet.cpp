@@ -17,6 +17,7 @@
 #include <QProcess>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <unistd.h>
 
 struct PortFleet::Child
@@ -33,11 +34,25 @@ struct PortFleet::Child
     int failed = 0;
     qint64 msPerDevice = 0;
     int exitCode = ExitCode::CommandFailed;
+    // The signal that ended the process ("SIGKILL"); empty when it exited.
+    QString signal;
 };
 
-PortFleet::PortFleet(const CliOptions &options, const QStringList &arguments, bool json)
+namespace {
+
+// "SIGKILL (Killed)": a signal's name and what it means.
+QString signalName(int number)
+{
+    const char *abbreviation = ::sigabbrev_np(number);
+    const QString name = abbreviation ? QStringLiteral("SIG") + QLatin1String(abbreviation)
+                                      : QStringLiteral("signal %1").arg(number);
+    return QStringLiteral("%1 (%2)").arg(name, QString::fromLocal8Bit(::strsignal(number)));
+}
+
+} // namespace
+
+PortFleet::PortFleet(const CliOptions &options, bool json)
     : m_options(options)
-    , m_arguments(arguments)
     , m_json(json)
     , m_output(std::make_unique<CliOutput>(json, false))
 {
@@ -45,27 +60,9 @@ PortFleet::PortFleet(const CliOptions &options, const QStringList &arguments, bo
 
 PortFleet::~PortFleet() = default;
 
-QStringList PortFleet::childArguments(const QStringList &arguments, const QString &port)
+QStringList PortFleet::childArguments(const CliOptions &options, const QString &port)
 {
-    QStringList out{QStringLiteral("--port"), port, QStringLiteral("--json")};
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString &a = arguments.at(i);
-        if (a == QLatin1String("--port") || a == QLatin1String("-P")) {
-            ++i;
-            continue;
-        }
-        if (a.startsWith(QLatin1String("--port=")) || (a.startsWith(QLatin1String("-P")) && !a.startsWith(QLatin1String("--"))))
-            continue;
-        if (a == QLatin1String("--json"))
-            continue;
-        // Past "--" every word is a command.
-        if (a == QLatin1String("--")) {
-            out << arguments.mid(i);
-            break;
-        }
-        out << a;
-    }
-    return out;
+    return options.forPort(port).arguments();
 }
 
 void PortFleet::start(Child &child)
@@ -83,7 +80,15 @@ void PortFleet::start(Child &child)
         readOut(child);
         readErr(child);
         child.finished = true;
-        child.exitCode = status == QProcess::NormalExit ? code : ExitCode::CommandFailed;
+        child.exitCode = code;
+        // On a crash Qt gives the signal's number as the code. A signal ends
+        // the tool, not a device: it never counts as a device that failed.
+        if (status == QProcess::CrashExit) {
+            child.exitCode = ExitCode::ProcessDied;
+            child.signal = signalName(code);
+            std::fprintf(stderr, "%s: tarvo-cli ended by %s\n", qPrintable(child.port), qPrintable(child.signal));
+            std::fflush(stderr);
+        }
         promptWhenAllWait();
         emit childFinished();
     });
@@ -95,7 +100,7 @@ void PortFleet::start(Child &child)
         child.exitCode = ExitCode::NoProgrammer;
         emit childFinished();
     });
-    p->start(QCoreApplication::applicationFilePath(), childArguments(m_arguments, child.port));
+    p->start(QCoreApplication::applicationFilePath(), childArguments(m_options, child.port));
     if (!m_options.repeat)
         p->closeWriteChannel();
 }
@@ -162,6 +167,12 @@ void PortFleet::handle(Child &child, const QJsonObject &event)
 
 void PortFleet::passLine(const QByteArray &line)
 {
+    // Keys typed on a terminal while the devices run start nothing.
+    if (m_input && m_input->terminal()) {
+        if (!m_asked)
+            return;
+        m_asked = false;
+    }
     for (const auto &child : m_children) {
         if (child->finished)
             continue;
@@ -193,6 +204,9 @@ void PortFleet::promptWhenAllWait()
         return;
     for (const auto &child : m_children)
         child->waiting = false;
+    if (m_input)
+        m_input->discardTypedAhead();
+    m_asked = true;
     std::fprintf(stdout, "%s\n", qPrintable(OperatorInput::nextDevicePrompt()));
     std::fflush(stdout);
 }
@@ -217,12 +231,15 @@ void PortFleet::printTable()
     if (m_json) {
         for (const auto &c : m_children) {
             CliOutput &out = *c->output;
-            out.relay(QJsonObject{{QStringLiteral("event"), QStringLiteral("port-summary")},
-                                  {QStringLiteral("devices"), c->devices},
-                                  {QStringLiteral("passed"), c->passed},
-                                  {QStringLiteral("failed"), c->failed},
-                                  {QStringLiteral("ms_per_device"), c->msPerDevice},
-                                  {QStringLiteral("code"), c->exitCode}});
+            QJsonObject summary{{QStringLiteral("event"), QStringLiteral("port-summary")},
+                                {QStringLiteral("devices"), c->devices},
+                                {QStringLiteral("passed"), c->passed},
+                                {QStringLiteral("failed"), c->failed},
+                                {QStringLiteral("ms_per_device"), c->msPerDevice},
+                                {QStringLiteral("code"), c->exitCode}};
+            if (!c->signal.isEmpty())
+                summary.insert(QStringLiteral("signal"), c->signal);
+            out.relay(summary);
         }
         return;
     }
@@ -271,6 +288,7 @@ int PortFleet::run()
     std::unique_ptr<OperatorInput> input;
     if (m_options.repeat) {
         input = std::make_unique<OperatorInput>();
+        m_input = input.get();
         connect(input.get(), &OperatorInput::lineRead, this, &PortFleet::passLine);
         connect(input.get(), &OperatorInput::endOfInput, this, &PortFleet::endInput);
     }
@@ -293,6 +311,7 @@ int PortFleet::run()
     });
     if (!allFinished())
         loop.exec();
+    m_input = nullptr;
 
     printTable();
     int worst = ExitCode::Passed;

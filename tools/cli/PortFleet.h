@@ -9,6 +9,7 @@
 
 class CliOptions;
 class CliOutput;
+class OperatorInput;
 class QProcess;
 
 // Several programmers at once: one tarvo-cli per port with the same job
@@ -24,14 +25,14 @@ public:
     // The environment variable that tells a process it runs one port.
     static constexpr char ChildVariable[] = "TARVO_CLI_PORT_CHILD";
 
-    PortFleet(const CliOptions &options, const QStringList &arguments, bool json);
+    PortFleet(const CliOptions &options, bool json);
     ~PortFleet() override;
 
     int run();
 
-    // The arguments for one port: every --port taken out, the one port and
-    // --json put in.
-    static QStringList childArguments(const QStringList &arguments, const QString &port);
+    // The arguments for one port: the parsed options with that port alone
+    // and --json.
+    static QStringList childArguments(const CliOptions &options, const QString &port);
 
 signals:
     void childFinished();
@@ -53,8 +54,10 @@ private:
     bool allFinished() const;
 
     const CliOptions &m_options;
-    QStringList m_arguments;
     bool m_json;
     std::unique_ptr<CliOutput> m_output;
     QList<std::shared_ptr<Child>> m_children;
+    OperatorInput *m_input = nullptr;
+    // On a terminal, lines are passed on only in answer to the prompt.
+    bool m_asked = false;
 };

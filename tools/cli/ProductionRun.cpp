@@ -7,6 +7,7 @@
 #include "ExitCode.h"
 #include "HexFileActions.h"
 #include "SelectionState.h"
+#include "SerialState.h"
 #include "StoreFactory.h"
 
 #include <QElapsedTimer>
@@ -89,6 +90,19 @@ int ProductionRun::prepare()
     return ExitCode::Passed;
 }
 
+bool ProductionRun::awaitGo()
+{
+    m_input->discardTypedAhead();
+    for (;;) {
+        m_output.prompt(OperatorInput::nextDevicePrompt(), m_input->terminal());
+        const OperatorInput::Go go = m_input->wait();
+        if (go != OperatorInput::Go::Other)
+            return go == OperatorInput::Go::Run;
+        m_output.usageError(QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends the run")
+                                .arg(QString::fromLocal8Bit(m_input->refusedLine().trimmed())));
+    }
+}
+
 void ProductionRun::stop()
 {
     m_stopped = true;
@@ -110,19 +124,21 @@ int ProductionRun::run(const Line &line)
     QElapsedTimer clock;
     qint64 busyMs = 0;
     while (!m_stopped) {
-        if (m_input) {
-            m_output.prompt(OperatorInput::nextDevicePrompt(), m_input->terminal());
-            if (m_input->wait() != OperatorInput::Go::Run)
-                break;
-        }
+        if (m_input && !awaitGo())
+            break;
         // A database that stopped answering stops the run before the device.
         if (QString error; m_log && !m_log->ready(&error)) {
             worst = refuse(error);
             break;
         }
         clock.start();
+        std::optional<quint64> serial;
+        if (int code = ExitCode::Passed; m_serials && !(serial = takeSerial(&code))) {
+            worst = std::max(worst, code);
+            break;
+        }
         bool devicePassed = false;
-        const int code = runDevice(++devices, devicePassed);
+        const int code = runDevice(++devices, serial, devicePassed);
         busyMs += clock.elapsed();
         passed += devicePassed ? 1 : 0;
         worst = std::max(worst, code);
@@ -133,24 +149,32 @@ int ProductionRun::run(const Line &line)
     }
     m_input = nullptr;
     m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);
+    // Nothing was programmed: not a success.
+    if (devices == 0 && worst == ExitCode::Passed)
+        return ExitCode::CommandFailed;
     return worst;
 }
 
-int ProductionRun::runDevice(int number, bool &passed)
+std::optional<quint64> ProductionRun::takeSerial(int *code)
+{
+    QString error;
+    const std::optional<quint64> serial = m_serials->reserve(&error);
+    // The last number that fits went to an earlier device: the run ends
+    // cleanly before this one.
+    const bool usedUp = serial ? !m_format->fits(*serial) : error.contains(SerialState::exhaustedText());
+    if (serial && !usedUp && m_format->write(m_parts.buffer, *serial))
+        return serial;
+    if (serial)
+        m_serials->release(*serial, &error);
+    *code = refuse(usedUp || serial ? QStringLiteral("serial numbers used up") : error);
+    return std::nullopt;
+}
+
+int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &passed)
 {
     m_recorder.begin();
     QString error;
-    std::optional<quint64> serial;
     const SerialFormat *format = m_serials ? &*m_format : nullptr;
-    if (m_serials) {
-        serial = m_serials->reserve(&error);
-        if (!serial)
-            return refuse(error);
-        if (!format->write(m_parts.buffer, *serial)) {
-            m_serials->release(*serial, &error);
-            return refuse(notFitText(*format, *serial));
-        }
-    }
 
     int code = m_parts.runCommands();
     DeviceRecord record = m_recorder.finish();

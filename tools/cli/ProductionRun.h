@@ -53,7 +53,15 @@ public:
 
 private:
     // The exit code; passed tells whether the device itself passed.
-    int runDevice(int number, bool &passed);
+    // The next device's number, written into the image; nothing when the
+    // numbers are used up or the store failed, with the code that ends the
+    // run (the device is then not counted).
+    std::optional<quint64> takeSerial(int *code);
+    // Asks for the operator's go (typed-ahead keys dropped first): true for
+    // an empty line; a line that is neither empty nor a quit is refused and
+    // asked again.
+    bool awaitGo();
+    int runDevice(int number, std::optional<quint64> serial, bool &passed);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
 

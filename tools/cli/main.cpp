@@ -48,6 +48,10 @@ int main(int argc, char **argv)
     arguments.removeFirst();
     CliOptions options = CliOptions::parse(arguments);
     options.portChild = qEnvironmentVariableIsSet(PortFleet::ChildVariable);
+    // One port of several never starts ports of its own: its children would
+    // start theirs, until the system has no processes left.
+    if (options.portChild && options.mode == CliOptions::Mode::Fleet && options.error.isEmpty())
+        options.error = QStringLiteral("this process runs one port for a parent tarvo-cli: several ports refused");
     // The help is shown whatever else the command line got wrong.
     if (options.mode == CliOptions::Mode::Help)
         return print(CliHelp::text());
@@ -70,7 +74,7 @@ int main(int argc, char **argv)
     case CliOptions::Mode::Report:
         return CliReport::run(options, output);
     case CliOptions::Mode::Fleet:
-        return PortFleet(options, arguments, options.json).run();
+        return PortFleet(options, options.json).run();
     case CliOptions::Mode::Run:
         break;
     }
