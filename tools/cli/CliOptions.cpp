@@ -37,7 +37,9 @@ const OptionRow OptionRows[] = {
      "end; auto-all: every port a programmer answers on"},
     {{"p", "device"}, "NAME", &CliOptions::device,
      "a catalogue device in any case, such as AT89C2051 (not needed for detect)"},
-    {{"f", "file"}, "FILE", &CliOptions::file, "Intel HEX file for program, verify and auto"},
+    {{"f", "file"}, "FILE", &CliOptions::file,
+     "the image for program, verify and auto: Intel HEX, S-record or ELF, told apart by their content"},
+    {{"file-offset"}, "ADDR", &CliOptions::fileOffset, "FILE is a raw binary, stored from ADDR (hex) on"},
     {{"o", "output"}, "FILE", &CliOptions::output, "where read saves the device's flash (Intel HEX)"},
     {{"json"}, "", &CliOptions::json, "one JSON object per line and event on standard output"},
     {{"q", "quiet"}, "", &CliOptions::quiet,
@@ -297,12 +299,32 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("--device is required"));
     if (needsFile && o.file.isEmpty())
         fail(QStringLiteral("program, verify and auto need --file"));
+    if (!o.fileOffset.isEmpty() && !o.binaryOffset())
+        fail(QStringLiteral("--file-offset \"%1\" is not an address from 0 to FFFF in hex").arg(o.fileOffset));
+    if (!o.fileOffset.isEmpty() && o.file.isEmpty())
+        fail(QStringLiteral("--file-offset needs --file"));
     if (reads && o.output.isEmpty())
         fail(QStringLiteral("read needs --output"));
     if (!reads && !o.output.isEmpty())
         fail(QStringLiteral("--output is only used by read"));
     checkProduction(o, fail);
     return o;
+}
+
+std::optional<uint32_t> CliOptions::binaryOffset() const
+{
+    if (fileOffset.isEmpty())
+        return std::nullopt;
+    QString digits = fileOffset;
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    else if (digits.endsWith(QLatin1Char('h'), Qt::CaseInsensitive))
+        digits.chop(1);
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok || digits.isEmpty() || digits.startsWith(QLatin1Char('+')) || value >= 0x10000)
+        return std::nullopt;
+    return value;
 }
 
 QList<CliOptions::Text> CliOptions::texts()

@@ -7,6 +7,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <optional>
+
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] [-q | -v] [-n] [production options] COMMAND...
@@ -39,6 +42,10 @@ public:
     QString port() const { return ports.size() == 1 ? ports.first() : QString(); }
     QString device;
     QString file;
+    // --file-offset as given: the file is a raw binary stored from there.
+    QString fileOffset;
+    // Its address; none when not given or not an address of the buffer.
+    std::optional<uint32_t> binaryOffset() const;
     QString output;
     bool json = false;
     bool quiet = false;
