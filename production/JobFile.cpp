@@ -408,14 +408,14 @@ std::optional<JobFile> JobFile::load(const QString &path, QString *error)
     return job;
 }
 
-QString JobFile::imagePath(const QString &jobPath) const
+QString JobFile::resolvedPath(const QString &jobPath, const QString &stored)
 {
-    return QDir::cleanPath(QFileInfo(jobPath).absoluteDir().absoluteFilePath(image));
+    return QDir::cleanPath(QFileInfo(jobPath).absoluteDir().absoluteFilePath(stored));
 }
 
-QString JobFile::relativeImagePath(const QString &jobPath, const QString &imagePath)
+QString JobFile::relativePath(const QString &jobPath, const QString &path)
 {
-    return QFileInfo(jobPath).absoluteDir().relativeFilePath(QFileInfo(imagePath).absoluteFilePath());
+    return QFileInfo(jobPath).absoluteDir().relativeFilePath(QFileInfo(path).absoluteFilePath());
 }
 
 QString JobFile::sha256OfFile(const QString &path, QString *error)

@@ -71,9 +71,11 @@ public:
     bool save(const QString &path, QString *error) const;
     static std::optional<JobFile> load(const QString &path, QString *error);
 
-    // The image's path for a job file at jobPath, and the other way round.
-    QString imagePath(const QString &jobPath) const;
-    static QString relativeImagePath(const QString &jobPath, const QString &imagePath);
+    // Files named in a job (image, log, state file, SQLite database) are
+    // kept relative to the job file's folder, so a job moves with its files.
+    QString imagePath(const QString &jobPath) const { return resolvedPath(jobPath, image); }
+    static QString resolvedPath(const QString &jobPath, const QString &stored);
+    static QString relativePath(const QString &jobPath, const QString &path);
     // SHA-256 (hex) of a file's content; empty with error when unreadable.
     static QString sha256OfFile(const QString &path, QString *error);
 

@@ -133,7 +133,7 @@ private slots:
         const QString jobPath = dir.filePath(QStringLiteral("jobs/a.tarvojob"));
         const QString image = dir.filePath(QStringLiteral("images/fw.hex"));
         JobFile job;
-        job.image = JobFile::relativeImagePath(jobPath, image);
+        job.image = JobFile::relativePath(jobPath, image);
         QCOMPARE(job.image, QStringLiteral("../images/fw.hex"));
         QCOMPARE(job.imagePath(jobPath), QDir::cleanPath(image));
 

@@ -77,6 +77,23 @@ const OptionRow OptionRows[] = {
     {{"since"}, "DATE", &CliOptions::since, nullptr,
      "only the records from DATE (2026-12-01) or a time (2026-12-01T14:00+07:00) on"},
     {{"csv"}, "", &CliOptions::csv, nullptr, "every record as CSV, with the log file's columns"},
+    {{"save-job"}, "FILE", &CliOptions::saveJob, nullptr,
+     "write a job (.tarvojob) from exactly the options and commands given, then run nothing; the port is never "
+     "part of it"},
+    {{"show-job"}, "FILE", &CliOptions::showJob, nullptr,
+     "print a job in words, with its image's stored and current SHA-256 (exit 2 when they differ)"},
+    {{"job-name"}, "NAME", &CliOptions::jobName, nullptr, "the job's name (default: the job file's name)"},
+    {{"devices"}, "N", &CliOptions::jobDevices, nullptr, "with --save-job: how many devices the job runs (default "
+                                                          "unlimited)"},
+    {{"stop-after-failures"}, "K", &CliOptions::jobStopAfter, nullptr,
+     "with --save-job: stop after K devices failed in a row (default never)"},
+    {{"ask-operator"}, "optional|required", &CliOptions::jobAskOperator, nullptr,
+     "with --save-job: ask the operator's name at the start"},
+    {{"ask-lot"}, "optional|required", &CliOptions::jobAskLot, nullptr,
+     "with --save-job: ask the lot or work order at the start"},
+    {{"scan"}, "", &CliOptions::jobScan, nullptr, "with --save-job: each device needs a scanned code"},
+    {{"job-pin"}, "", &CliOptions::jobPin, nullptr,
+     "with --save-job: an engineer PIN, read from the first line of standard input, kept as a salted hash"},
 };
 
 bool takesValue(const OptionRow &row)
@@ -202,6 +219,39 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     o.stores.serial = format;
 }
 
+// --save-job: a job needs what a run needs, but never a port.
+void checkJobToSave(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    o.mode = Mode::SaveJob;
+    if (o.commands.isEmpty())
+        fail(QStringLiteral("no command given: a job needs its commands (auto, or a list)"));
+    if (!o.ports.isEmpty())
+        fail(QStringLiteral("--save-job: the port belongs to the bench, not to the job: leave out --port"));
+    if (o.device.isEmpty())
+        fail(QStringLiteral("--save-job needs --device"));
+    if (o.file.isEmpty())
+        fail(QStringLiteral("--save-job needs --file: the job keeps its image and checksum"));
+    if (!o.fileOffset.isEmpty() && !o.binaryOffset())
+        fail(QStringLiteral("--file-offset \"%1\" is not an address from 0 to FFFF in hex").arg(o.fileOffset));
+    for (const CliCommand &c : o.commands)
+        if (c.kind == CliCommand::Kind::Read || c.kind == CliCommand::Kind::Detect)
+            fail(QStringLiteral("%1 has no place in a job").arg(c.name()));
+    if (!o.output.isEmpty() || o.dryRun || o.repeat)
+        fail(QStringLiteral("--save-job keeps no --output, --dry-run or --repeat: a job always repeats"));
+    const auto count = [&](const QString &text, const char *option) {
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!text.isEmpty() && (!ok || n < 1))
+            fail(QStringLiteral("%1 must be a whole number from 1 on").arg(QLatin1String(option)));
+    };
+    count(o.jobDevices, "--devices");
+    count(o.jobStopAfter, "--stop-after-failures");
+    for (const QString &ask : {o.jobAskOperator, o.jobAskLot})
+        if (!ask.isEmpty() && ask != QLatin1String("optional") && ask != QLatin1String("required"))
+            fail(QStringLiteral("--ask-operator and --ask-lot take optional or required, not \"%1\"").arg(ask));
+    checkProduction(o, fail);
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -274,6 +324,22 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             fail(QStringLiteral("--report needs --db"));
         if (!o.commands.isEmpty() || !o.ports.isEmpty())
             fail(QStringLiteral("--report runs no command on a device"));
+        return o;
+    }
+    if (!o.showJob.isEmpty()) {
+        if (arguments.size() != 2 || !o.saveJob.isEmpty())
+            fail(QStringLiteral("--show-job takes no other option and no command"));
+        o.mode = Mode::ShowJob;
+        return o;
+    }
+    const bool jobSettings = !o.jobName.isEmpty() || !o.jobDevices.isEmpty() || !o.jobStopAfter.isEmpty()
+                             || !o.jobAskOperator.isEmpty() || !o.jobAskLot.isEmpty() || o.jobScan || o.jobPin;
+    if (o.saveJob.isEmpty()) {
+        if (jobSettings)
+            fail(QStringLiteral("--job-name, --devices, --stop-after-failures, --ask-operator, --ask-lot, --scan and "
+                                "--job-pin need --save-job"));
+    } else {
+        checkJobToSave(o, fail);
         return o;
     }
     if (o.commands.isEmpty())

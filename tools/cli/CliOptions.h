@@ -33,6 +33,10 @@ public:
         Report,
         Help,
         Version,
+        // --save-job FILE: write the job the options describe, run nothing.
+        SaveJob,
+        // --show-job FILE: the job in words.
+        ShowJob,
     };
     Mode mode = Mode::Run;
 
@@ -57,6 +61,16 @@ public:
     QString serialForm;
     QString serialBytes;
     bool repeat = false;
+    // --save-job and what only a job keeps (as given; checked by parse).
+    QString saveJob;
+    QString showJob;
+    QString jobName;
+    QString jobDevices;
+    QString jobStopAfter;
+    QString jobAskOperator;
+    QString jobAskLot;
+    bool jobScan = false;
+    bool jobPin = false;
     // --report [--since DATE] [--csv]: the records in stores.database.
     QString since;
     bool csv = false;

@@ -1,5 +1,6 @@
 // tarvo-cli: the device commands of the programmer without the window.
 #include "CliHelp.h"
+#include "CliJob.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliPortList.h"
@@ -71,6 +72,10 @@ int main(int argc, char **argv)
         return CliReport::run(options, output);
     case CliOptions::Mode::Fleet:
         return PortFleet(options, arguments, options.json).run();
+    case CliOptions::Mode::SaveJob:
+        return CliJob::save(options, output);
+    case CliOptions::Mode::ShowJob:
+        return CliJob::show(options, output);
     case CliOptions::Mode::Run:
         break;
     }
