@@ -1,7 +1,10 @@
 // tarvo-cli's job modes as a process: a job saved from the options, shown
 // in words with its image's checksums, and what either refuses.
 #include "CliProcess.h"
+#include "EmulatorFault.h"
+#include "EmulatorReceived.h"
 #include "JobFile.h"
+#include "ProductionEmulator.h"
 
 #include <QDir>
 #include <QFile>
@@ -128,6 +131,114 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QVERIFY2(r.err.contains(message.toUtf8()), r.err.constData());
         QVERIFY(!QFile::exists(job));
+    }
+
+    // A job of two devices run on the emulator: after two the run ends
+    // with its summary although the operator would go on.
+    void runStopsAfterItsDevices()
+    {
+        auto emu = startEmulator();
+        const QString job = path(QStringLiteral("two.tarvojob"));
+        auto r = CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", image(), "--devices", "2", "--log",
+                                  path("two.csv"), "--ask-lot", "required", "erase", "program", "verify"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = CliProcess::run({"--job", job, "-P", emu->slavePath()});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("the job requires --lot"));
+        QVERIFY(emu->received().isEmpty());
+
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath(), "--lot", "L-7"}, "\n\n\n\n");
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY(r.out.contains("Devices: 2, passed: 2, failed: 0"));
+        QCOMPARE(programFrames(*emu), 2);
+        QFile log(path("two.csv"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(log.readAll().count('\n'), 3); // header and two records
+    }
+
+    void stopsAfterFailuresInARow()
+    {
+        auto emu = startEmulator();
+        for (int k = 0; k < 2; ++k)
+            emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
+        const QString job = path(QStringLiteral("k.tarvojob"));
+        auto r = CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", image(), "--stop-after-failures", "2",
+                                  "erase", "blank", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath()}, "\n\n\n\n");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.err.contains("Error: Stopped: 2 devices failed in a row"), r.err.constData());
+        QVERIFY(r.out.contains("Devices: 2, passed: 0, failed: 2"));
+        QCOMPARE(programFrames(*emu), 0);
+    }
+
+    // The image changed on disk: refused when the job opens, and before
+    // the next device once the run is under way; nothing more is sent.
+    void changedImageSendsNothing()
+    {
+        auto emu = startEmulator();
+        const QString fw = image();
+        const QString job = path(QStringLiteral("guard.tarvojob"));
+        auto r = CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", fw, "auto"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const auto change = [&fw] {
+            QFile f(fw);
+            return f.open(QIODevice::Append) && f.write("\n") == 1;
+        };
+
+        CliProcess run({"--job", job, "-P", emu->slavePath()});
+        run.start();
+        run.write("\n");
+        QVERIFY(run.waitForOutput("Device 1 passed"));
+        QVERIFY(change());
+        run.write("\n");
+        run.closeInput();
+        r = run.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("has changed since the job was saved"), r.err.constData());
+        QVERIFY(r.out.contains("Devices: 1, passed: 1, failed: 0"));
+        QCOMPARE(programFrames(*emu), 1);
+        // No frame of a second device: one erase only.
+        int erases = 0;
+        for (const QString &w : emu->commandWords())
+            erases += w.startsWith(QLatin1String("0D")) ? 1 : 0;
+        QCOMPARE(erases, 1);
+
+        emu = startEmulator();
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath()}, "\n");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains("has changed since the job was saved"));
+        QVERIFY(QFile::remove(fw));
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath()}, "\n");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("cannot be read: No such file or directory"), r.err.constData());
+        QVERIFY(emu->received().isEmpty());
+    }
+
+    void fixedOptionsRefused_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("device") << QStringList{"-p", "AT89C51"} << "leave out --device";
+        QTest::newRow("file") << QStringList{"-f", "x.hex"} << "leave out --file";
+        QTest::newRow("command") << QStringList{"erase"} << "leave out a command";
+        QTest::newRow("log") << QStringList{"--log", "x.csv"} << "leave out --log";
+        QTest::newRow("repeat") << QStringList{"--repeat"} << "leave out --repeat";
+        QTest::newRow("count") << QStringList{"--devices", "3"} << "need --save-job";
+        QTest::newRow("operator not asked") << QStringList{"--operator", "Ann"} << "--operator: the job does not ask for it";
+    }
+
+    void fixedOptionsRefused()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        auto emu = startEmulator();
+        const QString job = path(QStringLiteral("fixed.tarvojob"));
+        QCOMPARE(CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", image(), "auto"}).exitCode, 0);
+        const auto r = CliProcess::run(QStringList{"--job", job, "-P", emu->slavePath()} + arguments);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(message.toUtf8()), r.err.constData());
+        QVERIFY(emu->received().isEmpty());
     }
 
     void damagedJobNamesTheKey()

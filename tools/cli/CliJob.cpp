@@ -122,6 +122,85 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
     return ExitCode::Passed;
 }
 
+bool CliJob::imageUnchanged(const CliOptions &o, QString *why)
+{
+    QString error;
+    const QString now = JobFile::sha256OfFile(o.file, &error);
+    if (now.isEmpty())
+        *why = QStringLiteral("the job's image %1 cannot be read: %2").arg(o.file, error);
+    else if (now != o.jobImageSha256)
+        *why = QStringLiteral("the job's image %1 has changed since the job was saved (SHA-256 %2, the job keeps %3)")
+                   .arg(o.file, now, o.jobImageSha256);
+    return why->isEmpty();
+}
+
+int CliJob::open(CliOptions &o, CliOutput &output)
+{
+    const auto refuse = [&output](const QString &text) {
+        output.usageError(text);
+        return ExitCode::UsageOrFile;
+    };
+    QString error;
+    const std::optional<JobFile> job = JobFile::load(o.job, &error);
+    if (!job)
+        return refuse(error);
+    // What this program cannot do yet is refused rather than left out.
+    if (job->scan)
+        return refuse(QStringLiteral("%1: the job needs a scanned code for each device, which tarvo-cli does not read").arg(o.job));
+    if (job->serial && job->serial->failed == JobFile::FailedNumber::Retire)
+        return refuse(QStringLiteral("%1: \"serial.failed\": retire is not supported by tarvo-cli; a failed device's number is given again").arg(o.job));
+    const QList<std::tuple<JobFile::Ask, QString, const char *>> asked{
+        {job->askOperator, o.operatorName, "--operator"}, {job->askLot, o.lot, "--lot"}};
+    for (const auto &[ask, value, option] : asked) {
+        if (ask == JobFile::Ask::Required && value.isEmpty())
+            return refuse(QStringLiteral("the job requires %1").arg(QLatin1String(option)));
+        if (ask == JobFile::Ask::No && !value.isEmpty())
+            return refuse(QStringLiteral("%1: the job does not ask for it").arg(QLatin1String(option)));
+    }
+
+    if (o.mode == CliOptions::Mode::Fleet && job->serial && job->serial->stateFile.isEmpty() && job->serial->sequence.isEmpty())
+        return refuse(QStringLiteral("%1: several ports need the job's serial numbers in a state file or a database "
+                                     "sequence, so that no number is given twice").arg(o.job));
+    o.device = job->device;
+    o.file = job->imagePath(o.job);
+    o.fileOffset = job->imageOffset ? QString::number(*job->imageOffset, 16) : QString();
+    o.jobImageSha256 = job->imageSha256;
+    if (!imageUnchanged(o, &error))
+        return refuse(error);
+    o.commands.clear();
+    for (const QString &word : job->commands.isEmpty() ? QStringList{QStringLiteral("auto")} : job->commands) {
+        const QStringList parts = word.split(QLatin1Char(' '));
+        const auto kind = CliCommand::kindOf(parts.first());
+        CliCommand command;
+        if (!kind || (*kind == CliCommand::Kind::FuseWrite) != (parts.size() == 2) || parts.size() > 2)
+            return refuse(QStringLiteral("%1: \"commands\": \"%2\" is no command").arg(o.job, word));
+        command.kind = *kind;
+        if (parts.size() == 2) {
+            const auto value = CliCommand::parseFuseValue(parts.at(1));
+            if (!value)
+                return refuse(QStringLiteral("%1: \"commands\": \"%2\" has no fuse value").arg(o.job, word));
+            command.fuseValue = *value;
+        }
+        o.commands << command;
+    }
+    if (job->serial) {
+        o.stores.serial = job->serial->format;
+        if (!job->serial->stateFile.isEmpty())
+            o.stores.serialStateFile = JobFile::resolvedPath(o.job, job->serial->stateFile);
+        o.stores.serialSequence = job->serial->sequence;
+    }
+    if (!job->logFile.isEmpty())
+        o.stores.logFile = JobFile::resolvedPath(o.job, job->logFile);
+    if (!job->database.isEmpty())
+        o.stores.database = job->database.contains(QLatin1String("://")) ? job->database
+                                                                          : JobFile::resolvedPath(o.job, job->database);
+    o.repeat = true;
+    o.jobDevices = job->devices > 0 ? QString::number(job->devices) : QString();
+    o.jobStopAfter = job->stopAfterFailures > 0 ? QString::number(job->stopAfterFailures) : QString();
+    output.detail(QStringLiteral("Job %1: %2, image %3 (SHA-256 %4)").arg(o.job, job->name, o.file, o.jobImageSha256));
+    return ExitCode::Passed;
+}
+
 int CliJob::show(const CliOptions &o, CliOutput &output)
 {
     QString error;

@@ -92,6 +92,11 @@ const OptionRow OptionRows[] = {
     {{"ask-lot"}, "optional|required", &CliOptions::jobAskLot, nullptr,
      "with --save-job: ask the lot or work order at the start"},
     {{"scan"}, "", &CliOptions::jobScan, nullptr, "with --save-job: each device needs a scanned code"},
+    {{"job"}, "FILE", &CliOptions::job, nullptr,
+     "run a job: its device, image, commands and production settings, one device after another as with --repeat; "
+     "the image's SHA-256 is checked when the job opens and before each device"},
+    {{"operator"}, "NAME", &CliOptions::operatorName, nullptr, "with --job: the operator's name, when the job asks it"},
+    {{"lot"}, "LOT", &CliOptions::lot, nullptr, "with --job: the lot or work order, when the job asks it"},
     {{"job-pin"}, "", &CliOptions::jobPin, nullptr,
      "with --save-job: an engineer PIN, read from the first line of standard input, kept as a salted hash"},
 };
@@ -219,6 +224,24 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     o.stores.serial = format;
 }
 
+// --job: what the job fixes is not given again.
+void checkJobRun(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    const QList<std::pair<bool, const char *>> fixed{
+        {!o.device.isEmpty(), "--device"},         {!o.file.isEmpty(), "--file"},
+        {!o.fileOffset.isEmpty(), "--file-offset"}, {!o.output.isEmpty(), "--output"},
+        {!o.commands.isEmpty(), "a command"},      {!o.serialSpec.isEmpty(), "--serial"},
+        {!o.serialForm.isEmpty(), "--serial-format"}, {!o.serialBytes.isEmpty(), "--serial-bytes"},
+        {!o.stores.serialStateFile.isEmpty(), "--serial-state"}, {!o.stores.logFile.isEmpty(), "--log"},
+        {!o.stores.database.isEmpty(), "--db"},    {!o.stores.serialSequence.isEmpty(), "--serial-sequence"},
+        {o.repeat, "--repeat"},                    {!o.saveJob.isEmpty(), "--save-job"},
+    };
+    for (const auto &[given, name] : fixed)
+        if (given)
+            fail(QStringLiteral("--job fixes the device, the image, the commands and the production settings: leave out %1")
+                     .arg(QLatin1String(name)));
+}
+
 // --save-job: a job needs what a run needs, but never a port.
 void checkJobToSave(CliOptions &o, const std::function<void(const QString &)> &fail)
 {
@@ -332,6 +355,13 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         o.mode = Mode::ShowJob;
         return o;
     }
+    if (!o.job.isEmpty()) {
+        checkJobRun(o, fail);
+        if (!o.error.isEmpty())
+            return o;
+    } else if (!o.operatorName.isEmpty() || !o.lot.isEmpty()) {
+        fail(QStringLiteral("--operator and --lot need --job"));
+    }
     const bool jobSettings = !o.jobName.isEmpty() || !o.jobDevices.isEmpty() || !o.jobStopAfter.isEmpty()
                              || !o.jobAskOperator.isEmpty() || !o.jobAskLot.isEmpty() || o.jobScan || o.jobPin;
     if (o.saveJob.isEmpty()) {
@@ -342,7 +372,7 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         checkJobToSave(o, fail);
         return o;
     }
-    if (o.commands.isEmpty())
+    if (o.commands.isEmpty() && o.job.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
@@ -361,6 +391,9 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         needsFile = needsFile || c.needsFile();
         reads = reads || c.kind == CliCommand::Kind::Read;
     }
+    // The job's own settings are read and checked when it opens.
+    if (!o.job.isEmpty())
+        return o;
     if (o.device.isEmpty() && !onlyDetect)
         fail(QStringLiteral("--device is required"));
     if (needsFile && o.file.isEmpty())

@@ -61,6 +61,13 @@ public:
     QString serialForm;
     QString serialBytes;
     bool repeat = false;
+    // --job FILE with the operator's answers; the job's settings fill the
+    // options above when it opens (CliJob::open), and imageSha256 is the
+    // image's checksum the job keeps, checked before each device.
+    QString job;
+    QString operatorName;
+    QString lot;
+    QString jobImageSha256;
     // --save-job and what only a job keeps (as given; checked by parse).
     QString saveJob;
     QString showJob;

@@ -59,6 +59,12 @@ int main(int argc, char **argv)
                                           : CliOutput::Verbosity::Normal);
     if (!options.error.isEmpty())
         return usageError(options, output);
+    // A job fills in what it fixes before the run (or each port's run) starts.
+    if (!options.job.isEmpty() && (options.mode == CliOptions::Mode::Run || options.mode == CliOptions::Mode::Fleet))
+        if (const int code = CliJob::open(options, output); code != ExitCode::Passed) {
+            output.exit(code);
+            return code;
+        }
     switch (options.mode) {
     case CliOptions::Mode::Help:
         return print(CliHelp::text());
