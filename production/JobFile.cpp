@@ -12,6 +12,8 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 
+#include <cmath>
+
 namespace {
 
 // The keys of the file, one place each.
@@ -105,7 +107,8 @@ public:
         if (v.isUndefined())
             return absent;
         const double d = v.toDouble(-1);
-        if (!v.isDouble() || d != double(qint64(d)) || d < double(min) || d > double(max)) {
+        // The range first: a huge number has no qint64 to compare with.
+        if (!v.isDouble() || d < double(min) || d > double(max) || d != std::floor(d)) {
             fail(key, QStringLiteral("must be a whole number from %1 to %2").arg(min).arg(max));
             return absent;
         }

@@ -178,6 +178,7 @@ private slots:
             << with("image", QJsonObject{{"sha256", QString(64, 'a')}}) << "\"image.path\": missing";
         QTest::newRow("misspelt key") << withSerial("widht", 4) << "\"serial.widht\": unknown key";
         QTest::newRow("width over the form") << withSerial("width", 0) << "\"serial.width\": must be a whole number from 1 to";
+        QTest::newRow("width beyond any integer") << withSerial("width", 1e105) << "\"serial.width\": must be a whole number";
         QTest::newRow("start over the width") << withSerial("start", 1000000) << "\"serial.start\": does not fit 3 bytes";
         QTest::newRow("unknown form") << withSerial("form", "hex") << "\"serial.form\": must be le, be, ascii or bcd";
         QTest::newRow("unknown policy") << withSerial("failed", "skip") << "\"serial.failed\": must be reuse or retire";
