@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -175,6 +176,36 @@ private slots:
         QCOMPARE(emu->flash(0x01), image.left(0x800));
     }
 
+    // The same image as S-record, ELF and raw binary, made by other tools
+    // from the HEX file, programs the same flash.
+    void everyImageFormatProgramsTheSameFlash()
+    {
+        emu->setSocketDevice(QStringLiteral("AT89C2051"));
+        const QByteArray image = randomImage(0x700);
+        const QString hex = hexFile(image, 0x6FF);
+        const auto make = [](const QString &program, const QStringList &arguments) {
+            QProcess p;
+            p.start(program, arguments);
+            return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        const QString srec = dir->filePath(QStringLiteral("image.s37"));
+        const QString elf = dir->filePath(QStringLiteral("image.elf"));
+        const QString bin = dir->filePath(QStringLiteral("image.bin"));
+        QVERIFY(make(QStringLiteral("srec_cat"), {hex, "-intel", "-o", srec, "-motorola", "-address-length=4"}));
+        QVERIFY(make(QStringLiteral("objcopy"), {"-I", "ihex", "-O", "elf32-little", hex, elf}));
+        QVERIFY(make(QStringLiteral("srec_cat"), {hex, "-intel", "-crop", "0x100", "0x700", "-offset", "-0x100", "-o", bin, "-binary"}));
+        for (const QStringList &file : {QStringList{srec}, QStringList{elf}, QStringList{bin, "--file-offset", "100"}}) {
+            emu->setFlash(0x01, QByteArray(0x800, '\0'));
+            const auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), QStringList{"-v", "--file"} + file + QStringList{"program", "verify"}));
+            QVERIFY2(r.exitCode == 0, r.err.constData());
+            QVERIFY(r.outLines().contains(QStringLiteral("Verify........Pass")));
+            QVERIFY2(r.out.contains(", checksum "), r.out.constData());
+            const QByteArray expected = file.size() > 1 ? QByteArray(0x100, '\xFF') + image.mid(0x100) + QByteArray(0x100, '\xFF')
+                                                        : image + QByteArray(0x100, '\xFF');
+            QCOMPARE(emu->flash(0x01), expected);
+        }
+    }
+
     void readSavesTheDeviceFlash()
     {
         emu->setSocketDevice(QStringLiteral("AT89C2051"));
@@ -307,6 +338,14 @@ private slots:
                                       << "Error: Format Intel-Hex...Error";
         QTest::newRow("damaged record") << QStringList{"--device", "AT89C2051", "--file", "damaged", "verify"}
                                         << "Warning: Checksum Or Format Error In Line 1";
+        QTest::newRow("damaged S-record") << QStringList{"--device", "AT89C2051", "--file", "srec", "program"}
+                                          << "text.hex: refused, line 2: wrong checksum";
+        QTest::newRow("neither kind") << QStringList{"--device", "AT89C2051", "--file", "plain", "program"}
+                                      << "neither Intel HEX nor an S-record nor an ELF file (for a raw binary give --file-offset ADDR)";
+        QTest::newRow("binary beyond the buffer") << QStringList{"--device", "AT89C2051", "--file", "plain", "--file-offset", "FFFE", "program"}
+                                                  << "refused, offset 2: from FFFEH on the file reaches beyond the 64 KiB buffer";
+        QTest::newRow("offset not an address") << QStringList{"--device", "AT89C2051", "--file", "plain", "--file-offset", "10000", "program"}
+                                               << "--file-offset \"10000\" is not an address";
         QTest::newRow("fuse value not a byte") << QStringList{"--device", "AT90S2313", "fuse-write", "1FF"}
                                                << "fuse value \"1FF\" is not a byte in hex";
         QTest::newRow("fuse value type 06") << QStringList{"--device", "AT90S2313", "fuse-write", "0x40"}
@@ -335,6 +374,10 @@ private slots:
             arguments[file] = textFile(":0300300002337A1E\r\n :00000001FF\r\n");
         else if (file > 0 && arguments.at(file) == QLatin1String("damaged"))
             arguments[file] = textFile(":0300300002337A00\r\n:00000001FF\r\n");
+        else if (file > 0 && arguments.at(file) == QLatin1String("srec"))
+            arguments[file] = textFile("S10500000102F7\r\nS10500020102F7\r\n");
+        else if (file > 0 && arguments.at(file) == QLatin1String("plain"))
+            arguments[file] = textFile("plain text\n");
         if (!arguments.contains(QStringLiteral("--port")))
             arguments = QStringList{"--port", path()} + arguments;
         const auto r = CliProcess::run(arguments);

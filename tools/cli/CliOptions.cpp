@@ -37,7 +37,9 @@ const OptionRow OptionRows[] = {
      "end; auto-all: every port a programmer answers on"},
     {{"p", "device"}, "NAME", &CliOptions::device,
      "a catalogue device in any case, such as AT89C2051 (not needed for detect)"},
-    {{"f", "file"}, "FILE", &CliOptions::file, "Intel HEX file for program, verify and auto"},
+    {{"f", "file"}, "FILE", &CliOptions::file,
+     "the image for program, verify and auto: Intel HEX, S-record or ELF, told apart by their content"},
+    {{"file-offset"}, "ADDR", &CliOptions::fileOffset, "FILE is a raw binary, stored from ADDR (hex) on"},
     {{"o", "output"}, "FILE", &CliOptions::output, "where read saves the device's flash (Intel HEX)"},
     {{"json"}, "", &CliOptions::json, "one JSON object per line and event on standard output"},
     {{"q", "quiet"}, "", &CliOptions::quiet,
@@ -75,6 +77,28 @@ const OptionRow OptionRows[] = {
     {{"since"}, "DATE", &CliOptions::since, nullptr,
      "only the records from DATE (2026-12-01) or a time (2026-12-01T14:00+07:00) on"},
     {{"csv"}, "", &CliOptions::csv, nullptr, "every record as CSV, with the log file's columns"},
+    {{"save-job"}, "FILE", &CliOptions::saveJob, nullptr,
+     "write a job (.tarvojob) from exactly the options and commands given, then run nothing; the port is never "
+     "part of it"},
+    {{"show-job"}, "FILE", &CliOptions::showJob, nullptr,
+     "print a job in words, with its image's stored and current SHA-256 (exit 2 when they differ)"},
+    {{"job-name"}, "NAME", &CliOptions::jobName, nullptr, "the job's name (default: the job file's name)"},
+    {{"devices"}, "N", &CliOptions::jobDevices, nullptr, "with --save-job: how many devices the job runs (default "
+                                                          "unlimited)"},
+    {{"stop-after-failures"}, "K", &CliOptions::jobStopAfter, nullptr,
+     "with --save-job: stop after K devices failed in a row (default never)"},
+    {{"ask-operator"}, "optional|required", &CliOptions::jobAskOperator, nullptr,
+     "with --save-job: ask the operator's name at the start"},
+    {{"ask-lot"}, "optional|required", &CliOptions::jobAskLot, nullptr,
+     "with --save-job: ask the lot or work order at the start"},
+    {{"scan"}, "", &CliOptions::jobScan, nullptr, "with --save-job: each device needs a scanned code"},
+    {{"job"}, "FILE", &CliOptions::job, nullptr,
+     "run a job: its device, image, commands and production settings, one device after another as with --repeat; "
+     "the image's SHA-256 is checked when the job opens and before each device"},
+    {{"operator"}, "NAME", &CliOptions::operatorName, nullptr, "with --job: the operator's name, when the job asks it"},
+    {{"lot"}, "LOT", &CliOptions::lot, nullptr, "with --job: the lot or work order, when the job asks it"},
+    {{"job-pin"}, "", &CliOptions::jobPin, nullptr,
+     "with --save-job: an engineer PIN, read from the first line of standard input, kept as a salted hash"},
 };
 
 bool takesValue(const OptionRow &row)
@@ -200,6 +224,57 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     o.stores.serial = format;
 }
 
+// --job: what the job fixes is not given again.
+void checkJobRun(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    const QList<std::pair<bool, const char *>> fixed{
+        {!o.device.isEmpty(), "--device"},         {!o.file.isEmpty(), "--file"},
+        {!o.fileOffset.isEmpty(), "--file-offset"}, {!o.output.isEmpty(), "--output"},
+        {!o.commands.isEmpty(), "a command"},      {!o.serialSpec.isEmpty(), "--serial"},
+        {!o.serialForm.isEmpty(), "--serial-format"}, {!o.serialBytes.isEmpty(), "--serial-bytes"},
+        {!o.stores.serialStateFile.isEmpty(), "--serial-state"}, {!o.stores.logFile.isEmpty(), "--log"},
+        {!o.stores.database.isEmpty(), "--db"},    {!o.stores.serialSequence.isEmpty(), "--serial-sequence"},
+        {o.repeat, "--repeat"},                    {!o.saveJob.isEmpty(), "--save-job"},
+    };
+    for (const auto &[given, name] : fixed)
+        if (given)
+            fail(QStringLiteral("--job fixes the device, the image, the commands and the production settings: leave out %1")
+                     .arg(QLatin1String(name)));
+}
+
+// --save-job: a job needs what a run needs, but never a port.
+void checkJobToSave(CliOptions &o, const std::function<void(const QString &)> &fail)
+{
+    o.mode = Mode::SaveJob;
+    if (o.commands.isEmpty())
+        fail(QStringLiteral("no command given: a job needs its commands (auto, or a list)"));
+    if (!o.ports.isEmpty())
+        fail(QStringLiteral("--save-job: the port belongs to the bench, not to the job: leave out --port"));
+    if (o.device.isEmpty())
+        fail(QStringLiteral("--save-job needs --device"));
+    if (o.file.isEmpty())
+        fail(QStringLiteral("--save-job needs --file: the job keeps its image and checksum"));
+    if (!o.fileOffset.isEmpty() && !o.binaryOffset())
+        fail(QStringLiteral("--file-offset \"%1\" is not an address from 0 to FFFF in hex").arg(o.fileOffset));
+    for (const CliCommand &c : o.commands)
+        if (c.kind == CliCommand::Kind::Read || c.kind == CliCommand::Kind::Detect)
+            fail(QStringLiteral("%1 has no place in a job").arg(c.name()));
+    if (!o.output.isEmpty() || o.dryRun || o.repeat)
+        fail(QStringLiteral("--save-job keeps no --output, --dry-run or --repeat: a job always repeats"));
+    const auto count = [&](const QString &text, const char *option) {
+        bool ok = false;
+        const int n = text.toInt(&ok);
+        if (!text.isEmpty() && (!ok || n < 1))
+            fail(QStringLiteral("%1 must be a whole number from 1 on").arg(QLatin1String(option)));
+    };
+    count(o.jobDevices, "--devices");
+    count(o.jobStopAfter, "--stop-after-failures");
+    for (const QString &ask : {o.jobAskOperator, o.jobAskLot})
+        if (!ask.isEmpty() && ask != QLatin1String("optional") && ask != QLatin1String("required"))
+            fail(QStringLiteral("--ask-operator and --ask-lot take optional or required, not \"%1\"").arg(ask));
+    checkProduction(o, fail);
+}
+
 } // namespace
 
 CliOptions CliOptions::parse(const QStringList &arguments)
@@ -274,7 +349,30 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             fail(QStringLiteral("--report runs no command on a device"));
         return o;
     }
-    if (o.commands.isEmpty())
+    if (!o.showJob.isEmpty()) {
+        if (arguments.size() != 2 || !o.saveJob.isEmpty())
+            fail(QStringLiteral("--show-job takes no other option and no command"));
+        o.mode = Mode::ShowJob;
+        return o;
+    }
+    if (!o.job.isEmpty()) {
+        checkJobRun(o, fail);
+        if (!o.error.isEmpty())
+            return o;
+    } else if (!o.operatorName.isEmpty() || !o.lot.isEmpty()) {
+        fail(QStringLiteral("--operator and --lot need --job"));
+    }
+    const bool jobSettings = !o.jobName.isEmpty() || !o.jobDevices.isEmpty() || !o.jobStopAfter.isEmpty()
+                             || !o.jobAskOperator.isEmpty() || !o.jobAskLot.isEmpty() || o.jobScan || o.jobPin;
+    if (o.saveJob.isEmpty()) {
+        if (jobSettings)
+            fail(QStringLiteral("--job-name, --devices, --stop-after-failures, --ask-operator, --ask-lot, --scan and "
+                                "--job-pin need --save-job"));
+    } else {
+        checkJobToSave(o, fail);
+        return o;
+    }
+    if (o.commands.isEmpty() && o.job.isEmpty())
         fail(QStringLiteral("no command given"));
     if (o.ports.isEmpty())
         fail(QStringLiteral("--port is required"));
@@ -293,10 +391,17 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         needsFile = needsFile || c.needsFile();
         reads = reads || c.kind == CliCommand::Kind::Read;
     }
+    // The job's own settings are read and checked when it opens.
+    if (!o.job.isEmpty())
+        return o;
     if (o.device.isEmpty() && !onlyDetect)
         fail(QStringLiteral("--device is required"));
     if (needsFile && o.file.isEmpty())
         fail(QStringLiteral("program, verify and auto need --file"));
+    if (!o.fileOffset.isEmpty() && !o.binaryOffset())
+        fail(QStringLiteral("--file-offset \"%1\" is not an address from 0 to FFFF in hex").arg(o.fileOffset));
+    if (!o.fileOffset.isEmpty() && o.file.isEmpty())
+        fail(QStringLiteral("--file-offset needs --file"));
     if (reads && o.output.isEmpty())
         fail(QStringLiteral("read needs --output"));
     if (!reads && !o.output.isEmpty())
@@ -340,11 +445,27 @@ QStringList CliOptions::arguments() const
 
 CliOptions CliOptions::forPort(const QString &port) const
 {
-    CliOptions child = *this;
+    CliOptions child = beforeJob ? *beforeJob : *this;
     child.ports = QStringList{port};
     child.json = true;
     child.mode = Mode::Run;
     return child;
+}
+
+std::optional<uint32_t> CliOptions::binaryOffset() const
+{
+    if (fileOffset.isEmpty())
+        return std::nullopt;
+    QString digits = fileOffset;
+    if (digits.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
+        digits = digits.mid(2);
+    else if (digits.endsWith(QLatin1Char('h'), Qt::CaseInsensitive))
+        digits.chop(1);
+    bool ok = false;
+    const uint value = digits.toUInt(&ok, 16);
+    if (!ok || digits.isEmpty() || digits.startsWith(QLatin1Char('+')) || value >= 0x10000)
+        return std::nullopt;
+    return value;
 }
 
 QList<CliOptions::Text> CliOptions::texts()

@@ -7,6 +7,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+
 // The command line of tarvo-cli:
 //   tarvo-cli --port PORT... --device NAME [--file FILE.hex] [--output FILE.hex]
 //             [--json] [-q | -v] [-n] [production options] COMMAND...
@@ -30,6 +34,10 @@ public:
         Report,
         Help,
         Version,
+        // --save-job FILE: write the job the options describe, run nothing.
+        SaveJob,
+        // --show-job FILE: the job in words.
+        ShowJob,
     };
     Mode mode = Mode::Run;
 
@@ -39,6 +47,10 @@ public:
     QString port() const { return ports.size() == 1 ? ports.first() : QString(); }
     QString device;
     QString file;
+    // --file-offset as given: the file is a raw binary stored from there.
+    QString fileOffset;
+    // Its address; none when not given or not an address of the buffer.
+    std::optional<uint32_t> binaryOffset() const;
     QString output;
     bool json = false;
     bool quiet = false;
@@ -50,6 +62,26 @@ public:
     QString serialForm;
     QString serialBytes;
     bool repeat = false;
+    // --job FILE with the operator's answers; the job's settings fill the
+    // options above when it opens (CliJob::open), and imageSha256 is the
+    // image's checksum the job keeps, checked before each device.
+    QString job;
+    QString operatorName;
+    QString lot;
+    QString jobImageSha256;
+    // The options as parsed, before the job filled them in: what a port's
+    // own process gets, so that it opens (and checks) the job itself.
+    std::shared_ptr<const CliOptions> beforeJob;
+    // --save-job and what only a job keeps (as given; checked by parse).
+    QString saveJob;
+    QString showJob;
+    QString jobName;
+    QString jobDevices;
+    QString jobStopAfter;
+    QString jobAskOperator;
+    QString jobAskLot;
+    bool jobScan = false;
+    bool jobPin = false;
     // --report [--since DATE] [--csv]: the records in stores.database.
     QString since;
     bool csv = false;

@@ -7,6 +7,7 @@
 #include "ExitCode.h"
 #include "HexFileActions.h"
 #include "HexText.h"
+#include "ImageFileLoader.h"
 #include "PortChoice.h"
 #include "PortFinder.h"
 #include "SystemPorts.h"
@@ -163,10 +164,14 @@ int CliSession::loadFile()
         return ExitCode::Passed;
     // The window's text, then which file and why: there is no dialog here
     // that would show the name.
-    if (QFile probe(m_options.file); !probe.open(QIODevice::ReadOnly)) {
+    QFile probe(m_options.file);
+    if (!probe.open(QIODevice::ReadOnly)) {
         m_prompter.error(QStringLiteral("Open File Error!!! %1: %2").arg(m_options.file, probe.errorString()));
         return ExitCode::UsageOrFile;
     }
+    // Intel HEX is read as the window reads it, with its boxes.
+    if (m_options.binaryOffset() || ImageFileLoader::recognise(probe.read(4096)) != ImageFileLoader::Kind::IntelHex)
+        return loadImage();
     const HexFileActions::OpenOutcome loaded =
         HexFileActions::OpenHexFile(m_options.file, m_buffer, m_selection, m_prompter);
     if (!loaded.opened || !loaded.finished)
@@ -180,6 +185,30 @@ int CliSession::loadFile()
     }
     m_output.detail(QStringLiteral("File %1: buffer end %2, checksum %3")
                         .arg(m_options.file, loaded.bufferEndText, loaded.bufferSumText));
+    return ExitCode::Passed;
+}
+
+int CliSession::loadImage()
+{
+    const ImageFileLoader::Result loaded = ImageFileLoader::loadFile(m_options.file, m_buffer, m_options.binaryOffset());
+    if (!loaded.opened) {
+        m_prompter.error(QStringLiteral("Open File Error!!! %1: %2").arg(m_options.file, loaded.openError));
+        return ExitCode::UsageOrFile;
+    }
+    if (!loaded.read.ok()) {
+        const QString hint = loaded.kind == ImageFileLoader::Kind::Unknown
+                                 ? QStringLiteral(" (for a raw binary give --file-offset ADDR)")
+                                 : QString();
+        m_output.usageError(QStringLiteral("%1: refused, %2%3").arg(m_options.file, loaded.read.error, hint));
+        return ExitCode::UsageOrFile;
+    }
+    m_buffer.FileLoaded = true;
+    if (m_selection.DeviceSelected && m_selection.SelectedDevice.deviceEnd() < m_buffer.BufferEnd)
+        m_prompter.warning(HexFileActions::Text::EndOverDevice);
+    m_output.detail(QStringLiteral("File %1 (%2): buffer end %3, checksum %4")
+                        .arg(m_options.file, ImageFileLoader::kindName(loaded.kind),
+                             BufferRange::addressText(m_buffer.BufferEnd),
+                             BufferRange::checksumText(m_buffer, BufferRange::viewLimit(m_buffer, m_selection))));
     return ExitCode::Passed;
 }
 

@@ -35,6 +35,8 @@ private:
     int prepare();
     int checkCommands(const DeviceMenuState &menu);
     int loadFile();
+    // Any other kind of image (S-record, ELF, raw binary).
+    int loadImage();
     int connect();
     int applyFirmwareRule();
     // The commands in order, up to the first that fails.

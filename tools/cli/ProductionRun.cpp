@@ -1,6 +1,7 @@
 #include "ProductionRun.h"
 
 #include "BufferRange.h"
+#include "CliJob.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CommandRunner.h"
@@ -123,12 +124,21 @@ int ProductionRun::run(const Line &line)
     int worst = ExitCode::Passed;
     QElapsedTimer clock;
     qint64 busyMs = 0;
-    while (!m_stopped) {
+    int failedInRow = 0;
+    const int deviceLimit = m_options.jobDevices.toInt();
+    const int stopAfter = m_options.jobStopAfter.toInt();
+    while (!m_stopped && (deviceLimit == 0 || devices < deviceLimit)) {
         if (m_input && !awaitGo())
             break;
         // A database that stopped answering stops the run before the device.
         if (QString error; m_log && !m_log->ready(&error)) {
             worst = refuse(error);
+            break;
+        }
+        // A job's image is checked again before each device: nothing goes
+        // to a device from an image other than the job's.
+        if (QString why; !m_options.job.isEmpty() && !CliJob::imageUnchanged(m_options, &why)) {
+            worst = refuse(why);
             break;
         }
         clock.start();
@@ -146,6 +156,12 @@ int ProductionRun::run(const Line &line)
         // a store that failed, or a stop, ends the run.
         if (!m_input || (code != ExitCode::Passed && code != ExitCode::CommandFailed))
             break;
+        failedInRow = devicePassed ? 0 : failedInRow + 1;
+        if (stopAfter > 0 && failedInRow >= stopAfter) {
+            m_output.message(Prompter::Icon::Error,
+                             QStringLiteral("Stopped: %1 devices failed in a row").arg(failedInRow), std::nullopt);
+            break;
+        }
     }
     m_input = nullptr;
     m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);

@@ -1,5 +1,6 @@
 // tarvo-cli: the device commands of the programmer without the window.
 #include "CliHelp.h"
+#include "CliJob.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CliPortList.h"
@@ -62,6 +63,12 @@ int main(int argc, char **argv)
                                           : CliOutput::Verbosity::Normal);
     if (!options.error.isEmpty())
         return usageError(options, output);
+    // A job fills in what it fixes before the run (or each port's run) starts.
+    if (!options.job.isEmpty() && (options.mode == CliOptions::Mode::Run || options.mode == CliOptions::Mode::Fleet))
+        if (const int code = CliJob::open(options, output); code != ExitCode::Passed) {
+            output.exit(code);
+            return code;
+        }
     switch (options.mode) {
     case CliOptions::Mode::Help:
         return print(CliHelp::text());
@@ -75,6 +82,10 @@ int main(int argc, char **argv)
         return CliReport::run(options, output);
     case CliOptions::Mode::Fleet:
         return PortFleet(options, options.json).run();
+    case CliOptions::Mode::SaveJob:
+        return CliJob::save(options, output);
+    case CliOptions::Mode::ShowJob:
+        return CliJob::show(options, output);
     case CliOptions::Mode::Run:
         break;
     }
