@@ -1,9 +1,9 @@
 #include "SerialState.h"
 
+#include "ProcessLiveness.h"
+
 #include <QStringList>
 #include <algorithm>
-#include <cerrno>
-#include <signal.h>
 
 SerialState::SerialState(quint64 first, quint64 step)
     : m_next(first)
@@ -65,7 +65,7 @@ void SerialState::reclaim(const QString &host, const std::function<bool(qint64)>
 
 bool SerialState::processAlive(qint64 pid)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    return ProcessLiveness::isAlive(pid);
 }
 
 QByteArray SerialState::toText() const
