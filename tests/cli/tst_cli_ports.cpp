@@ -266,6 +266,11 @@ private slots:
         QCOMPARE(searched, (QStringList{"Com1 trying", "Com1 no-answer", "Com3 trying"}));
         QCOMPARE(silent.waitFor(DetectionOnly.size()), DetectionOnly);
 
+        // Two spellings of one device are not two ports to run on.
+        r = CliProcess::run({"--port", silent.path(), "--port", QStringLiteral("/dev/./") + silent.path().mid(5), "detect"}, env);
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: --port names the same port twice (%1)").arg(silent.path()));
+
         r = CliProcess::run({"--list-ports"}, env);
         QStringList rows;
         for (const QString &line : r.outLines())
