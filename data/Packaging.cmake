@@ -9,10 +9,15 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Added to what the shared libraries need: the SQLite file database is the
+# default store and is loaded as a Qt plugin, which no library names.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The Thai user guide needs a Thai font to be readable.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-thai-tlwg)
+# The Thai user guide needs a Thai font to be readable; the completion of
+# tarvo-cli needs bash-completion to be loaded.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-thai-tlwg, bash-completion")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "control program for a serial-port microcontroller programmer")
 # CPack puts the summary above this text as the synopsis line.
 set(CPACK_PACKAGE_DESCRIPTION "With the programmer unit on a serial port, Tarvo erases, blank-checks,

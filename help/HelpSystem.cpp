@@ -72,9 +72,6 @@ QStringList HelpSystem::guideDirectoriesFor(const QString &programFolder)
         dirs << programFolder + QStringLiteral("/" TARVO_GUIDE_INSTALL_DIR_FROM_BIN);
 #endif
     }
-#ifdef TARVO_GUIDE_SOURCE_DIR
-    dirs << QStringLiteral(TARVO_GUIDE_SOURCE_DIR);
-#endif
     dirs.removeDuplicates();
     return dirs;
 }

@@ -32,8 +32,8 @@ public:
     QStringList guideDirectories() const { return m_directories; }
 
     // The current directory ("."), the program's folder, its ../help/guides
-    // (the build tree), the installed guide folder beside its bin folder
-    // (<prefix>/share/tarvo/help), and the guides of the source tree.
+    // (the build tree), and the installed guide folder beside its bin folder
+    // (<prefix>/share/tarvo/help). No absolute path of the build machine.
     static QStringList defaultGuideDirectories();
     static QStringList guideDirectoriesFor(const QString &programFolder);
     // "TarvoHelpThai.HLP" -> "TarvoHelpThai.html".

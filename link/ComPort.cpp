@@ -1,13 +1,14 @@
 #include "ComPort.h"
 
+#include "PortAvailability.h"
 #include "SystemPorts.h"
 
 #include <QSerialPort>
 #include <QtGlobal>
+#include <cerrno>
 #include <cstring>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -18,9 +19,26 @@ namespace {
 const char BadIdText[] = "ie_BadId - Specified comport doesn't exist";
 const char BusyText[] = "ie_Open - device already open";
 
+// The operator's text for a port found unusable.
+QString stateText(PortAvailability::State state, int error)
+{
+    switch (state) {
+    case PortAvailability::State::Busy:
+        return QString::fromLatin1(BusyText);
+    case PortAvailability::State::Missing:
+        return QString::fromLatin1(BadIdText);
+    case PortAvailability::State::NoRights:
+    case PortAvailability::State::Free:
+        break;
+    }
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
 #ifdef Q_OS_UNIX
 // Qt reports a busy port (its lock file, or an exclusive open) and missing
-// rights alike as PermissionError; a plain open of our own tells them apart.
+// rights alike as PermissionError; the errno of an open of our own tells
+// them apart. Reached only when the port looked free without an open, so
+// this open is refused by the kernel (EBUSY, EACCES) rather than made.
 QString describePermissionError(const QString &path)
 {
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -29,11 +47,8 @@ QString describePermissionError(const QString &path)
         return QString::fromLatin1(BusyText);
     }
     const int err = errno;
-    if (err == EBUSY)
-        return QString::fromLatin1(BusyText);
-    if (err == ENOENT || err == ENODEV || err == ENXIO)
-        return QString::fromLatin1(BadIdText);
-    return QString::fromLocal8Bit(std::strerror(err));
+    const PortAvailability::State state = PortAvailability::stateOfOpenError(err);
+    return stateText(state == PortAvailability::State::Free ? PortAvailability::State::NoRights : state, err);
 }
 #endif
 
@@ -100,9 +115,19 @@ bool ComPort::open()
 {
     if (isOpen())
         return true;
-    const QString path = m_devicePath.isEmpty() ? deviceName(m_comNumber) : m_devicePath;
-    if (path.isEmpty()) {
+    const QString given = m_devicePath.isEmpty() ? deviceName(m_comNumber) : m_devicePath;
+    if (given.isEmpty()) {
         m_errorString = QString::fromLatin1(BadIdText);
+        return false;
+    }
+    // One name per port, so the lock file and the holders are found however
+    // the port was written; a port another process holds is never opened
+    // (as root an open would succeed, and the close would clear the
+    // holder's exclusive use).
+    const QString path = SystemPorts::canonical(given);
+    if (const PortAvailability::Result found = PortAvailability::check(path);
+        found.state != PortAvailability::State::Free) {
+        m_errorString = stateText(found.state, EACCES);
         return false;
     }
     m_lostFlag = false;

@@ -106,7 +106,7 @@ ComPortMap ComPortMap::build(const QList<PortDescription> &listed, const QMap<in
         for (int n = 0; n < EntryCount; ++n) {
             map.m_devices[n] = entries[n].path;
             // COMN exists as a name; the listing only shows the ports that are there.
-            if (isListed(entries[n].path) || overrides.contains(n + 1))
+            if ((isListed(entries[n].path) || overrides.contains(n + 1)) && map.comNumberOf(entries[n].path) == n + 1)
                 map.m_ports.append(entries[n]);
         }
         map.m_ports.append(rest);
@@ -153,7 +153,9 @@ ComPortMap ComPortMap::build(const QList<PortDescription> &listed, const QMap<in
         if (!taken[n])
             continue;
         map.m_devices[n] = entries[n].path;
-        map.m_ports.append(entries[n]);
+        // Two entries set to one device: a search tries it once.
+        if (map.comNumberOf(entries[n].path) == n + 1)
+            map.m_ports.append(entries[n]);
     }
     map.m_ports.append(pool.mid(next));
     return map;

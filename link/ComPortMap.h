@@ -32,10 +32,11 @@ public:
 
     // The device behind "ComN"; "" when there is none or N is outside 1-4.
     QString device(int comNumber) const;
-    // The entry a device is mapped to; 0 for none.
+    // The first entry a device is mapped to; 0 for none.
     int comNumberOf(const QString &path) const;
     // Every usable port in the order a search tries them: the entries
-    // Com1..Com4 first, then the ports without an entry.
+    // Com1..Com4 first, then the ports without an entry; each device once,
+    // however many entries name it.
     const QList<PortDescription> &ports() const { return m_ports; }
 
     // Compares texts with runs of digits taken as numbers (ttyUSB9 < ttyUSB10).

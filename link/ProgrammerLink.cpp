@@ -201,7 +201,7 @@ std::optional<QString> ProgrammerLink::ReadVersion()
         ok = ReadByte(b, ReplyTimeoutMs) && b == uint8_t(Ctl::ACK);
     }
     if (!ok) {
-        if (!m_shutdown)
+        if (!m_shutdown && !m_strictDetection)
             m_prompter.error(QStringLiteral("Hardware Not Found"));
         SendByte(Ctl::CAN);
         return std::nullopt;

@@ -98,7 +98,8 @@ public:
     // For a search over ports that may hold other devices: a reply is taken
     // as a firmware date only when its eight characters are digits, so a
     // chattering device gets nothing but the frame and the CAN, never the
-    // DC3, even when its bytes happen to match the checksum.
+    // DC3, even when its bytes happen to match the checksum. A port that
+    // does not answer is then the search's to report: no error box.
     void setStrictDetection(bool strict) { m_strictDetection = strict; }
 
     // Waits for the operator (Run, Exit) without a deadline: returns after

@@ -1,18 +1,41 @@
 #include "SystemPorts.h"
 
+#include "SysfsTty.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 
 namespace {
 
 constexpr char PortsVariable[] = "TARVO_PORTS";
 
-QString resolved(const QString &path)
+// Qt's ids come from udev, which containers and small systems lack, and
+// its own sysfs fallback gives a PCI UART a vendor id: sysfs decides.
+void addSysfs(PortDescription &p)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
+#ifdef Q_OS_LINUX
+    if (!SysfsTty::hasDevice(p.name))
+        return;
+    const std::optional<SysfsTty::Usb> usb = SysfsTty::usb(p.name);
+    p.usb = usb.has_value();
+    if (!usb) {
+        p.vendorId.reset();
+        p.productId.reset();
+        return;
+    }
+    p.vendorId = usb->vendorId;
+    p.productId = usb->productId;
+    if (!usb->serialNumber.isEmpty())
+        p.serialNumber = usb->serialNumber;
+    if (p.manufacturer.isEmpty())
+        p.manufacturer = usb->manufacturer;
+    if (p.description.isEmpty())
+        p.description = usb->product;
+    p.usbLocation = usb->location;
+#else
+    Q_UNUSED(p);
+#endif
 }
 
 } // namespace
@@ -27,8 +50,12 @@ QList<PortDescription> SystemPorts::list()
 
     QList<PortDescription> named;
     const QStringList paths = qEnvironmentVariable(PortsVariable).split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    for (const QString &given : paths)
-        named.append(PortDescription::find(system, resolved(given)));
+    for (const QString &given : paths) {
+        PortDescription p = PortDescription::find(system, canonical(given));
+        if (!p.usb)
+            addSysfs(p);
+        named.append(p);
+    }
     return named;
 }
 
@@ -38,7 +65,7 @@ QMap<int, QString> SystemPorts::overrides()
     for (int n = 1; n <= ComPortMap::EntryCount; ++n) {
         const QByteArray value = qgetenv(QByteArray("TARVO_COM") + QByteArray::number(n));
         if (!value.isEmpty())
-            out.insert(n, resolved(QString::fromLocal8Bit(value)));
+            out.insert(n, canonical(QString::fromLocal8Bit(value)));
     }
     return out;
 }
@@ -66,27 +93,28 @@ PortDescription SystemPorts::describe(const QSerialPortInfo &info)
         p.productId = info.productIdentifier();
     p.serialNumber = info.serialNumber();
     p.usb = info.hasVendorIdentifier();
-    if (p.usb)
-        p.usbLocation = usbLocation(p.name);
+    addSysfs(p);
     // On Linux the listing holds a ttyS port only when the kernel reports a
     // UART behind it (its type is not "unknown").
     p.builtIn = !p.usb && p.name.startsWith(QLatin1String("ttyS"));
     return p;
 }
 
-QString SystemPorts::usbLocation(const QString &name)
+QString SystemPorts::canonical(const QString &path)
+{
+    const QString resolved = QFileInfo(path).canonicalFilePath();
+    return resolved.isEmpty() ? path : resolved;
+}
+
+bool SystemPorts::isConsole(const QString &path)
 {
 #ifdef Q_OS_LINUX
-    // /sys/class/tty/ttyUSB0/device leads to .../usb1/1-1/1-1.2/1-1.2:1.0[/ttyUSB0]:
-    // the interface's name is the socket chain and the interface number.
-    static const QRegularExpression interfaceName(QStringLiteral("^\\d+-[\\d.]+:\\d+\\.\\d+$"));
-    const QString device = QFileInfo(QStringLiteral("/sys/class/tty/%1/device").arg(name)).canonicalFilePath();
-    const QStringList parts = device.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (qsizetype i = parts.size() - 1; i >= 0; --i)
-        if (interfaceName.match(parts.at(i)).hasMatch())
-            return parts.at(i);
+    const QString device = canonical(path);
+    if (!device.startsWith(QLatin1String("/dev/")))
+        return false;
+    return SysfsTty::consoleNames().contains(device.mid(5));
 #else
-    Q_UNUSED(name);
+    Q_UNUSED(path);
+    return false;
 #endif
-    return {};
 }

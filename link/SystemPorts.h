@@ -26,6 +26,11 @@ public:
     static ComPortMap comPortMap();
 
     static PortDescription describe(const QSerialPortInfo &info);
-    // Where a Linux tty sits on the USB bus (1-1.2:1.0), from sysfs.
-    static QString usbLocation(const QString &name);
+
+    // The device a path names, every link and "." or "//" resolved
+    // (realpath): one port has one name, so its lock file and its holders
+    // are found however it was written. A missing path is returned as given.
+    static QString canonical(const QString &path);
+    // The kernel's console (ttyS0 on many PCs): never searched.
+    static bool isConsole(const QString &path);
 };

@@ -1,10 +1,10 @@
 #include "SerialState.h"
 
+#include "ProcessLiveness.h"
+
 #include <QStringList>
 #include <QUrl>
 #include <algorithm>
-#include <cerrno>
-#include <signal.h>
 
 SerialState::SerialState(quint64 first, quint64 step)
     : m_next(first)
@@ -89,7 +89,7 @@ void SerialState::reclaim(const BenchIdentity &self, const std::function<bool(qi
 
 bool SerialState::processAlive(qint64 pid)
 {
-    return pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
+    return ProcessLiveness::isAlive(pid);
 }
 
 QByteArray SerialState::toText() const

@@ -12,6 +12,9 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,8 +100,8 @@ private slots:
         QCOMPARE(r.outLines(), (QStringList{QStringLiteral("Port chosen: %1 (Com4)").arg(emu.slavePath()),
                                             "Search Hardware On Com4 OK", "Bios Code 15/08/2003"}));
         QCOMPARE(r.errLines(), (QStringList{QStringLiteral("Skipping %1 (Com1): busy (pid %2)").arg(heldPty.slavePath()).arg(::getpid()),
-                                            QStringLiteral("Trying %1 (Com2)").arg(gps.path()), "Error: Hardware Not Found",
-                                            QStringLiteral("Trying %1 (Com3)").arg(silent.path()), "Error: Hardware Not Found",
+                                            QStringLiteral("Trying %1 (Com2)").arg(gps.path()),
+                                            QStringLiteral("Trying %1 (Com3)").arg(silent.path()),
                                             QStringLiteral("Trying %1 (Com4)").arg(emu.slavePath())}));
         QCOMPARE(gps.waitFor(DetectionOnly.size()), DetectionOnly);
         QCOMPARE(silent.waitFor(DetectionOnly.size()), DetectionOnly);
@@ -188,6 +191,95 @@ private slots:
 
         r = CliProcess::run({"--list-ports", "--port", "Com1"}, env);
         QCOMPARE(r.exitCode, 2);
+    }
+
+    void listingOpensNoPort()
+    {
+        const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
+        if (strace.isEmpty())
+            QSKIP("strace is not installed");
+        PtyPair one, two;
+        QTemporaryDir dir;
+        const QString trace = dir.filePath(QStringLiteral("trace"));
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("TARVO_PORTS"), ports({one.slavePath(), QStringLiteral("/dev/./") + two.slavePath().mid(5)}));
+        process.setProcessEnvironment(env);
+        process.start(strace, {"-f", "-e", "trace=openat,open,creat", "-o", trace, TARVO_CLI_PATH, "--list-ports"});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(process.readAllStandardOutput().contains(two.slavePath().toUtf8()));
+        QFile f(trace);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray calls = f.readAll();
+        QVERIFY(calls.contains("openat(")); // the trace works
+        // Neither the ports named nor the machine's own (listed all the same).
+        static const QRegularExpression portOpen(QStringLiteral("open(at)?\\([^\"]*\"/dev/(\\./)?(pts/|tty)"));
+        QVERIFY2(!portOpen.match(QString::fromUtf8(calls)).hasMatch(), calls.constData());
+    }
+
+    void consoleIsListedAndNeverSearched()
+    {
+        ProgrammerEmulator emu;
+        QString error;
+        QVERIFY2(emu.start(&error), qPrintable(error));
+        // A sysfs whose console is the emulator's pty.
+        QTemporaryDir sysfs;
+        QVERIFY(QDir(sysfs.path()).mkpath(QStringLiteral("class/tty/console")));
+        QFile active(sysfs.filePath(QStringLiteral("class/tty/console/active")));
+        QVERIFY(active.open(QIODevice::WriteOnly));
+        active.write(emu.slavePath().mid(5).toUtf8() + "\n");
+        active.close();
+        const QMap<QString, QString> env{{"TARVO_PORTS", emu.slavePath()}, {"TARVO_SYSFS_ROOT", sysfs.path()}};
+
+        auto r = CliProcess::run({"--list-ports"}, env);
+        QCOMPARE(r.outLines().value(0).simplified(), QStringLiteral("Com1 %1 - - - - console").arg(emu.slavePath()));
+        r = CliProcess::run({"--port", "auto", "--json", "detect"}, env);
+        QCOMPARE(r.exitCode, 3);
+        const QJsonObject skipped = QJsonDocument::fromJson(r.outLines().value(0).toUtf8()).object();
+        QCOMPARE(skipped.value("action").toString(), QStringLiteral("skipped"));
+        QCOMPARE(skipped.value("reason").toString(), QStringLiteral("console"));
+        QCOMPARE(emu.commandWords(), QStringList());
+        // Chosen by name it works.
+        r = CliProcess::run({"--port", "Com1", "detect"}, env);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(emu.commandWords(), QStringList{"0D000000"});
+    }
+
+    void quietSearchAndOneRowPerEntry()
+    {
+        FarEnd silent(false);
+        ProgrammerEmulator emu;
+        QString error;
+        QVERIFY2(emu.start(&error), qPrintable(error));
+        const QMap<QString, QString> env{{"TARVO_PORTS", ports({silent.path(), emu.slavePath()})},
+                                         {"TARVO_COM1", silent.path()},
+                                         {"TARVO_COM2", QStringLiteral("/dev/./") + silent.path().mid(5)}};
+        // The silent port is tried once, and its silence is a search event, not an error.
+        auto r = CliProcess::run({"--port", "auto", "--json", "detect"}, env);
+        QCOMPARE(r.exitCode, 0);
+        QStringList searched;
+        for (const QString &line : r.outLines()) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            QVERIFY2(o.value("level").toString() != QLatin1String("error"), qPrintable(line));
+            if (o.value("event").toString() == QLatin1String("port-search"))
+                searched << o.value("com").toString() + ' ' + o.value("action").toString();
+        }
+        QCOMPARE(searched, (QStringList{"Com1 trying", "Com1 no-answer", "Com3 trying"}));
+        QCOMPARE(silent.waitFor(DetectionOnly.size()), DetectionOnly);
+
+        // Two spellings of one device are not two ports to run on.
+        r = CliProcess::run({"--port", silent.path(), "--port", QStringLiteral("/dev/./") + silent.path().mid(5), "detect"}, env);
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: --port names the same port twice (%1)").arg(silent.path()));
+
+        r = CliProcess::run({"--list-ports"}, env);
+        QStringList rows;
+        for (const QString &line : r.outLines())
+            rows << line.simplified();
+        QCOMPARE(rows, (QStringList{QStringLiteral("Com1 %1 - - - - free").arg(silent.path()),
+                                    QStringLiteral("Com2 %1 - - - - free same device as Com1").arg(silent.path()),
+                                    QStringLiteral("Com3 %1 - - - - free").arg(emu.slavePath())}));
     }
 };
 

@@ -4,9 +4,13 @@
 #include "ComPortMap.h"
 #include "PortAvailability.h"
 #include "PtyPair.h"
+#include "SysfsTty.h"
+#include "SystemPorts.h"
 #include "TestClasses.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
@@ -279,9 +283,92 @@ private slots:
     }
 };
 
+// A sysfs tree as a PC without udev data has it: a USB serial converter
+// (ttyUSB0), a CDC-ACM board (ttyACM0) and a PCI UART (ttyS4), laid out
+// under TARVO_SYSFS_ROOT.
+class TestSysfsPorts : public QObject
+{
+    Q_OBJECT
+private:
+    QTemporaryDir m_root;
+
+    void write(const QString &path, const QByteArray &text)
+    {
+        QVERIFY(QDir(m_root.path()).mkpath(QFileInfo(m_root.filePath(path)).path()));
+        QFile f(m_root.filePath(path));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text + "\n");
+    }
+    void link(const QString &tty, const QString &device)
+    {
+        QVERIFY(QDir(m_root.path()).mkpath(device));
+        QVERIFY(QDir(m_root.path()).mkpath(QStringLiteral("class/tty/") + tty));
+        QVERIFY(QFile::link(m_root.filePath(device), m_root.filePath(QStringLiteral("class/tty/%1/device").arg(tty))));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        const QString hub = QStringLiteral("devices/pci0000:00/0000:00:14.0/usb1/1-1/");
+        write(hub + "1-1.2/idVendor", "0403");
+        write(hub + "1-1.2/idProduct", "6001");
+        write(hub + "1-1.2/serial", "A50285BI");
+        write(hub + "1-1.2/manufacturer", "FTDI");
+        write(hub + "1-1.2/product", "FT232R USB UART");
+        link(QStringLiteral("ttyUSB0"), hub + "1-1.2/1-1.2:1.0/ttyUSB0");
+        write(hub + "1-1.3/idVendor", "2341");
+        write(hub + "1-1.3/idProduct", "0043");
+        link(QStringLiteral("ttyACM0"), hub + "1-1.3/1-1.3:1.0");
+        // A PCI card's UART: a vendor id in its own folder, yet no USB device.
+        write(QStringLiteral("devices/pci0000:00/0000:00:1c.0/0000:03:00.0/vendor"), "0x1415");
+        link(QStringLiteral("ttyS4"), QStringLiteral("devices/pci0000:00/0000:00:1c.0/0000:03:00.0"));
+        write(QStringLiteral("class/tty/console/active"), "tty0 ttyS4");
+        qputenv("TARVO_SYSFS_ROOT", m_root.path().toLocal8Bit());
+        qputenv("TARVO_PORTS", "/dev/ttyS4:/dev/ttyACM0:/dev/ttyUSB0");
+    }
+    void cleanupTestCase()
+    {
+        qunsetenv("TARVO_SYSFS_ROOT");
+        qunsetenv("TARVO_PORTS");
+    }
+
+    void usbFieldsWithoutUdev()
+    {
+        const QList<PortDescription> ports = SystemPorts::list();
+        QCOMPARE(ports.size(), 3);
+        const PortDescription &uart = ports[0], &acm = ports[1], &ftdi = ports[2];
+        QVERIFY(!uart.usb);
+        QVERIFY(!uart.vendorId);
+        QVERIFY(acm.usb);
+        QCOMPARE(acm.vendorId, std::optional<quint16>(0x2341));
+        QCOMPARE(acm.productId, std::optional<quint16>(0x0043));
+        QCOMPARE(acm.serialNumber, QString());
+        QCOMPARE(acm.usbLocation, QStringLiteral("1-1.3:1.0"));
+        QVERIFY(ftdi.usb);
+        QCOMPARE(ftdi.vendorId, std::optional<quint16>(0x0403));
+        QCOMPARE(ftdi.productId, std::optional<quint16>(0x6001));
+        QCOMPARE(ftdi.serialNumber, QStringLiteral("A50285BI"));
+        QCOMPARE(ftdi.manufacturer, QStringLiteral("FTDI"));
+        QCOMPARE(ftdi.description, QStringLiteral("FT232R USB UART"));
+        QCOMPARE(ftdi.usbLocation, QStringLiteral("1-1.2:1.0"));
+        // The adapter with a serial number first; no adapter lost to "other".
+        QCOMPARE(ComPort::deviceName(1), QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(ComPort::deviceName(2), QStringLiteral("/dev/ttyACM0"));
+    }
+
+    void theConsole()
+    {
+        QVERIFY(SystemPorts::isConsole(QStringLiteral("/dev/ttyS4")));
+        QVERIFY(!SystemPorts::isConsole(QStringLiteral("/dev/ttyUSB0")));
+        QCOMPARE(SysfsTty::consoleNames("tty0\n", "ttyS0                -W- (EC  p a)    4:64\nttyUSB1 -W- (E) 188:1\n",
+                                        "quiet console=tty1 console=ttyS2,115200n8 -- console=ttyS9"),
+                 (QStringList{"tty0", "ttyS0", "ttyUSB1", "tty1", "ttyS2"}));
+    }
+};
+
 int main(int argc, char **argv)
 {
-    return runTestClasses<TestComPortMap, TestPortAvailability>(argc, argv);
+    return runTestClasses<TestComPortMap, TestPortAvailability, TestSysfsPorts>(argc, argv);
 }
 
 #include "tst_ports.moc"

@@ -11,7 +11,8 @@
 
 PtyPair::PtyPair()
 {
-    m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    // Close-on-exec: a program the test starts must not hold the line's far end.
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0)
         return;
     if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
@@ -22,7 +23,7 @@ PtyPair::PtyPair()
     m_slavePath = QString::fromLocal8Bit(::ptsname(m_master));
     // Raw mode at once: the port restores the old settings on close, and an
     // echoing slave would send our own bytes back.
-    m_slaveKeep = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY);
+    m_slaveKeep = ::open(::ptsname(m_master), O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_slaveKeep >= 0) {
         termios t;
         ::tcgetattr(m_slaveKeep, &t);
@@ -45,6 +46,12 @@ void PtyPair::setWindowSize(int columns, int rows)
     size.ws_row = static_cast<unsigned short>(rows);
     if (m_master >= 0)
         ::ioctl(m_master, TIOCSWINSZ, &size);
+}
+
+bool PtyPair::isExclusive() const
+{
+    int exclusive = 0;
+    return m_slaveKeep >= 0 && ::ioctl(m_slaveKeep, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
 void PtyPair::write(const QByteArray &bytes)

@@ -23,6 +23,8 @@ public:
     QByteArray drain(int timeoutMs);
     // The size a program on the slave learns from TIOCGWINSZ.
     void setWindowSize(int columns, int rows = 24);
+    // Whether someone set exclusive use (TIOCEXCL) on the slave.
+    bool isExclusive() const;
     // Closes the master: the slave side hangs up as a pulled adapter does.
     void hangUp();
 

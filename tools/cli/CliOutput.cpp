@@ -169,11 +169,14 @@ QJsonObject portFields(const QString &path, int comNumber)
 void CliOutput::portSearch(const QString &path, int comNumber, const QString &action, const QString &reason)
 {
     m_progress.clear();
-    QString text = (action == QLatin1String("trying") ? QStringLiteral("Trying ") : QStringLiteral("Skipping "))
-        + withEntry(path, comNumber);
-    if (!reason.isEmpty())
-        text += QLatin1String(": ") + reason;
-    printErr(text);
+    // No answer needs no line of its own: the next try or the result follows.
+    if (action != QLatin1String("no-answer")) {
+        QString text = (action == QLatin1String("trying") ? QStringLiteral("Trying ") : QStringLiteral("Skipping "))
+            + withEntry(path, comNumber);
+        if (!reason.isEmpty())
+            text += QLatin1String(": ") + reason;
+        printErr(text);
+    }
     if (m_json) {
         QJsonObject fields = portFields(path, comNumber);
         fields.insert(QStringLiteral("action"), action);

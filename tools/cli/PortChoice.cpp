@@ -1,6 +1,7 @@
 #include "PortChoice.h"
 
-#include <QFileInfo>
+#include "SystemPorts.h"
+
 #include <QRegularExpression>
 
 QString PortChoice::Candidate::shownName() const
@@ -34,15 +35,12 @@ PortChoice PortChoice::resolve(const QString &value, const ComPortMap &map)
         if (choice.candidates.isEmpty())
             choice.notFound = QStringLiteral("No USB serial adapter with the serial number \"%1\"").arg(serial);
     } else if (value.contains(QLatin1Char('/')) || value.contains(QLatin1Char('\\'))) {
-        const QFileInfo info(value);
-        if (info.isSymLink() && !info.canonicalFilePath().isEmpty()) {
-            const QString device = info.canonicalFilePath();
-            choice.indirect = true;
-            choice.candidates.append({device, map.comNumberOf(device)});
-        } else {
-            // As given: the detection's text names it as the user wrote it.
-            choice.candidates.append({value, 0});
-        }
+        // Every spelling of a device (a link, "//", "/./", a linked folder)
+        // is the one device, with one lock file and one set of holders.
+        const QString device = SystemPorts::canonical(value);
+        choice.indirect = device != value;
+        // As given, the detection's text names it as the user wrote it.
+        choice.candidates.append({device, choice.indirect ? map.comNumberOf(device) : 0});
     } else {
         choice.usageError =
             QStringLiteral("unknown port \"%1\": use Com1 to Com4, auto, usb:SERIAL or a device path").arg(value);

@@ -11,9 +11,10 @@
 //   auto            every port, in the order of the Com entries, to be searched
 //   usb:SERIAL      the USB adapter with that serial number (a search when
 //                   several interfaces share it)
-//   a device path   that device; a link such as /dev/serial/by-id/... is
-//                   followed to its device, so every name of a port shares
-//                   one lock
+//   a device path   that device, resolved fully: a link such as
+//                   /dev/serial/by-id/..., "//", "/./" and linked folders
+//                   all lead to the one device, so every name of a port
+//                   shares one lock
 class PortChoice
 {
 public:

@@ -52,7 +52,9 @@ PortFinder::Result PortFinder::searchPorts(const QList<PortChoice::Candidate> &c
     Result result = Result::NoAnswer;
     for (const PortChoice::Candidate &c : candidates) {
         const PortAvailability::Result available = PortAvailability::check(c.path);
-        if (available.state != PortAvailability::State::Free) {
+        // The console is never searched: the frame would go to a login
+        // prompt or the kernel's messages.
+        if (available.state != PortAvailability::State::Free || available.console) {
             const QString why = PortAvailability::describe(available);
             m_output.portSearch(c.path, c.comNumber, QStringLiteral("skipped"), why);
             m_tried.append(QStringLiteral("%1 (%2)").arg(c.path, why));
@@ -67,9 +69,10 @@ PortFinder::Result PortFinder::searchPorts(const QList<PortChoice::Candidate> &c
         }
         if (result == Result::Found || result == Result::Stopped)
             break;
+        // A port that does not answer is part of the search, not an error.
         const QString why = result == Result::OpenFailed ? m_openError : QStringLiteral("no answer");
-        if (result == Result::OpenFailed)
-            m_output.portSearch(c.path, c.comNumber, QStringLiteral("skipped"), why);
+        m_output.portSearch(c.path, c.comNumber,
+                            result == Result::OpenFailed ? QStringLiteral("skipped") : QStringLiteral("no-answer"), why);
         m_tried.append(QStringLiteral("%1 (%2)").arg(c.path, why));
         result = Result::NoAnswer;
     }

@@ -5,6 +5,7 @@
 #include "ExitCode.h"
 #include "CliPrompter.h"
 #include "OperatorInput.h"
+#include "PortChoice.h"
 #include "PortFinder.h"
 #include "ProgrammerLink.h"
 #include "StopSignal.h"
@@ -275,6 +276,18 @@ QStringList PortFleet::programmerPorts()
 int PortFleet::run()
 {
     QStringList ports = m_options.ports;
+    // Two spellings of one device would be two processes on one port.
+    QStringList devices;
+    for (const QString &port : ports) {
+        const PortChoice choice = PortChoice::resolve(port, SystemPorts::comPortMap());
+        const QString device = choice.candidates.size() == 1 ? choice.candidates.constFirst().path : QString();
+        if (!device.isEmpty() && devices.contains(device)) {
+            m_output->usageError(QStringLiteral("--port names the same port twice (%1)").arg(device));
+            m_output->exit(ExitCode::UsageOrFile);
+            return ExitCode::UsageOrFile;
+        }
+        devices << device;
+    }
     if (ports == QStringList{QLatin1String(CliOptions::AllPorts)}) {
         ports = programmerPorts();
         if (ports.isEmpty()) {

@@ -20,7 +20,8 @@ QStringList fields(const PortListing::Row &row)
             p.manufacturer,
             usbId(p),
             p.serialNumber,
-            PortAvailability::describe(row.availability)};
+            PortAvailability::describe(row.availability),
+            row.note};
 }
 
 } // namespace
@@ -28,8 +29,15 @@ QStringList fields(const PortListing::Row &row)
 QList<PortListing::Row> PortListing::rows(const ComPortMap &map)
 {
     QList<Row> out;
-    for (const PortDescription &p : map.ports())
-        out.append({map.comNumberOf(p.path), p, PortAvailability::check(p.path)});
+    for (const PortDescription &p : map.ports()) {
+        const PortAvailability::Result availability = PortAvailability::check(p.path);
+        const int first = map.comNumberOf(p.path);
+        out.append({first, p, availability, {}});
+        // Each entry once: a later entry set to the same device says so.
+        for (int n = first + 1; first > 0 && n <= ComPortMap::EntryCount; ++n)
+            if (map.device(n) == p.path)
+                out.append({n, p, availability, QStringLiteral("same device as Com%1").arg(first)});
+    }
     return out;
 }
 
@@ -39,6 +47,8 @@ QStringList PortListing::textLines(const QList<Row> &rows)
     QList<qsizetype> widths;
     for (const Row &row : rows) {
         QStringList cells = fields(row);
+        if (cells.constLast().isEmpty())
+            cells.removeLast();
         for (qsizetype i = 0; i < cells.size(); ++i) {
             if (cells[i].isEmpty())
                 cells[i] = QStringLiteral("-");
@@ -66,12 +76,14 @@ QJsonObject PortListing::json(const Row &row)
                   {QStringLiteral("manufacturer"), p.manufacturer},
                   {QStringLiteral("serialNumber"), p.serialNumber},
                   {QStringLiteral("usb"), p.usb},
-                  {QStringLiteral("state"), PortAvailability::stateName(row.availability.state)},
+                  {QStringLiteral("state"), PortAvailability::stateName(row.availability)},
                   {QStringLiteral("busy"), row.availability.state == PortAvailability::State::Busy}};
     o.insert(QStringLiteral("com"), row.comNumber > 0 ? QJsonValue(QStringLiteral("Com%1").arg(row.comNumber)) : QJsonValue());
     o.insert(QStringLiteral("usbId"), usbId(p).isEmpty() ? QJsonValue() : QJsonValue(usbId(p)));
     if (!p.usbLocation.isEmpty())
         o.insert(QStringLiteral("usbLocation"), p.usbLocation);
+    if (!row.note.isEmpty())
+        o.insert(QStringLiteral("note"), row.note);
     if (row.availability.ownerPid)
         o.insert(QStringLiteral("ownerPid"), row.availability.ownerPid);
     return o;

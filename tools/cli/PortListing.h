@@ -8,7 +8,8 @@
 #include <QStringList>
 
 // tarvo-cli --list-ports: every port in the order of the Com entries, with
-// what the system says about it and whether another program holds it.
+// what the system says about it and whether another program holds it,
+// found without opening any port (lock files and /proc only).
 class PortListing
 {
 public:
@@ -17,11 +18,14 @@ public:
         int comNumber = 0;
         PortDescription port;
         PortAvailability::Result availability;
+        // For an entry set to the device of an earlier one: "same device as Com1".
+        QString note;
     };
 
     static QList<Row> rows(const ComPortMap &map);
     // One line per port, in aligned columns: entry, device, description,
-    // manufacturer, vendor:product id, serial number, state ("-" for nothing).
+    // manufacturer, vendor:product id, serial number, state ("-" for
+    // nothing), and the note where there is one.
     static QStringList textLines(const QList<Row> &rows);
     static QJsonObject json(const Row &row);
 };
