@@ -198,9 +198,10 @@ void TFuseForm::setCaption(const QString &caption)
 void TFuseForm::setResult(const QString &text)
 {
     m_fuseResult->setText(text);
-    // One name change per step of an exchange, a few a second at most: no
-    // pacing needed.
-    m_fuseResult->setAccessibleName(text.isEmpty() ? QStringLiteral("Result") : text);
+    if (m_announceResult)
+        m_announceResult(m_fuseResult);
+    else
+        m_fuseResult->setAccessibleName(text.isEmpty() ? QStringLiteral("Result") : text);
 }
 
 void TFuseForm::setReadWriteEnabled(bool enabled)

@@ -4,6 +4,7 @@
 #include "FuseView.h"
 
 #include <QDialog>
+#include <functional>
 
 class ProgrammerLink;
 class QLabel;
@@ -22,6 +23,10 @@ public:
     TFuseForm(ProgrammerLink &link, const SelectionState &selection, QWidget *parent = nullptr);
 
     bool exchanging() const { return m_exchange.busy(); }
+    // Who tells assistive technology of a new result (its name changed); by
+    // default the name is set at once. The window paces it as it paces its
+    // status lines.
+    void setResultAnnouncer(std::function<void(QLabel *result)> announce) { m_announceResult = std::move(announce); }
     void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
 
 public slots:
@@ -73,4 +78,5 @@ private:
     QLabel *m_fuseBit2 = nullptr;
     QLineEdit *m_displays[5] = {};
     QLabel *m_fuseResult = nullptr;
+    std::function<void(QLabel *)> m_announceResult;
 };

@@ -4,8 +4,10 @@
 #include "MessageBoxPrompter.h"
 #include "OperatorScript.h"
 #include "PercentGauge.h"
+#include "ProgramDialogs.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
+#include "TFuseForm.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
 
@@ -385,6 +387,53 @@ private slots:
         QVERIFY(lineEvents >= 2 && lineEvents <= 12 * seconds + 4);
         QVERIFY(gaugeEvents >= 2 && gaugeEvents <= 12 * seconds + 4);
         QVERIFY(events.names(line1).contains(QStringLiteral("Read..........Pass")));
+    }
+
+    // The fuse editor's Result changes at every step of an exchange (about
+    // four times a read): told at most every 100 ms, the last one always.
+    void fuseResultIsHeardWithoutFlooding()
+    {
+        AccessibleEvents events;
+        QVERIFY2(AccessibleEvents::active(), "no accessibility on this platform");
+        m_form->createSecondaryWindows(programDialogs(*m_form));
+        detect();
+        chooseDevice("AT89S53");
+        constexpr int Reads = 6;
+        QLabel *result = nullptr;
+        QElapsedTimer clock;
+        qint64 seconds = 0;
+        int reads = 0;
+        OperatorScript script;
+        const auto editorIdle = [] {
+            auto *editor = qobject_cast<TFuseForm *>(QApplication::activeModalWidget());
+            return editor && !editor->exchanging();
+        };
+        script.then("editor opened", editorIdle, [&] {
+            result = QApplication::activeModalWidget()->findChild<QLabel *>(QStringLiteral("FuseResult"));
+            events.clear();
+            clock.start();
+        });
+        for (int i = 0; i < Reads; ++i)
+            script.then("read done", editorIdle, [&] {
+                ++reads;
+                qobject_cast<TFuseForm *>(QApplication::activeModalWidget())->ReadFuseClick();
+            });
+        script.then("last read done", editorIdle, [&] {
+            seconds = clock.elapsed() / 1000 + 1;
+            QTest::qWait(2 * 100 + 50); // the last change is told at the end of its interval
+            QApplication::activeModalWidget()->close();
+        });
+        script.start();
+        m_form->controls().Fuse->trigger();
+        script.stop();
+        QVERIFY2(script.finished(), qPrintable(script.pending()));
+        QCOMPARE(reads, Reads);
+        QVERIFY(result);
+        const int told = events.count(result, QAccessible::NameChanged);
+        qInfo("%d reads in %lld s: %d name events on the Result: %s", Reads, seconds, told, qPrintable(events.names(result).join(" / ")));
+        QVERIFY(told >= 1 && told <= 12 * seconds + 2);
+        QCOMPARE(events.names(result).last(), QStringLiteral("Read Fuse Complete"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(result)->text(QAccessible::Name), result->text());
     }
 
 private:

@@ -445,6 +445,9 @@ private slots:
         // started.
         QCOMPARE(result(), QStringLiteral("Read Fuse Time-Out"));
         QVERIFY(m_prompter->shown.isEmpty());
+        // The wait began as the frame went out: the emulator may take it
+        // off the line only now.
+        QVERIFY(EmulatorReceived::arrived([this] { return !m_emu->commandWords().isEmpty(); }));
         QCOMPARE(m_emu->commandWords(), QStringList{"09000004"});
         QCOMPARE(sentAfterFrame(0, 1), QByteArray(1, Ctl::CAN));
         QVERIFY(!m_link->Timer1().isActive());
@@ -549,6 +552,7 @@ private:
     QByteArray sentAfterFrame(int n, int atLeast = 0)
     {
         m_link->port().flush();
+        EmulatorReceived::arrived([&] { return m_emu->frames().size() > n; });
         const auto frames = m_emu->frames();
         if (n >= frames.size())
             return "frame missing";
