@@ -1,5 +1,7 @@
 #include "SRecordReader.h"
 
+#include "HexText.h"
+
 #include <QList>
 
 #include <optional>
@@ -9,15 +11,11 @@ namespace {
 // Address bytes of each record type S0..S9; 0 for the reserved S4.
 constexpr int AddressBytes[10] = {2, 2, 3, 4, 0, 2, 3, 4, 3, 2};
 
+// A hex digit's value, none for another character.
 std::optional<int> hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return std::nullopt;
+    const int value = HexText::digitValue(c);
+    return value < 0 ? std::nullopt : std::optional<int>(value);
 }
 
 // One line's record, decoded: its type and the bytes after the count

@@ -113,6 +113,13 @@ private slots:
         QVERIFY(WindowOptions::parse({"tarvo", "-stylesheet", "a.qss", "--keep-run-focus"}).keepRunFocus);
         QVERIFY(WindowOptions::parse({"tarvo", "-h"}).printOnly.contains(QLatin1String("--keep-run-focus")));
         QVERIFY(WindowOptions::parse({"tarvo", "--version"}).printOnly.startsWith(QLatin1String("tarvo ")));
+        // The production bench's variable, as the option.
+        QVERIFY(!WindowOptions::parse({"tarvo"}).keepRunFocus);
+        qputenv("TARVO_KEEP_RUN_FOCUS", "1");
+        QVERIFY(WindowOptions::parse({"tarvo"}).keepRunFocus);
+        qputenv("TARVO_KEEP_RUN_FOCUS", "0");
+        QVERIFY(!WindowOptions::parse({"tarvo"}).keepRunFocus);
+        qunsetenv("TARVO_KEEP_RUN_FOCUS");
     }
 
     // Each run is a record: two passes in one arming, then a failure.
