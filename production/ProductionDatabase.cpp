@@ -10,6 +10,7 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QStringList>
+#include <iterator>
 
 namespace {
 
@@ -36,6 +37,15 @@ const char *const SchemaStatements[] = {
     " PRIMARY KEY (sequence_name, number))",
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
 };
+
+// What each later version adds, in order: Upgrades[i] makes version i + 2.
+// A database of an older version gets them on its first use by a bench.
+const char *const Upgrades[] = {
+    // Version 2: a number is also written (it may be in a device) or
+    // retired (never handed out again), with why.
+    "ALTER TABLE tarvo_reservations ADD COLUMN reason TEXT",
+};
+static_assert(std::size(Upgrades) == ProductionDatabase::SchemaVersion - 1);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -211,13 +221,29 @@ int ProductionDatabase::storedVersion()
 bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
 {
     int version = storedVersion();
+    m_version = version;
     if (version == SchemaVersion)
         return true;
+    // An older database is read as it is, and upgraded before a bench
+    // writes to it.
+    if (version >= 1 && version < SchemaVersion) {
+        if (mode == OpenMode::Existing)
+            return true;
+        QString reason;
+        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason)) {
+            m_version = SchemaVersion;
+            return true;
+        }
+        *error = reason.isEmpty() ? faultText(m_fault) : reason;
+        return false;
+    }
     if (version == 0 && mode == OpenMode::Create) {
         // Once only: a retry would reconnect and come back here.
         QString reason;
-        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason))
+        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason)) {
+            m_version = SchemaVersion;
             return true;
+        }
         *error = reason.isEmpty() ? faultText(m_fault) : reason;
         return false;
     }
@@ -241,24 +267,32 @@ bool ProductionDatabase::createSchema(QString *reason)
     if (isPostgres() && !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)))
         return false;
     // Another bench may have made it while this one waited for the lock.
-    const int version = storedVersion();
+    int version = storedVersion();
     if (version < 0)
         return false;
-    if (version > 0) {
-        if (version == SchemaVersion)
-            return true;
+    if (version == SchemaVersion)
+        return true;
+    if (version > SchemaVersion) {
         *reason = QStringLiteral("The database %1 has schema version %2; this program knows version %3 and leaves it unchanged.")
                       .arg(m_location.text(), QString::number(version), QString::number(SchemaVersion));
         return false;
     }
-    for (const char *statement : SchemaStatements) {
-        QString sql = QString::fromLatin1(statement);
-        sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
-        sql.replace(QLatin1String("%2"), RecordField::columnDefinitions());
-        if (!exec(query, sql))
+    if (version == 0) {
+        for (const char *statement : SchemaStatements) {
+            QString sql = QString::fromLatin1(statement);
+            sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
+            sql.replace(QLatin1String("%2"), RecordField::columnDefinitions());
+            if (!exec(query, sql))
+                return false;
+        }
+        if (!exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (1)")))
             return false;
+        version = 1;
     }
-    return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+    for (int v = version; v < SchemaVersion; ++v)
+        if (!exec(query, QString::fromLatin1(Upgrades[v - 1])))
+            return false;
+    return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
 }
 
 bool ProductionDatabase::transact(const Work &work, QString *error)
