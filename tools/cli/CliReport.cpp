@@ -48,12 +48,13 @@ QString summaryText(const RecordSummary &summary, const QString &location, const
            + QLatin1Char('\n') + row(QStringLiteral("All"), summary.total);
 }
 
-// Numbers that may be in a device that never passed: never handed out again.
+// Numbers that may be in a device that never passed: never handed out
+// again. Nothing when there are none.
 QString retiredText(const QList<SqlSerialSequence::Retired> &retired)
 {
-    QString out = QStringLiteral("\nRetired serial numbers\n\n");
     if (retired.isEmpty())
-        return out + QStringLiteral("None\n");
+        return QString();
+    QString out = QStringLiteral("\nRetired serial numbers\n\n");
     out += QStringLiteral("%1 %2 %3 %4\n").arg(QStringLiteral("Sequence"), -16).arg(QStringLiteral("Number"), 20)
                .arg(QStringLiteral("Retired"), -20).arg(QStringLiteral("Reason"));
     for (const SqlSerialSequence::Retired &r : retired)
