@@ -86,6 +86,7 @@ private:
     void disconnect();
     bool reconnect(QString *error);
     bool checkSchema(QString *error, OpenMode mode);
+    // Creates the schema in an empty database, or upgrades an older one.
     bool createSchema(QString *reason);
     // The version stored, 0 when the database has no schema yet, -1 on error.
     int storedVersion();

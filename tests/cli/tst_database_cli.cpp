@@ -322,7 +322,9 @@ private slots:
         const QString db = databases.fresh(QStringLiteral("sqlite"));
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QString error;
-        TestDatabase::scalar(db, QStringLiteral("ALTER TABLE tarvo_reservations DROP COLUMN reason"), &error);
+        for (const char *sql : {"DROP INDEX tarvo_records_by_record_id", "ALTER TABLE tarvo_records DROP COLUMN record_id",
+                                "ALTER TABLE tarvo_reservations DROP COLUMN reason"})
+            TestDatabase::scalar(db, QLatin1String(sql), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         TestDatabase::scalar(db, QStringLiteral("UPDATE tarvo_schema SET version = 1"), &error);
         // Read as it is: the report does not change it.
@@ -332,6 +334,8 @@ private slots:
         QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 2);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(reason) FROM tarvo_reservations")).toInt(), 0);
+        // Rows from now on carry the bench's id.
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);
     }
 
     // The server restarts between two devices: the lost connection is
