@@ -38,6 +38,8 @@ ExchangeOutcome BlockTransfer::run(const QString &commandWord, uint16_t deviceEn
         // The DC1 asks for the next block: the one before has been taken.
         if (sent && writes)
             m_events.blockWritten(*sent, uint16_t(*sent + BlockSize - 1));
+        if (writes && !m_events.blockMayGo(start, uint16_t(start + BlockSize - 1)))
+            return fail(texts.breakText);
         if (auto failed = sendBlock(start, texts, total))
             return fail(*failed);
         sent = start;

@@ -23,7 +23,8 @@ public:
     BlockTransfer(ProgrammerLink &link, RunEvents &events, const MemoryBuffer &buffer, int replyMs);
 
     // Every byte sent is reported as progress; with writes (Program) every
-    // block the programmer took is reported as written.
+    // block is offered to the listeners before it goes out (one may stop
+    // the run there) and reported as written once the programmer took it.
     ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd, const CommandTexts &texts, bool writes);
 
     // Sum modulo 256 of the 64 buffer bytes from start.

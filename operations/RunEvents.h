@@ -32,6 +32,13 @@ public:
         for (RunListener *l : m_listeners)
             l->progress(address, done, total);
     }
+    bool blockMayGo(uint16_t first, uint16_t last) const
+    {
+        for (RunListener *l : m_listeners)
+            if (!l->blockMayGo(first, last))
+                return false;
+        return true;
+    }
     void blockWritten(uint16_t first, uint16_t last) const
     {
         for (RunListener *l : m_listeners)

@@ -78,6 +78,10 @@ public:
     // also reports the first address of each block as it starts waiting
     // for it, with done == address.
     virtual void progress(uint16_t, int, int) {}
+    // A block of Program (first..last) is about to go out: nothing of it
+    // has been sent yet. false stops the run before it (the listener has
+    // said why), as the operator's Stop would.
+    virtual bool blockMayGo(uint16_t, uint16_t) { return true; }
     // The programmer has taken a block of Program (first..last): it asked
     // for the next one, so these bytes have reached the device.
     virtual void blockWritten(uint16_t, uint16_t) {}

@@ -32,3 +32,15 @@ bool MemorySerialSource::release(quint64 number, QString *)
     m_state.release(number);
     return true;
 }
+
+bool MemorySerialSource::markWritten(quint64 number, QString *)
+{
+    m_state.markWritten(number);
+    return true;
+}
+
+bool MemorySerialSource::retire(quint64 number, const QString &reason, QString *)
+{
+    m_state.retire(number, reason);
+    return true;
+}

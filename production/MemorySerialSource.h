@@ -15,6 +15,8 @@ public:
     std::optional<quint64> reserve(QString *error) override;
     bool commit(quint64 number, QString *error) override;
     bool release(quint64 number, QString *error) override;
+    bool markWritten(quint64 number, QString *error) override;
+    bool retire(quint64 number, const QString &reason, QString *error) override;
     QString name() const override { return QString(); }
 
 private:

@@ -10,17 +10,19 @@
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QStringList>
+#include <iterator>
 
 namespace {
 
-// Version 1 of the schema. %1 is the dialect's auto-numbered key, %2 the
-// columns of the record's fields (RecordField).
+// The schema as this version makes it. %1 is the dialect's auto-numbered
+// key, %2 the columns of the record's fields (RecordField).
 const char *const SchemaStatements[] = {
     "CREATE TABLE tarvo_schema (version INTEGER NOT NULL)",
     // One row per device run: the fields of the log record, plus the
     // bench's process, the UTC time (for --since) and the bench's day.
     "CREATE TABLE tarvo_records ( id %1, %2)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
+    "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)",
     // The form of a product's numbers is kept with it on first use, so every
     // bench writes the same form. next_number is NULL once the numbers ran out.
     "CREATE TABLE tarvo_sequences ("
@@ -28,14 +30,31 @@ const char *const SchemaStatements[] = {
     " step BIGINT NOT NULL, form TEXT NOT NULL, bytes INTEGER NOT NULL, next_number BIGINT,"
     " created_at TEXT NOT NULL)",
     // Every number handed out: reserved (a device under way on host/pid),
-    // used (a device passed) or released (to be given to the next device).
+    // written (it may be in that device), used (a device passed), released
+    // (to be given to the next device) or retired (never again; reason).
     "CREATE TABLE tarvo_reservations ("
     " sequence_name TEXT NOT NULL REFERENCES tarvo_sequences (name), number BIGINT NOT NULL,"
     " state TEXT NOT NULL, host TEXT NOT NULL, machine TEXT NOT NULL, pid BIGINT NOT NULL,"
-    " changed_ms BIGINT NOT NULL,"
+    " changed_ms BIGINT NOT NULL, reason TEXT,"
     " PRIMARY KEY (sequence_name, number))",
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
 };
+
+// What brings a database of an older version to this one, in order; it
+// gets them on its first use by a bench.
+struct Upgrade
+{
+    int toVersion;
+    const char *statement;
+};
+constexpr Upgrade Upgrades[] = {
+    // A number is also written (it may be in a device) or retired (never
+    // handed out again), with why; a record carries the bench's id for it.
+    {2, "ALTER TABLE tarvo_reservations ADD COLUMN reason TEXT"},
+    {2, "ALTER TABLE tarvo_records ADD COLUMN record_id TEXT"},
+    {2, "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)"},
+};
+static_assert(std::size(Upgrades) > 0 && std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -211,13 +230,29 @@ int ProductionDatabase::storedVersion()
 bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
 {
     int version = storedVersion();
+    m_version = version;
     if (version == SchemaVersion)
         return true;
+    // An older database is read as it is, and upgraded before a bench
+    // writes to it.
+    if (version >= 1 && version < SchemaVersion) {
+        if (mode == OpenMode::Existing)
+            return true;
+        QString reason;
+        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason)) {
+            m_version = SchemaVersion;
+            return true;
+        }
+        *error = reason.isEmpty() ? faultText(m_fault) : reason;
+        return false;
+    }
     if (version == 0 && mode == OpenMode::Create) {
         // Once only: a retry would reconnect and come back here.
         QString reason;
-        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason))
+        if (transactOnce([this](QString *why) { return createSchema(why); }, &reason)) {
+            m_version = SchemaVersion;
             return true;
+        }
         *error = reason.isEmpty() ? faultText(m_fault) : reason;
         return false;
     }
@@ -241,24 +276,30 @@ bool ProductionDatabase::createSchema(QString *reason)
     if (isPostgres() && !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)))
         return false;
     // Another bench may have made it while this one waited for the lock.
-    const int version = storedVersion();
+    int version = storedVersion();
     if (version < 0)
         return false;
-    if (version > 0) {
-        if (version == SchemaVersion)
-            return true;
+    if (version == SchemaVersion)
+        return true;
+    if (version > SchemaVersion) {
         *reason = QStringLiteral("The database %1 has schema version %2; this program knows version %3 and leaves it unchanged.")
                       .arg(m_location.text(), QString::number(version), QString::number(SchemaVersion));
         return false;
     }
-    for (const char *statement : SchemaStatements) {
-        QString sql = QString::fromLatin1(statement);
-        sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
-        sql.replace(QLatin1String("%2"), RecordField::columnDefinitions());
-        if (!exec(query, sql))
-            return false;
+    if (version == 0) {
+        for (const char *statement : SchemaStatements) {
+            QString sql = QString::fromLatin1(statement);
+            sql.replace(QLatin1String("%1"), QLatin1String(dialectOf(isPostgres()).autoKey));
+            sql.replace(QLatin1String("%2"), RecordField::columnDefinitions());
+            if (!exec(query, sql))
+                return false;
+        }
+        return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
     }
-    return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+    for (const Upgrade &u : Upgrades)
+        if (u.toVersion > version && !exec(query, QString::fromLatin1(u.statement)))
+            return false;
+    return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
 }
 
 bool ProductionDatabase::transact(const Work &work, QString *error)

@@ -9,7 +9,8 @@
 class QSqlQuery;
 
 // One connection to the production database and its schema. The schema is
-// created on first use and carries its version in `tarvo_schema`; a
+// created on first use and carries its version in `tarvo_schema`; an older
+// version is upgraded when a bench first writes to it; a
 // database of a newer version than this program knows is refused and never
 // touched. Work that writes runs in one transaction that holds the write
 // lock from its start (BEGIN IMMEDIATE on SQLite, a row lock the work takes
@@ -18,7 +19,7 @@ class QSqlQuery;
 class ProductionDatabase
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
 
     enum class OpenMode {
         // Creates the SQLite file and the schema when missing.
@@ -47,6 +48,9 @@ public:
     bool open(QString *error, OpenMode mode = OpenMode::Create);
     bool isPostgres() const { return m_location.kind() == DatabaseLocation::Kind::Postgres; }
     const DatabaseLocation &location() const { return m_location; }
+    // The schema's version once open: older than SchemaVersion only when
+    // opened to read.
+    int schemaVersion() const { return m_version; }
 
     // The work of one transaction: statements through exec(); it returns
     // false to roll back. When it refuses for a reason of its own (not a
@@ -82,6 +86,7 @@ private:
     void disconnect();
     bool reconnect(QString *error);
     bool checkSchema(QString *error, OpenMode mode);
+    // Creates the schema in an empty database, or upgrades an older one.
     bool createSchema(QString *reason);
     // The version stored, 0 when the database has no schema yet, -1 on error.
     int storedVersion();
@@ -97,4 +102,5 @@ private:
     // on a new connection would only wait again.
     bool m_lockWait = false;
     OpenMode m_mode = OpenMode::Create;
+    int m_version = 0;
 };

@@ -82,6 +82,7 @@ const RecordField Fields[] = {
     field<&DeviceRecord::durationMs>("duration_ms", "duration_ms", "BIGINT", Kind::Count),
     field<&DeviceRecord::successCount>("success", "success", "INTEGER", Kind::Count),
     field<&DeviceRecord::failureCount>("failure", "failure", "INTEGER", Kind::Count),
+    column("record_id", "TEXT", Kind::RecordId),
 };
 
 QString columnList(bool recordOnly, QString (*item)(const RecordField &))
@@ -181,6 +182,8 @@ QVariant RecordField::sqlValue(const DeviceRecord &record, const RecordRowContex
         return context.pid;
     case Kind::Sequence:
         return context.sequence.isEmpty() ? nullText() : QVariant(context.sequence);
+    case Kind::RecordId:
+        return context.recordId.isEmpty() ? nullText() : QVariant(context.recordId);
     case Kind::UtcTime:
         return utcText(record.time);
     case Kind::Day:

@@ -13,6 +13,9 @@ struct RecordRowContext
     // The sequence the serial number came from; empty for none.
     QString sequence;
     qint64 pid = 0;
+    // Made by the bench for this row: an insert tried again after its
+    // answer was lost finds the row there and adds none.
+    QString recordId;
 };
 
 // One field of the production record and its forms: the CSV column and JSON
@@ -43,6 +46,7 @@ public:
         Day,
         Pid,
         Sequence,
+        RecordId,
     };
 
     // CSV column and JSON key; nullptr for a column of the database only.

@@ -73,6 +73,33 @@ bool SerialState::release(quint64 number)
     return true;
 }
 
+bool SerialState::markWritten(quint64 number)
+{
+    for (Reservation &r : m_reserved)
+        if (r.number == number) {
+            r.written = true;
+            return true;
+        }
+    return false;
+}
+
+bool SerialState::retire(quint64 number, const QString &reason)
+{
+    // Reserved, released meanwhile, or used by a device without its record:
+    // whichever, it is given to no other device.
+    commit(number);
+    m_released.removeOne(number);
+    if (std::any_of(m_retired.cbegin(), m_retired.cend(), [number](const Retired &r) { return r.number == number; }))
+        return false;
+    m_retired.append({number, reason});
+    return true;
+}
+
+QString SerialState::holderDiedText()
+{
+    return QStringLiteral("its bench stopped after writing it");
+}
+
 void SerialState::reclaim(const BenchIdentity &self, const std::function<bool(qint64)> &alive, qint64 nowMs,
                           qint64 timeoutMs)
 {
@@ -82,7 +109,11 @@ void SerialState::reclaim(const BenchIdentity &self, const std::function<bool(qi
     const QList<Reservation> held = m_reserved;
     for (const Reservation &r : held) {
         const bool dead = self.sameBoot(r.holder) && r.holder.pid != self.pid && !alive(r.holder.pid);
-        if (dead || nowMs - r.sinceMs > timeoutMs)
+        if (!dead && nowMs - r.sinceMs <= timeoutMs)
+            continue;
+        if (r.written)
+            retire(r.number, holderDiedText());
+        else
             release(r.number);
     }
 }
@@ -107,7 +138,9 @@ QByteArray SerialState::toText() const
     for (const Reservation &r : m_reserved)
         out += "reservation " + QByteArray::number(r.number) + ' ' + QByteArray::number(r.holder.pid) + ' '
                + QByteArray::number(r.sinceMs) + ' ' + word(r.holder.host) + ' ' + word(r.holder.machine) + ' '
-               + word(r.holder.boot) + '\n';
+               + word(r.holder.boot) + (r.written ? " written\n" : "\n");
+    for (const Retired &r : m_retired)
+        out += "retired " + QByteArray::number(r.number) + ' ' + word(r.reason) + '\n';
     return out;
 }
 
@@ -151,7 +184,13 @@ std::optional<SerialState> SerialState::fromText(const QByteArray &text, quint64
         } else if (key == QLatin1String("released")) {
             for (qsizetype i = 1; i < words.size() && ok; ++i)
                 state.m_released.append(words.at(i).toULongLong(&ok));
-        } else if (key == QLatin1String("reservation") && words.size() == 7) {
+        } else if (key == QLatin1String("retired") && words.size() == 3) {
+            const std::optional<QString> reason = unword(words.at(2));
+            if (!reason)
+                return bad(QStringLiteral("a reason without its '=' in \"%1\"").arg(QString::fromUtf8(raw)));
+            state.m_retired.append({words.at(1).toULongLong(&ok), *reason});
+        } else if (key == QLatin1String("reservation")
+                   && (words.size() == 7 || (words.size() == 8 && words.at(7) == QLatin1String("written")))) {
             Reservation r;
             bool pidOk = false;
             bool sinceOk = false;
@@ -164,6 +203,7 @@ std::optional<SerialState> SerialState::fromText(const QByteArray &text, quint64
             if (!host || !machine || !boot)
                 return bad(QStringLiteral("a host or id without its '=' in \"%1\"").arg(QString::fromUtf8(raw)));
             r.holder = {*host, *machine, *boot, r.holder.pid};
+            r.written = words.size() == 8;
             ok = ok && pidOk && sinceOk;
             state.m_reserved.append(r);
         } else if (key == QLatin1String("reserved") && words.size() == 4) {

@@ -95,3 +95,29 @@ bool SerialStateFile::release(quint64 number, QString *error)
 {
     return locked([number](SerialState &state, QString *) { state.release(number); return true; }, error);
 }
+
+bool SerialStateFile::markWritten(quint64 number, QString *error)
+{
+    return locked(
+        [number](SerialState &state, QString *why) {
+            // Taken back while the device ran: the number may be someone
+            // else's now, so it must not go out.
+            if (state.markWritten(number))
+                return true;
+            *why = QStringLiteral("The serial number %1 is no longer reserved for this bench.").arg(number);
+            return false;
+        },
+        error);
+}
+
+bool SerialStateFile::retire(quint64 number, const QString &reason, QString *error)
+{
+    return locked([&](SerialState &state, QString *) { state.retire(number, reason); return true; }, error);
+}
+
+std::optional<QList<SerialState::Retired>> SerialStateFile::retired(QString *error)
+{
+    QList<SerialState::Retired> list;
+    const bool ok = locked([&list](SerialState &state, QString *) { list = state.retired(); return true; }, error);
+    return ok ? std::optional(list) : std::nullopt;
+}

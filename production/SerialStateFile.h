@@ -23,6 +23,10 @@ public:
     std::optional<quint64> reserve(QString *error) override;
     bool commit(quint64 number, QString *error) override;
     bool release(quint64 number, QString *error) override;
+    bool markWritten(quint64 number, QString *error) override;
+    bool retire(quint64 number, const QString &reason, QString *error) override;
+    // The numbers retired so far, for the report.
+    std::optional<QList<SerialState::Retired>> retired(QString *error);
     QString name() const override { return m_path; }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database) : m_database(std::move(database)) {}
@@ -27,13 +28,15 @@ QString SqlRecordStore::name() const
 
 bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
 {
-    const RecordRowContext context{m_sequence, QCoreApplication::applicationPid()};
+    // The same id in the retry the database makes after a lost answer.
+    const RecordRowContext context{m_sequence, QCoreApplication::applicationPid(),
+                                   QUuid::createUuid().toString(QUuid::WithoutBraces)};
     QVariantList values;
     for (const RecordField &f : RecordField::all())
         values << f.sqlValue(record, context);
     const QString places = QStringLiteral("?, ").repeated(values.size()).chopped(2);
     return m_database->execute(
-        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2)").arg(RecordField::allColumns(), places), values, error);
+        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places), values, error);
 }
 
 bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error)

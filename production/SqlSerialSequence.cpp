@@ -145,11 +145,18 @@ bool SqlSerialSequence::reclaim()
 {
     QSqlQuery query = m_database->newQuery();
     const QString now = m_database->nowMillis();
+    // A written number may be in a device: it is retired, never released.
+    const QString died = SerialState::holderDiedText();
     if (!m_database->exec(query,
                           QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 "
                                          "WHERE sequence_name = ? AND state = 'reserved' AND changed_ms < %1 - ?")
                               .arg(now),
-                          {m_name, m_timeoutMs}))
+                          {m_name, m_timeoutMs})
+        || !m_database->exec(query,
+                             QStringLiteral("UPDATE tarvo_reservations SET state = 'retired', reason = ?, changed_ms = %1 "
+                                            "WHERE sequence_name = ? AND state = 'written' AND changed_ms < %1 - ?")
+                                 .arg(now),
+                             {died, m_name, m_timeoutMs}))
         return false;
     // Processes of this host, machine and boot can be asked at once whether
     // they still run.
@@ -157,7 +164,7 @@ bool SqlSerialSequence::reclaim()
         return true;
     if (!m_database->exec(query,
                           QStringLiteral("SELECT DISTINCT pid FROM tarvo_reservations WHERE sequence_name = ? AND "
-                                         "state = 'reserved' AND host = ? AND machine = ? AND pid <> ?"),
+                                         "state IN ('reserved', 'written') AND host = ? AND machine = ? AND pid <> ?"),
                           {m_name, m_host, m_machine, m_pid}))
         return false;
     QList<qint64> gone;
@@ -169,7 +176,13 @@ bool SqlSerialSequence::reclaim()
                               QStringLiteral("UPDATE tarvo_reservations SET state = 'released', changed_ms = %1 WHERE "
                                              "sequence_name = ? AND state = 'reserved' AND host = ? AND machine = ? AND pid = ?")
                                   .arg(now),
-                              {m_name, m_host, m_machine, pid}))
+                              {m_name, m_host, m_machine, pid})
+            || !m_database->exec(query,
+                                 QStringLiteral("UPDATE tarvo_reservations SET state = 'retired', reason = ?, changed_ms = %1 "
+                                                "WHERE sequence_name = ? AND state = 'written' AND host = ? AND machine = ? "
+                                                "AND pid = ?")
+                                     .arg(now),
+                                 {died, m_name, m_host, m_machine, pid}))
             return false;
     }
     return true;
@@ -259,8 +272,8 @@ bool SqlSerialSequence::settle(quint64 number, const char *state, int *rows, QSt
 {
     // One statement: the state changes only where the reservation is ours.
     return m_database->execute(QStringLiteral("UPDATE tarvo_reservations SET state = '%1', changed_ms = %2 "
-                                              "WHERE sequence_name = ? AND number = ? AND state = 'reserved' AND machine = ? "
-                                              "AND pid = ?")
+                                              "WHERE sequence_name = ? AND number = ? AND state IN ('reserved', 'written') "
+                                              "AND machine = ? AND pid = ?")
                                    .arg(QLatin1String(state), m_database->nowMillis()),
                                {m_name, qint64(number), m_machine, m_pid}, error, rows);
 }
@@ -270,7 +283,8 @@ bool SqlSerialSequence::commit(quint64 number, QString *error)
     int rows = 0;
     if (!settle(number, "used", &rows, error))
         return false;
-    if (rows == 1)
+    // A commit retried after its answer was lost finds its own row used.
+    if (rows == 1 || alreadyIn(number, "used"))
         return true;
     *error = QStringLiteral("The serial number %1 of sequence \"%2\" is no longer reserved for this bench "
                             "(released after %3 s): it may be given to another device.")
@@ -285,4 +299,58 @@ bool SqlSerialSequence::release(quint64 number, QString *error)
     // A reservation already taken back after the time-out is left alone.
     int rows = 0;
     return settle(number, "released", &rows, error);
+}
+
+bool SqlSerialSequence::alreadyIn(quint64 number, const char *state)
+{
+    QSqlQuery query = m_database->newQuery();
+    return m_database->exec(query,
+                            QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE sequence_name = ? AND number = ? "
+                                           "AND state = ? AND machine = ? AND pid = ?"),
+                            {m_name, qint64(number), QLatin1String(state), m_machine, m_pid})
+           && query.next() && query.value(0).toInt() == 1;
+}
+
+bool SqlSerialSequence::markWritten(quint64 number, QString *error)
+{
+    int rows = 0;
+    if (!settle(number, "written", &rows, error))
+        return false;
+    if (rows == 1)
+        return true;
+    *error = QStringLiteral("The serial number %1 of sequence \"%2\" is no longer reserved for this bench: "
+                            "it is not written into the device.")
+                 .arg(number)
+                 .arg(m_name);
+    return false;
+}
+
+bool SqlSerialSequence::retire(quint64 number, const QString &reason, QString *error)
+{
+    // Ours (used too: a device whose record was lost), or already taken
+    // back (released) while the device ran: either way it may be in this
+    // device and must not go to another.
+    return m_database->execute(QStringLiteral("UPDATE tarvo_reservations SET state = 'retired', reason = ?, changed_ms = %1 "
+                                              "WHERE sequence_name = ? AND number = ? AND (state = 'released' OR "
+                                              "(state IN ('reserved', 'written', 'used') AND machine = ? AND pid = ?))")
+                                   .arg(m_database->nowMillis()),
+                               {reason, m_name, qint64(number), m_machine, m_pid}, error);
+}
+
+bool SqlSerialSequence::retiredNumbers(ProductionDatabase &database, QList<Retired> *list, QString *error)
+{
+    list->clear();
+    // A database of the first version has no retired numbers.
+    if (database.schemaVersion() < 2)
+        return true;
+    QSqlQuery query = database.newQuery();
+    if (!database.exec(query, QStringLiteral("SELECT sequence_name, number, reason, changed_ms FROM tarvo_reservations "
+                                             "WHERE state = 'retired' ORDER BY sequence_name, number"))) {
+        *error = database.faultText(database.lastFault());
+        return false;
+    }
+    while (query.next())
+        list->append({query.value(0).toString(), query.value(1).toULongLong(), query.value(2).toString(),
+                      query.value(3).toLongLong()});
+    return true;
 }

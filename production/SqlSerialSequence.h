@@ -4,6 +4,7 @@
 #include "SerialSource.h"
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -19,7 +20,8 @@ class ProductionDatabase;
 // benches reserving at once are served one after the other. A reservation
 // notes the bench (host, machine id, process id); a reservation whose
 // process is gone from this machine, or that is older than the time-out,
-// is released, and released numbers go to the next device, lowest first.
+// is released, or retired when it was written (its number may be in a
+// device), and released numbers go to the next device, lowest first.
 class SqlSerialSequence : public SerialSource
 {
 public:
@@ -37,6 +39,8 @@ public:
     std::optional<quint64> reserve(QString *error) override;
     bool commit(quint64 number, QString *error) override;
     bool release(quint64 number, QString *error) override;
+    bool markWritten(quint64 number, QString *error) override;
+    bool retire(quint64 number, const QString &reason, QString *error) override;
     QString name() const override { return m_name; }
     std::optional<SerialFormat> keptFormat() const override { return m_format; }
 
@@ -46,6 +50,17 @@ public:
 
     // "address 07F0, start 1000, step 1, le, 4 bytes"
     static QString describe(const SerialFormat &format);
+
+    struct Retired
+    {
+        QString sequence;
+        quint64 number = 0;
+        QString reason;
+        // When it was retired, ms since 1970 (the server's clock).
+        qint64 sinceMs = 0;
+    };
+    // Every retired number of the database, by sequence and number.
+    static bool retiredNumbers(ProductionDatabase &database, QList<Retired> *list, QString *error);
 
 private:
     bool define(QString *reason);
@@ -57,6 +72,8 @@ private:
     // Sets the state of our reservation of number; rows is 0 when it is
     // not ours (any more).
     bool settle(quint64 number, const char *state, int *rows, QString *error);
+    // Whether our reservation of number already has state (a retried step).
+    bool alreadyIn(quint64 number, const char *state);
     qint64 largest() const;
 
     std::shared_ptr<ProductionDatabase> m_database;

@@ -6,6 +6,8 @@
 #include "JobFile.h"
 #include "ProductionEmulator.h"
 
+using Fault = EmulatorFault;
+
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -109,6 +111,8 @@ private slots:
         QTest::newRow("damaged image") << QStringList{"-f", "DAMAGED", "auto"} << "refused, line 1: wrong checksum";
         QTest::newRow("unknown device") << QStringList{"-p", "AT89X", "auto"} << "unknown device \"AT89X\"";
         QTest::newRow("empty PIN") << QStringList{"--job-pin", "auto"} << "no PIN on the first line";
+        QTest::newRow("serial-failed maybe") << QStringList{"--serial", "7F0:1", "--serial-failed", "maybe", "program"}
+                                             << "--serial-failed is reuse or retire, not \"maybe\"";
     }
 
     void refused()
@@ -154,6 +158,33 @@ private slots:
         QFile log(path("two.csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QCOMPARE(log.readAll().count('\n'), 3); // header and two records
+    }
+
+    // A job that retires the numbers of failed devices: its file keeps the
+    // choice, and the device that failed after its number went out leaves
+    // the number retired; the next device gets a fresh one.
+    void retiringJobScrapsAFailedDevicesNumber()
+    {
+        auto emu = startEmulator();
+        const QString job = path(QStringLiteral("scrap.tarvojob"));
+        const QString state = path(QStringLiteral("scrap.state"));
+        auto r = CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", image(), "--serial", "7F0:1", "--serial-state",
+                                  state, "--serial-failed", "retire", "--log", path("scrap.csv"), "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QString error;
+        const auto read = JobFile::load(job, &error);
+        QVERIFY2(read && read->serial, qPrintable(error));
+        QCOMPARE(read->serial->failed, JobFile::FailedNumber::Retire);
+
+        // The programmer refuses after taking the device's last block, which carries the number.
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Nak, 32).forCommand(0x01).withReport("01A3"));
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath()}, "\n\n");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("Devices: 2, passed: 1, failed: 1"), r.out.constData());
+        QCOMPARE(emu->flash(0x01).mid(0x7F0, 4), QByteArray("\x02\x00\x00\x00", 4));
+        QFile f(state);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY2(f.readAll().contains("\nretired 1 =its%20device%20failed%20after%20it%20was%20written\n"), qPrintable(state));
     }
 
     // On several ports each port's process opens the job itself: it gets

@@ -15,10 +15,12 @@
 #include "TestDatabase.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
+#include <csignal>
 #include <memory>
 
 using Fault = EmulatorFault;
@@ -37,6 +39,8 @@ class TestDatabaseCli : public QObject
     QTemporaryDir dir;
     TestDatabase databases;
     QString hex;
+    // An image that leaves the serial number's bytes (7F0-7F3) free.
+    QString lowHex;
 
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr) const
     {
@@ -53,6 +57,31 @@ private slots:
         QFile f(hex);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(HexFileWriter::image(buffer, 0x7FF));
+        MemoryBuffer low;
+        for (int a = 0; a < 0x7C0; ++a)
+            low.set(uint16_t(a), 0x5A);
+        lowHex = dir.filePath(QStringLiteral("low.hex"));
+        QFile g(lowHex);
+        QVERIFY(g.open(QIODevice::WriteOnly));
+        g.write(HexFileWriter::image(low, 0x7BF));
+    }
+    QStringList lowArgs(const QString &db) const
+    {
+        return {"--port", emu->slavePath(), "--device", "AT89C2051", "--file", lowHex, "--db", db,
+                "--serial-sequence", "board", "--serial", "7F0:1"};
+    }
+    QByteArray serialInFlash() const { return emu->flash(Type2051).mid(0x7F0, 4); }
+    // The report's line of a retired number (sequence, number, then the
+    // time and the reason).
+    static bool reportsRetired(const QByteArray &report, quint64 number, const QString &reason)
+    {
+        if (!report.contains("\nRetired serial numbers\n"))
+            return false;
+        for (const QByteArray &line : report.split('\n'))
+            if (line.startsWith(QStringLiteral("%1 %2 ").arg(QStringLiteral("board"), -16).arg(number, 20).toUtf8())
+                && line.endsWith(reason.toUtf8()))
+                return true;
+        return false;
     }
     void init()
     {
@@ -195,10 +224,10 @@ private slots:
         QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
                                    << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
         QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
-                                      << "The database DIR/newer.db has schema version 7, newer than version 1 that this program "
+                                      << "The database DIR/newer.db has schema version 7, newer than version 2 that this program "
                                          "knows; it is left unchanged: use a newer version of the program.";
         QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
-                                             << "The database DIR/newer.db has schema version 7, newer than version 1 that this "
+                                             << "The database DIR/newer.db has schema version 7, newer than version 2 that this "
                                                 "program knows; it is left unchanged: use a newer version of the program.";
     }
     void refusals()
@@ -218,6 +247,95 @@ private slots:
         QVERIFY(!r.err.contains("S3cretPw"));
         QVERIFY(emu->received().isEmpty());
         QCOMPARE(TestDatabase::scalar(newer, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 7);
+    }
+
+    // tarvo-cli killed once the block carrying its number reached the
+    // programmer: the next run retires the number instead of handing it
+    // out again, and the report lists it.
+    void killedBenchRetiresItsWrittenNumber_data() { TestDatabase::addBackendRows(); }
+    void killedBenchRetiresItsWrittenNumber()
+    {
+        QFETCH(QString, backend);
+        const QString db = databases.fresh(backend);
+        // Caught after block 31 (7C0-7FF), which carries the number.
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Silence, 32).forCommand(0x01));
+        CliProcess p(lowArgs(db) + QStringList{"program"});
+        p.start();
+        QVERIFY(emu->waitFor([&] { return emu->blocksReceived() >= 32; }, 30000));
+        p.sendSignal(SIGKILL);
+        QVERIFY(p.ended(10000));
+        QCOMPARE(serialInFlash(), QByteArray("\x01\x00\x00\x00", 4));
+        emu->clearFaults();
+
+        auto r = CliProcess::run(lowArgs(db) + QStringList{"program"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT state FROM tarvo_reservations WHERE number = 1")).toString(),
+                 QStringLiteral("retired"));
+        r = CliProcess::run({"--db", db, "--report"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(reportsRetired(r.out, 1, QStringLiteral("its bench stopped after writing it")), r.out.constData());
+    }
+
+    // The server stops at once (-m immediate) while the device is verified,
+    // after its number was written: the pass cannot be committed, the run
+    // ends with exit 2, and once the server is back the number is retired,
+    // never given to the next device.
+    void serverCrashedBetweenPassAndCommit()
+    {
+        QTemporaryDir serverDir(QStringLiteral("/tmp/tarvo-pgs-XXXXXX"));
+        TestServer server(serverDir.path());
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        TestDatabase::usePasswordsOf(server.dir());
+        const QString db = TestDatabase::postgresLocation(server.dir(), QStringLiteral("tarvo"));
+
+        // Room for the stop while the verify runs, each stall shorter than a
+        // reply's time-out.
+        for (int block : {4, 12, 20})
+            emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Delay, block).forCommand(0x0C).withDelay(1000));
+        CliProcess p(lowArgs(db) + QStringList{"program", "verify"});
+        p.start();
+        QVERIFY(emu->waitFor([&] { return emu->commandWords().filter(QRegularExpression("^0C")).size() == 1; }, 30000));
+        QVERIFY2(server.crash(&error), qPrintable(error));
+        const auto r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("cannot be used"), r.err.constData());
+        QCOMPARE(serialInFlash(), QByteArray("\x01\x00\x00\x00", 4));
+
+        QVERIFY2(server.resume(&error), qPrintable(error));
+        // Nothing could be written once the server was gone: the number is
+        // still marked written, by a bench that is gone now.
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT state FROM tarvo_reservations WHERE number = 1")).toString(),
+                 QStringLiteral("written"));
+        emu->clearFaults();
+        QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
+        QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
+        const auto report = CliProcess::run({"--db", db, "--report"});
+        QVERIFY2(reportsRetired(report.out, 1, QStringLiteral("its bench stopped after writing it")), report.out.constData());
+    }
+
+    // A database of the first schema version is upgraded on its first use
+    // by a bench, and its sequence goes on where it was.
+    void firstVersionDatabaseIsUpgraded()
+    {
+        const QString db = databases.fresh(QStringLiteral("sqlite"));
+        QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
+        QString error;
+        for (const char *sql : {"DROP INDEX tarvo_records_by_record_id", "ALTER TABLE tarvo_records DROP COLUMN record_id",
+                                "ALTER TABLE tarvo_reservations DROP COLUMN reason"})
+            TestDatabase::scalar(db, QLatin1String(sql), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        TestDatabase::scalar(db, QStringLiteral("UPDATE tarvo_schema SET version = 1"), &error);
+        // Read as it is: the report does not change it.
+        QCOMPARE(CliProcess::run({"--db", db, "--report"}).exitCode, 0);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 1);
+        QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
+        QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 2);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(reason) FROM tarvo_reservations")).toInt(), 0);
+        // Rows from now on carry the bench's id.
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);
     }
 
     // The server restarts between two devices: the lost connection is

@@ -10,6 +10,7 @@
 #include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
 #include "PtyPair.h"
+#include "SerialState.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -368,6 +369,102 @@ private slots:
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x03\x00\x00\x00", 4));
         QCOMPARE(CliProcess::run(args(options)).exitCode, 0);
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\x04\x00\x00\x00", 4));
+    }
+
+    // An image that leaves the serial number's bytes (7F0-7F3) free.
+    QString hexBelowSerial()
+    {
+        MemoryBuffer buffer;
+        for (int a = 0; a < 0x7C0; ++a)
+            buffer.set(uint16_t(a), uint8_t(a * 7 + 3));
+        const QString path = file(QStringLiteral("low.hex"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write(HexFileWriter::image(buffer, 0x7BF));
+        return path;
+    }
+    std::optional<SerialState> stateOf(const QString &path)
+    {
+        QFile f(path);
+        QString error;
+        return f.open(QIODevice::ReadOnly) ? SerialState::fromText(f.readAll(), 1, &error) : std::nullopt;
+    }
+
+    // tarvo-cli killed in the middle of program: before the block that
+    // carries the number went out the number goes to the next device; once
+    // that block reached the programmer it is retired, and the next device
+    // gets a fresh one.
+    void killedBenchRetiresOnlyAWrittenNumber_data()
+    {
+        QTest::addColumn<int>("killAfterBlocks");
+        QTest::addColumn<QByteArray>("next");
+        QTest::addColumn<bool>("retired");
+        // The number lies in block 31 (7C0-7FF), the device's last.
+        QTest::newRow("before the number went out") << 10 << QByteArray("\x01\x00\x00\x00", 4) << false;
+        QTest::newRow("after the number went out") << 32 << QByteArray("\x02\x00\x00\x00", 4) << true;
+    }
+    void killedBenchRetiresOnlyAWrittenNumber()
+    {
+        QFETCH(int, killAfterBlocks);
+        QFETCH(QByteArray, next);
+        QFETCH(bool, retired);
+        const QString state = file("s.state");
+        const QStringList options{"--port", emu->slavePath(), "--device", "AT89C2051", "--file", hexBelowSerial(),
+                                  "--serial", "7F0:1", "--serial-state", state, "program"};
+        // The programmer stops asking for blocks there: the bench is caught
+        // mid-program, as a crash would catch it.
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Silence, killAfterBlocks).forCommand(0x01));
+        CliProcess p(options);
+        p.start();
+        QVERIFY(emu->waitFor([&] { return emu->blocksReceived() >= killAfterBlocks; }, 30000));
+        p.sendSignal(SIGKILL);
+        QVERIFY(p.ended(10000));
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4) == QByteArray("\x01\x00\x00\x00", 4), retired);
+
+        emu->clearFaults();
+        const auto r = CliProcess::run(options);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), next);
+        const std::optional<SerialState> kept = stateOf(state);
+        QVERIFY(kept);
+        QCOMPARE(kept->retired().size(), retired ? 1 : 0);
+        if (retired)
+            QCOMPARE(kept->retired().first(), (SerialState::Retired{1, SerialState::holderDiedText()}));
+        // A retired number stays out for good.
+        QCOMPARE(CliProcess::run(options).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray(retired ? "\x03" : "\x02", 1) + QByteArray(3, '\0'));
+    }
+
+    // A device that fails after its number went out: the number goes to the
+    // next device, unless the line retires such numbers; one that fails
+    // before gives its number to the next device either way.
+    void failedDeviceNumber_data()
+    {
+        QTest::addColumn<QString>("policy");
+        QTest::addColumn<int>("failAtBlock");
+        QTest::addColumn<QByteArray>("next");
+        QTest::newRow("reuse, failed after") << "reuse" << 32 << QByteArray("\x01", 1);
+        QTest::newRow("retire, failed after") << "retire" << 32 << QByteArray("\x02", 1);
+        QTest::newRow("retire, failed before") << "retire" << 5 << QByteArray("\x01", 1);
+    }
+    void failedDeviceNumber()
+    {
+        QFETCH(QString, policy);
+        QFETCH(int, failAtBlock);
+        QFETCH(QByteArray, next);
+        const QString state = file("s.state");
+        const QStringList options{"--port", emu->slavePath(), "--device", "AT89C2051", "--file", hexBelowSerial(),
+                                  "--serial", "7F0:1", "--serial-state", state, "--serial-failed", policy, "program"};
+        // The programmer refuses instead of asking for block failAtBlock.
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Nak, failAtBlock).forCommand(0x01).withReport("01A3"));
+        QCOMPARE(CliProcess::run(options).exitCode, 1);
+        emu->clearFaults();
+        QCOMPARE(CliProcess::run(options).exitCode, 0);
+        QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), next + QByteArray(3, '\0'));
+        const std::optional<SerialState> kept = stateOf(state);
+        QVERIFY(kept);
+        QCOMPARE(kept->retired().size(), next == "\x02" ? 1 : 0);
+        QVERIFY(kept->reserved().isEmpty());
     }
 
     // Numbers that run out end the run before the device that would need

@@ -148,6 +148,11 @@ bool TestServer::halt(QString *error)
     return script(QStringLiteral("halt"), error);
 }
 
+bool TestServer::crash(QString *error)
+{
+    return script(QStringLiteral("crash"), error);
+}
+
 bool TestServer::resume(QString *error)
 {
     return script(QStringLiteral("resume"), error);

@@ -53,6 +53,8 @@ public:
     ~TestServer();
     bool start(QString *error);
     bool halt(QString *error);
+    // Stopped at once, as a power cut or a killed server stops it.
+    bool crash(QString *error);
     bool resume(QString *error);
     QString dir() const { return m_dir; }
 

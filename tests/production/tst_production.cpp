@@ -230,6 +230,30 @@ private slots:
         QVERIFY2(rewritten, qPrintable(error));
         QCOMPARE(rewritten->reserved().value(0).sinceMs, 5000);
         QVERIFY(!SerialState::fromText("next 1\nreservation 5 2 0 bench =m =b\n", 1, &error));
+
+        // Written numbers: retired, not released, when their holder is gone
+        // or timed out; kept through the file with their reason; a retired
+        // number is never reserved again, even when it is released later.
+        SerialState w(200, 1);
+        const BenchIdentity dead = holder("bench", "m1", "boot1");
+        const BenchIdentity far = holder("far", "m9", "b9");
+        w.reserve(dead, 1000);
+        w.reserve(dead, 1000);
+        w.reserve(far, 1000);
+        QVERIFY(w.markWritten(200) && w.markWritten(202) && !w.markWritten(299));
+        w.reclaim(self, [](qint64) { return false; }, 2000);
+        QCOMPARE(w.released(), QList<quint64>{201});
+        QCOMPARE(w.retired(), (QList<SerialState::Retired>{{200, SerialState::holderDiedText()}}));
+        w.reclaim(self, [](qint64) { return true; }, 1001 + SerialState::HolderTimeoutMs);
+        QCOMPARE(w.retired().size(), 2);
+        QVERIFY(w.retire(201, QStringLiteral("a b\n%=")));
+        QVERIFY(!w.retire(201, QStringLiteral("twice")));
+        const std::optional<SerialState> kept = SerialState::fromText(w.toText(), 1, &error);
+        QVERIFY2(kept, qPrintable(error));
+        QCOMPARE(kept->retired(), w.retired());
+        QVERIFY(kept->released().isEmpty());
+        QCOMPARE(SerialState(*kept).reserve(self, 3000), std::optional<quint64>(203));
+        QVERIFY(!SerialState::fromText("next 1\nretired 5 reason\n", 1, &error));
     }
 
     void recordForms()

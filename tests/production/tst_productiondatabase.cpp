@@ -95,7 +95,7 @@ private slots:
         // A database a later version of the program made: a new table, and
         // one of ours gone.
         QString error;
-        for (const char *sql : {"CREATE TABLE tarvo_schema (version INTEGER NOT NULL)", "INSERT INTO tarvo_schema VALUES (2)",
+        for (const char *sql : {"CREATE TABLE tarvo_schema (version INTEGER NOT NULL)", "INSERT INTO tarvo_schema VALUES (3)",
                                 "CREATE TABLE tarvo_future (x INTEGER)"})
             TestDatabase::scalar(location, QLatin1String(sql), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -103,10 +103,10 @@ private slots:
         for (auto mode : {ProductionDatabase::OpenMode::Create, ProductionDatabase::OpenMode::Existing}) {
             ProductionDatabase db(DatabaseLocation::parse(location));
             QVERIFY(!db.open(&error, mode));
-            QVERIFY2(error.contains(QLatin1String("schema version 2, newer than version 1")), qPrintable(error));
+            QVERIFY2(error.contains(QLatin1String("schema version 3, newer than version 2")), qPrintable(error));
         }
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_schema")).toInt(), 1);
-        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 2);
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 3);
         TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records"), &error);
         QVERIFY2(!error.isEmpty(), "the refused database got our tables");
     }

@@ -4,6 +4,7 @@
 #include "BenchIdentity.h"
 #include "DatabaseLocation.h"
 #include "ProductionDatabase.h"
+#include "SerialState.h"
 #include "SqlSerialSequence.h"
 #include "TestDatabase.h"
 
@@ -156,6 +157,60 @@ private slots:
         QCOMPARE(take(*alive), 3u);
         QVERIFY(!remote->commit(2, &error));
         QVERIFY2(error.contains(QLatin1String("released after")), qPrintable(error));
+    }
+
+    // A number that may be in a device is never handed out again: one
+    // written by a bench that died or timed out is retired (one only
+    // reserved is released), as is one retired by its bench; a commit
+    // tried again after its answer was lost succeeds; the report's list
+    // holds each with its reason.
+    void writtenNumbersAreRetired_data() { TestDatabase::addBackendRows(); }
+    void writtenNumbersAreRetired()
+    {
+        QString error;
+        auto alive = sequence(form(1), &error);
+        auto crashed = sequence(std::nullopt, &error);
+        auto remote = sequence(std::nullopt, &error);
+        QVERIFY2(alive && crashed && remote, qPrintable(error));
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForFinished());
+        const BenchIdentity me = BenchIdentity::current();
+        QVERIFY2(!me.machine.isEmpty() && !me.boot.isEmpty(), "no machine or boot id on this machine");
+        crashed->setBench(me.host, me.machine + QLatin1Char('/') + me.boot, ended.processId());
+        remote->setBench(QStringLiteral("far"), QStringLiteral("far-machine"), 1);
+
+        QCOMPARE(take(*crashed), 1u);
+        QVERIFY2(crashed->markWritten(1, &error), qPrintable(error));
+        QCOMPARE(take(*crashed), 2u);
+        QCOMPARE(take(*alive), 2u);
+        QVERIFY2(alive->commit(2, &error), qPrintable(error));
+        QCOMPARE(take(*alive), 3u);
+        QVERIFY2(alive->commit(3, &error), qPrintable(error));
+        QVERIFY2(alive->commit(3, &error), qPrintable(error));
+        QVERIFY(!remote->commit(3, &error));
+        QCOMPARE(take(*alive), 4u);
+        QVERIFY2(alive->markWritten(4, &error), qPrintable(error));
+        QVERIFY2(alive->retire(4, QStringLiteral("scrapped"), &error), qPrintable(error));
+        // Not ours: nothing is marked.
+        QVERIFY(!remote->markWritten(2, &error));
+
+        QCOMPARE(take(*remote), 5u);
+        QVERIFY2(remote->markWritten(5, &error), qPrintable(error));
+        QCOMPARE(take(*remote), 6u);
+        alive->setTimeoutMs(300);
+        QTest::qWait(600);
+        QCOMPARE(take(*alive), 6u);
+        QCOMPARE(take(*alive), 7u);
+
+        QList<SqlSerialSequence::Retired> retired;
+        QVERIFY2(SqlSerialSequence::retiredNumbers(*db, &retired, &error), qPrintable(error));
+        QList<std::pair<quint64, QString>> seen;
+        for (const auto &r : retired)
+            seen.append({r.number, r.reason});
+        const QList<std::pair<quint64, QString>> expected{
+            {1, SerialState::holderDiedText()}, {4, QStringLiteral("scrapped")}, {5, SerialState::holderDiedText()}};
+        QCOMPARE(seen, expected);
     }
 
     // Another bench holds the sequence's lock and does not let go (frozen

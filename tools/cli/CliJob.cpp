@@ -90,6 +90,7 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
         serial.format = *o.stores.serial;
         serial.stateFile = relativeFile(o.saveJob, o.stores.serialStateFile);
         serial.sequence = o.stores.serialSequence;
+        serial.failed = o.retireFailed() ? JobFile::FailedNumber::Retire : JobFile::FailedNumber::Reuse;
         job.serial = serial;
     }
     job.logFile = relativeFile(o.saveJob, o.stores.logFile);
@@ -147,8 +148,6 @@ int CliJob::open(CliOptions &o, CliOutput &output)
     // What this program cannot do yet is refused rather than left out.
     if (job->scan)
         return refuse(QStringLiteral("%1: the job needs a scanned code for each device, which tarvo-cli does not read").arg(o.job));
-    if (job->serial && job->serial->failed == JobFile::FailedNumber::Retire)
-        return refuse(QStringLiteral("%1: \"serial.failed\": retire is not supported by tarvo-cli; a failed device's number is given again").arg(o.job));
     const QList<std::tuple<JobFile::Ask, QString, const char *>> asked{
         {job->askOperator, o.operatorName, "--operator"}, {job->askLot, o.lot, "--lot"}};
     for (const auto &[ask, value, option] : asked) {
@@ -189,6 +188,7 @@ int CliJob::open(CliOptions &o, CliOutput &output)
         if (!job->serial->stateFile.isEmpty())
             o.stores.serialStateFile = JobFile::resolvedPath(o.job, job->serial->stateFile);
         o.stores.serialSequence = job->serial->sequence;
+        o.serialFailed = job->serial->failed == JobFile::FailedNumber::Retire ? QStringLiteral("retire") : QString();
     }
     if (!job->logFile.isEmpty())
         o.stores.logFile = JobFile::resolvedPath(o.job, job->logFile);

@@ -64,6 +64,10 @@ const OptionRow OptionRows[] = {
     {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr, "its width (default 4; ascii 8 digits)"},
     {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
      "keeps the next number across runs and processes"},
+    {{"serial-failed"}, "reuse|retire", &CliOptions::serialFailed, nullptr,
+     "the number of a device that failed after it was written: given to the next device (reuse, the default), "
+     "or retired, never given again (retire); a number that may be in a device whose bench stopped is always "
+     "retired"},
     {{"repeat"}, "", &CliOptions::repeat, nullptr,
      "one device after another: an empty line on standard input (Enter) starts the next; q, quit, exit or the "
      "end of input ends the run; any other line is refused; on a terminal, keys typed ahead are dropped"},
@@ -190,6 +194,10 @@ void checkProduction(CliOptions &o, const std::function<void(const QString &)> &
     }
     if (o.repeat && reads)
         fail(QStringLiteral("read cannot be repeated: every device would overwrite --output"));
+    if (!o.serialFailed.isEmpty() && o.serialFailed != QLatin1String("reuse") && !o.retireFailed())
+        fail(QStringLiteral("--serial-failed is reuse or retire, not \"%1\"").arg(o.serialFailed));
+    if (!o.serialFailed.isEmpty() && o.serialSpec.isEmpty() && stores.serialSequence.isEmpty() && o.job.isEmpty())
+        fail(QStringLiteral("--serial-failed needs --serial or --serial-sequence"));
     if (o.serialSpec.isEmpty()) {
         if (!o.serialForm.isEmpty() || !o.serialBytes.isEmpty() || !stores.serialStateFile.isEmpty())
             fail(QStringLiteral("--serial-format, --serial-bytes and --serial-state need --serial"));
@@ -232,6 +240,7 @@ void checkJobRun(CliOptions &o, const std::function<void(const QString &)> &fail
         {!o.fileOffset.isEmpty(), "--file-offset"}, {!o.output.isEmpty(), "--output"},
         {!o.commands.isEmpty(), "a command"},      {!o.serialSpec.isEmpty(), "--serial"},
         {!o.serialForm.isEmpty(), "--serial-format"}, {!o.serialBytes.isEmpty(), "--serial-bytes"},
+        {!o.serialFailed.isEmpty(), "--serial-failed"},
         {!o.stores.serialStateFile.isEmpty(), "--serial-state"}, {!o.stores.logFile.isEmpty(), "--log"},
         {!o.stores.database.isEmpty(), "--db"},    {!o.stores.serialSequence.isEmpty(), "--serial-sequence"},
         {o.repeat, "--repeat"},                    {!o.saveJob.isEmpty(), "--save-job"},

@@ -61,6 +61,10 @@ public:
     QString serialSpec;
     QString serialForm;
     QString serialBytes;
+    // --serial-failed reuse|retire: what becomes of the number of a device
+    // that failed after its number was written (empty: reuse).
+    QString serialFailed;
+    bool retireFailed() const { return serialFailed == QLatin1String("retire"); }
     bool repeat = false;
     // --job FILE with the operator's answers; the job's settings fill the
     // options above when it opens (CliJob::open), and imageSha256 is the

@@ -8,6 +8,9 @@
 #include "ProductionDatabase.h"
 #include "ProductionReport.h"
 #include "RecordSummary.h"
+#include "SqlSerialSequence.h"
+
+#include <QDateTime>
 
 #include <cstdio>
 
@@ -45,7 +48,26 @@ QString summaryText(const RecordSummary &summary, const QString &location, const
            + QLatin1Char('\n') + row(QStringLiteral("All"), summary.total);
 }
 
-bool print(ProductionReport &report, const CliOptions &options, const QString &location, QString *error)
+// Numbers that may be in a device that never passed: never handed out
+// again. Nothing when there are none.
+QString retiredText(const QList<SqlSerialSequence::Retired> &retired)
+{
+    if (retired.isEmpty())
+        return QString();
+    QString out = QStringLiteral("\nRetired serial numbers\n\n");
+    out += QStringLiteral("%1 %2 %3 %4\n").arg(QStringLiteral("Sequence"), -16).arg(QStringLiteral("Number"), 20)
+               .arg(QStringLiteral("Retired"), -20).arg(QStringLiteral("Reason"));
+    for (const SqlSerialSequence::Retired &r : retired)
+        out += QStringLiteral("%1 %2 %3 %4\n")
+                   .arg(r.sequence, -16)
+                   .arg(r.number, 20)
+                   .arg(QDateTime::fromMSecsSinceEpoch(r.sinceMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), -20)
+                   .arg(r.reason);
+    return out;
+}
+
+bool print(ProductionDatabase &database, ProductionReport &report, const CliOptions &options, const QString &location,
+           QString *error)
 {
     if (options.json)
         return report.records(options.since, [](const DeviceRecord &r) { printLine(QString::fromUtf8(r.jsonLine())); },
@@ -60,7 +82,10 @@ bool print(ProductionReport &report, const CliOptions &options, const QString &l
     RecordSummary summary;
     if (!report.summary(options.since, &summary, error))
         return false;
-    std::fputs(summaryText(summary, location, options.since).toUtf8().constData(), stdout);
+    QList<SqlSerialSequence::Retired> retired;
+    if (!SqlSerialSequence::retiredNumbers(database, &retired, error))
+        return false;
+    std::fputs((summaryText(summary, location, options.since) + retiredText(retired)).toUtf8().constData(), stdout);
     return true;
 }
 
@@ -73,7 +98,7 @@ int CliReport::run(const CliOptions &options, CliOutput &output)
     bool ok = database.open(&error, ProductionDatabase::OpenMode::Existing);
     if (ok) {
         ProductionReport report(database);
-        ok = print(report, options, database.location().text(), &error);
+        ok = print(database, report, options, database.location().text(), &error);
     }
     std::fflush(stdout);
     if (ok)

@@ -38,10 +38,12 @@ ProductionRun::ProductionRun(const CliOptions &options, CliOutput &output, const
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
     m_parts.runner.addListener(&m_recorder);
+    m_parts.runner.addListener(&m_mark);
 }
 
 ProductionRun::~ProductionRun()
 {
+    m_parts.runner.removeListener(&m_mark);
     m_parts.runner.removeListener(&m_recorder);
 }
 
@@ -192,16 +194,23 @@ int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &pa
     QString error;
     const SerialFormat *format = m_serials ? &*m_format : nullptr;
 
+    if (serial)
+        m_mark.arm(m_serials.get(), *serial, format->address, uint16_t(format->address + format->bytes - 1));
     int code = m_parts.runCommands();
+    m_mark.disarm();
     DeviceRecord record = m_recorder.finish();
     record.passed = record.passed && code == ExitCode::Passed;
+    if (!m_mark.error().isEmpty()) {
+        // The number could not be marked written, so it was never sent.
+        record.outcome << m_mark.error();
+        code = refuse(m_mark.error());
+    }
+    bool committed = false;
     if (serial) {
         record.serial = serial;
         record.serialText = format->text(*serial);
-        // The number is used up only by a device that passed; a failed
-        // device's number goes to the next one.
-        const bool kept = record.passed ? m_serials->commit(*serial, &error) : m_serials->release(*serial, &error);
-        if (!kept) {
+        committed = record.passed && settleSerial(*serial, true, &error);
+        if (!committed && (record.passed || !settleSerial(*serial, false, &error))) {
             // Its number may have gone to another device: not a pass.
             if (record.passed)
                 record.outcome << error;
@@ -210,14 +219,38 @@ int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &pa
         }
     }
     if (m_log && !m_log->append(record, &error)) {
-        // Without its record the device does not count as passed.
+        // Without its record the device does not count as passed, and its
+        // number, used by a device without a record, is retired.
         record.passed = false;
         code = refuse(error);
+        if (committed)
+            m_serials->retire(*serial, QStringLiteral("its device's record could not be kept"), &error);
     }
     passed = record.passed;
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
                     record.failureCount);
     return code;
+}
+
+bool ProductionRun::settleSerial(quint64 serial, bool passed, QString *error)
+{
+    if (passed) {
+        if (m_serials->commit(serial, error))
+            return true;
+        // The device holds the number but the source could not say so: it
+        // is retired if the source still answers, and otherwise stays
+        // written, which retires it once this bench is gone.
+        if (m_mark.written()) {
+            QString ignored;
+            m_serials->retire(serial, QStringLiteral("its commit failed after it was written: ") + *error, &ignored);
+        }
+        return false;
+    }
+    // A number that never left goes to the next device; one that may be in
+    // the failed device does too, unless the line scraps those.
+    if (m_mark.written() && m_options.retireFailed())
+        return m_serials->retire(serial, QStringLiteral("its device failed after it was written"), error);
+    return m_serials->release(serial, error);
 }
 
 void ProductionRun::describe(DeviceRecord &record) const

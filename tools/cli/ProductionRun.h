@@ -4,6 +4,7 @@
 #include "RecordStore.h"
 #include "RunRecorder.h"
 #include "SerialSource.h"
+#include "SerialWriteMark.h"
 
 #include <QString>
 #include <functional>
@@ -62,6 +63,9 @@ private:
     // asked again.
     bool awaitGo();
     int runDevice(int number, std::optional<quint64> serial, bool &passed);
+    // After the device: its number used, released or retired. False with
+    // error when the source could not keep that.
+    bool settleSerial(quint64 serial, bool passed, QString *error);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
 
@@ -74,6 +78,7 @@ private:
     // The form the numbers are written in: the options', or the sequence's.
     std::optional<SerialFormat> m_format;
     RunRecorder m_recorder;
+    SerialWriteMark m_mark;
     OperatorInput *m_input = nullptr;
     bool m_stopped = false;
 };
