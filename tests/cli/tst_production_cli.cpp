@@ -3,6 +3,7 @@
 // and several ports at once.
 #include "BenchIdentity.h"
 #include "CliProcess.h"
+#include "EmulatorReceived.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
@@ -35,6 +36,8 @@ using Fault = EmulatorFault;
 namespace {
 
 constexpr uint8_t Type2051 = 0x01;
+// The byte that ends every pass.
+constexpr char EnqByte = 0x05;
 
 // The process among pid's children whose command line holds word.
 qint64 childWith(qint64 pid, const QByteArray &word)
@@ -333,6 +336,8 @@ private slots:
     {
         const QString state = file("s.state");
         QCOMPARE(CliProcess::run(args({"--serial", "7F0:1000", "--serial-state", state, "program"})).exitCode, 0);
+        // The pass's ENQ may still be on its way when the process has ended.
+        QVERIFY(EmulatorReceived::endsWith(*emu, EnqByte));
         const QByteArray sent = emu->received();
         const auto r = CliProcess::run(args({"--serial", "7F0:5000", "--serial-state", state, "program"}));
         QCOMPARE(r.exitCode, 2);
@@ -482,6 +487,7 @@ private slots:
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 1), QByteArray("9"));
 
         // The next run is refused before the port opens.
+        QVERIFY(EmulatorReceived::endsWith(*emu, EnqByte));
         const QByteArray sent = emu->received();
         const auto again = CliProcess::run(args({"--serial", "7F0:8", "--serial-format", "ascii", "--serial-bytes", "1",
                                                  "--serial-state", state, "program"}));
