@@ -37,6 +37,7 @@ public:
     QStringList outcome;
     bool passed = false;
     qint64 durationMs = 0;
+    // The counters after the run, never wrapped.
     int successCount = 0;
     int failureCount = 0;
 

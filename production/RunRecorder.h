@@ -37,6 +37,9 @@ public:
     bool runMayStart() override { return !mayStart || mayStart(); }
     void runStarted(const DeviceCommand &command) override;
     void runEnded(const RunEnd &end) override;
+    // The runner's counters are one byte each (as the window shows them);
+    // the records count on from them without wrapping.
+    void countsChanged(RunCounts counts) override;
 
     // SHA-256, lower-case hex, of the buffer's bytes 0..last.
     static QString imageHash(const MemoryBuffer &buffer, uint16_t last);
@@ -47,4 +50,7 @@ private:
     DeviceRecord m_record;
     QElapsedTimer m_timer;
     bool m_started = false;
+    RunCounts m_lastCounts;
+    int m_success = 0;
+    int m_failure = 0;
 };

@@ -135,7 +135,8 @@ private slots:
         QCOMPARE(first.value("port_path").toString(), m_emu->slavePath());
         QCOMPARE(first.value("bios_code").toString(), QStringLiteral("15/08/2003"));
         QCOMPARE(first.value("device").toString(), QStringLiteral("AT89C2051"));
-        QCOMPARE(first.value("commands").toArray().toVariantList(), QVariantList{"Erase Device"});
+        // Named as tarvo-cli names the command.
+        QCOMPARE(first.value("commands").toArray().toVariantList(), QVariantList{"erase"});
         QCOMPARE(first.value("buffer_sum").toString(), m_form->controls().Buffer_Sum->text());
         QCOMPARE(first.value("image_sha256").toString().size(), 64);
         QCOMPARE(first.value("outcome").toArray().toVariantList(), QVariantList{"Erase.........Pass"});

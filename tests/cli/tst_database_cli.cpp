@@ -40,7 +40,10 @@ class TestDatabaseCli : public QObject
 
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr) const
     {
-        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex} + rest;
+        // The image fills the device: the serial number replaces its bytes.
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex,
+                           "--serial-overwrite"}
+               + rest;
     }
 
 private slots:

@@ -15,6 +15,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -98,9 +99,12 @@ class TestProductionCli : public QObject
         f.write(HexFileWriter::image(buffer, 0x7FF));
         return path;
     }
+    // The image fills the whole device, so a serial number always lands on
+    // its data: allowed here, refused in serialOnTheImagesData.
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr)
     {
-        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile()}
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile(),
+                           "--serial-overwrite"}
                + rest;
     }
 
@@ -324,6 +328,56 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: ") + message);
         QVERIFY(emu->received().isEmpty());
+    }
+
+    // A serial number on bytes the file holds is refused before the port
+    // opens; one on bytes the file left out, or with --serial-overwrite,
+    // goes in.
+    void serialOnTheImagesData()
+    {
+        const QStringList base{"--port", emu->slavePath(), "--device", "AT89C2051", "--file", hexFile(), "--log",
+                               file("log.jsonl")};
+        auto r = CliProcess::run(base + QStringList{"--serial", "7FC:1", "program"});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: serial number at 07FCH-07FFH would replace data of %1 "
+                                                       "at 07FCH; give --serial-overwrite to allow it")
+                                            .arg(hexFile()));
+        QVERIFY(emu->received().isEmpty());
+        QVERIFY(!QFile::exists(file("log.jsonl")) || QFileInfo(file("log.jsonl")).size() == 0);
+
+        // Only the last byte of the number on the file's data: still refused.
+        MemoryBuffer partial;
+        for (int a = 0; a <= 0x7FC; ++a)
+            partial.set(uint16_t(a), uint8_t(image.at(a)));
+        QByteArray hex = HexFileWriter::image(partial, 0x7FF);
+        // The file ends at 07FC: bytes 07FD-07FF are not the file's.
+        const int cut = hex.indexOf(":1007F000");
+        QVERIFY(cut > 0);
+        QByteArray record = ":0D07F000";
+        uint8_t sum = uint8_t(0x0D + 0x07 + 0xF0);
+        for (int a = 0x7F0; a <= 0x7FC; ++a) {
+            record += QByteArray::number(uint8_t(image.at(a)), 16).rightJustified(2, '0').toUpper();
+            sum += uint8_t(image.at(a));
+        }
+        record += QByteArray::number(uint8_t(-sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
+        hex = hex.left(cut) + record + HexFileWriter::EndRecord;
+        const QString short7fc = file("short.hex");
+        QFile f(short7fc);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(hex);
+        f.close();
+        QStringList shortArgs = base;
+        shortArgs[5] = short7fc;
+        r = CliProcess::run(shortArgs + QStringList{"--serial", "7FC:1", "program"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(emu->received().isEmpty());
+        r = CliProcess::run(shortArgs + QStringList{"--serial", "7FD:1", "--serial-bytes", "3", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7FD, 3), QByteArray("\x01\x00\x00", 3));
+
+        r = CliProcess::run(base + QStringList{"--serial", "7FC:1", "--serial-overwrite", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7FC, 4), QByteArray("\x01\x00\x00\x00", 4));
     }
 
     // A state file keeps its form: another start on a state at 1001 is

@@ -48,6 +48,8 @@ const OptionRow OptionRows[] = {
      "also the port, the device's data, the file loaded and each command as it starts"},
     {{"n", "dry-run"}, "", &CliOptions::dryRun,
      "check everything, load the file and detect the programmer, then stop: no command is sent"},
+    {{"allow-oversize"}, "", &CliOptions::allowOversize,
+     "load an image that ends beyond the device anyway (refused otherwise: \"End Buffer Over End Device\")"},
     {{"list-devices"}, "", Mode::ListDevices, "the catalogue: name, flash size, lock bits, fuses, type"},
     {{"list-ports"}, "", Mode::ListPorts,
      "the serial ports, one a line: Com entry, device, description, manufacturer, USB vendor:product id, serial "
@@ -62,6 +64,8 @@ const OptionRow OptionRows[] = {
     {{"serial-format"}, "le|be|ascii|bcd", &CliOptions::serialForm, nullptr,
      "binary low or high byte first (default le), decimal digits, or packed BCD"},
     {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr, "its width (default 4; ascii 8 digits)"},
+    {{"serial-overwrite"}, "", &CliOptions::serialOverwrite, nullptr,
+     "let the serial number replace bytes the image holds (refused otherwise, before the port opens)"},
     {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
      "keeps the next number across runs and processes"},
     {{"repeat"}, "", &CliOptions::repeat, nullptr,

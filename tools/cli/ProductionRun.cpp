@@ -51,6 +51,18 @@ int ProductionRun::refuse(const QString &text)
     return ExitCode::UsageOrFile;
 }
 
+QString ProductionRun::overwriteText(const SerialFormat &format) const
+{
+    if (m_options.serialOverwrite)
+        return QString();
+    const uint16_t last = uint16_t(format.address + format.bytes - 1);
+    const int taken = m_parts.buffer.firstFromFile(format.address, last);
+    if (taken < 0)
+        return QString();
+    return QStringLiteral("serial number at %1 would replace data of %2 at %3; give --serial-overwrite to allow it")
+        .arg(rangeText(format.address, last), m_options.file, BufferRange::addressText(uint16_t(taken)));
+}
+
 int ProductionRun::prepare()
 {
     QString error;
@@ -82,6 +94,8 @@ int ProductionRun::prepare()
     m_format = m_serials->keptFormat() ? m_serials->keptFormat() : m_options.stores.serial;
     const SerialFormat &format = *m_format;
     if (!(error = outside(format)).isEmpty())
+        return refuse(error);
+    if (!(error = overwriteText(format)).isEmpty())
         return refuse(error);
     const std::optional<quint64> next = m_serials->peek(&error);
     if (!next)
@@ -209,11 +223,20 @@ int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &pa
             code = refuse(error);
         }
     }
+    // The devices of this run, counted without wrapping.
+    const auto count = [this](DeviceRecord &r) {
+        r.successCount = m_success + (r.passed ? 1 : 0);
+        r.failureCount = m_failure + (r.passed ? 0 : 1);
+    };
+    count(record);
     if (m_log && !m_log->append(record, &error)) {
         // Without its record the device does not count as passed.
         record.passed = false;
+        count(record);
         code = refuse(error);
     }
+    m_success = record.successCount;
+    m_failure = record.failureCount;
     passed = record.passed;
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
                     record.failureCount);
@@ -232,7 +255,4 @@ void ProductionRun::describe(DeviceRecord &record) const
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
-    const RunCounts counts = m_parts.runner.counts();
-    record.successCount = counts.success;
-    record.failureCount = counts.failure;
 }

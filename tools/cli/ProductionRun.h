@@ -64,8 +64,13 @@ private:
     int runDevice(int number, std::optional<quint64> serial, bool &passed);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
+    // Why the serial number may not go where the image holds data; empty when it may.
+    QString overwriteText(const SerialFormat &format) const;
 
     const CliOptions &m_options;
+    // Devices passed and failed in this run.
+    int m_success = 0;
+    int m_failure = 0;
     CliOutput &m_output;
     Parts m_parts;
     Line m_line;
