@@ -8,6 +8,10 @@
 #include "BenchIdentity.h"
 #include "SerialState.h"
 #include "SerialStateFile.h"
+#include "CsvRow.h"
+#include "DeviceCommand.h"
+#include "RunRecorder.h"
+#include "SelectionState.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -334,6 +338,54 @@ private slots:
         QCOMPARE(error, QStringLiteral("The JSON line holds no object."));
         QVERIFY(!DeviceRecord::fromJsonLine("{\"time\":", &error));
         QVERIFY2(error.startsWith(QLatin1String("The JSON line cannot be read: ")), qPrintable(error));
+    }
+
+    // The runner's one-byte counters wrap at 256 as the window shows them;
+    // the records count on, and start again from a reset.
+    // What a spreadsheet would run is written as text, quoted where it
+    // must be, and read back as it was; a log written before reads as it is.
+    void csvFieldsASpreadsheetCannotRun()
+    {
+        const QStringList fields{"=HYPERLINK(\"x\")", "+1", "-2", "@SUM(A1)", "'=kept", "'plain", "a=b", "",
+                                 "x,\"y\"\nz", "-a,b"};
+        const QString row = CsvRow::join(fields);
+        QCOMPARE(row, QStringLiteral("\"'=HYPERLINK(\"\"x\"\")\",'+1,'-2,'@SUM(A1),''=kept,'plain,a=b,,"
+                                     "\"x,\"\"y\"\"\nz\",\"'-a,b\""));
+        QString error;
+        QCOMPARE(CsvRow::split(row, &error), std::optional<QStringList>(fields));
+        QCOMPARE(CsvRow::split(QStringLiteral("=1+2,@x,plain"), &error),
+                 std::optional<QStringList>(QStringList{"=1+2", "@x", "plain"}));
+    }
+
+    void recordsCountPastTheWindowsCounters()
+    {
+        MemoryBuffer buffer;
+        SelectionState selection;
+        RunRecorder recorder(buffer, selection);
+        QList<DeviceRecord> records;
+        recorder.onRecord = [&records](const DeviceRecord &r) { records << r; };
+        const DeviceCommand &erase = *DeviceCommand::byName(QStringLiteral("erase"));
+        RunCounts counts;
+        const auto run = [&](bool passed) {
+            recorder.runStarted(erase);
+            passed ? ++counts.success : ++counts.failure;
+            recorder.countsChanged(counts);
+            recorder.runEnded({passed ? RunState::Passed : RunState::Failed, {}, counts});
+        };
+        for (int k = 0; k < 300; ++k)
+            run(k < 256 || k % 10 != 0);
+        QCOMPARE(records.size(), 300);
+        // 256 passes: the window's counters read 0 and 0 again.
+        QCOMPARE(records.at(255).successCount, 256);
+        QCOMPARE(records.at(255).failureCount, 0);
+        QCOMPARE(records.last().successCount, 296);
+        QCOMPARE(records.last().failureCount, 4);
+        QCOMPARE(counts.success, uint8_t(296 - 256));
+        counts = {};
+        recorder.countsChanged(counts);
+        run(true);
+        QCOMPARE(records.last().successCount, 1);
+        QCOMPARE(records.last().failureCount, 0);
     }
 
     void logFileAppendsWholeRecords()
