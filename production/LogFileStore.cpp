@@ -13,14 +13,23 @@ LogFileStore::LogFileStore(const QString &path)
 {
 }
 
+namespace {
+
+// Room kept on the disk past the log's end for the next record: a record
+// is well under 1 KiB unless its texts are unusually long.
+constexpr qint64 RecordRoom = 16 * 1024;
+
+} // namespace
+
 bool LogFileStore::open(QString *error)
 {
-    return appendLine(QByteArray(), error);
+    return appendLine(QByteArray(), error, true);
 }
 
 bool LogFileStore::ready(QString *error)
 {
-    // The same check before each device: the disk may have filled or gone.
+    // The same check before each device: the disk may have filled or gone,
+    // and the device starts only when its record has its room.
     return open(error);
 }
 
@@ -30,7 +39,7 @@ bool LogFileStore::append(const DeviceRecord &record, QString *error)
     return appendLine(line + '\n', error);
 }
 
-bool LogFileStore::appendLine(const QByteArray &line, QString *error)
+bool LogFileStore::appendLine(const QByteArray &line, QString *error, bool reserveNext)
 {
     using namespace DurableFile;
     Descriptor file;
@@ -47,6 +56,9 @@ bool LogFileStore::appendLine(const QByteArray &line, QString *error)
     QByteArray data = line;
     if (m_csv && created && S_ISREG(info.st_mode))
         data.prepend(DeviceRecord::csvHeader().toUtf8() + '\n');
+    if (reserveNext && S_ISREG(info.st_mode)
+        && !reserve(file, info.st_size, qint64(data.size()) + RecordRoom, m_path, error))
+        return false;
     if (data.isEmpty())
         return true;
     if (!writeAll(file, data, m_path, error)) {

@@ -6,6 +6,8 @@
 // in ".csv", JSON lines otherwise. Each record goes out in one write under
 // an exclusive lock and is synced before append returns, so processes
 // sharing the log never interleave lines. Nothing written is ever rewritten.
+// Before each device (ready) room for its record is reserved on the disk,
+// so that a full disk stops the line before a device, not after it.
 class LogFileStore : public RecordStore
 {
 public:
@@ -18,8 +20,9 @@ public:
 
 private:
     // Appends line (the header first into an empty CSV log); a partial
-    // write is cut off again so that no broken line stays behind.
-    bool appendLine(const QByteArray &line, QString *error);
+    // write is cut off again so that no broken line stays behind. With
+    // reserveNext, room for the next record is taken on the disk first.
+    bool appendLine(const QByteArray &line, QString *error, bool reserveNext = false);
 
     QString m_path;
     bool m_csv;

@@ -20,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QUrl>
 #include <QSet>
 #include <QTemporaryDir>
@@ -471,6 +472,63 @@ private slots:
         QCOMPARE(full.exitCode, 2);
         QCOMPARE(full.errLines(), QStringList{"tarvo-cli: /dev/full: No space left on device"});
         QCOMPARE(programFrames(*emu), 1);
+    }
+
+    // A disk that cannot take the next record stops the line before the
+    // device: room for the record is taken before the device starts.
+    void fullDiskStopsBeforeTheDevice()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        const QString disk = file(QStringLiteral("disk"));
+        QVERIFY(QDir().mkdir(disk));
+        const auto mount = [](const QStringList &arguments) {
+            QProcess p;
+            p.start(arguments.first(), arguments.mid(1));
+            return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        if (!mount({"mount", "-t", "tmpfs", "-o", "size=96k", "tmpfs", disk}))
+            QSKIP("this system does not let a tmpfs be mounted here");
+        const auto unmount = qScopeGuard([&] { mount({"umount", disk}); });
+        const QString log = disk + QStringLiteral("/log.jsonl");
+        // Fills the disk to its last byte.
+        const auto fill = [&disk] {
+            QFile filler(disk + QStringLiteral("/filler"));
+            filler.open(QIODevice::Append);
+            const QByteArray block(1024, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            const QByteArray byte(1, 'x');
+            while (filler.write(byte) == 1 && filler.flush()) {
+            }
+        };
+
+        fill();
+        auto r = CliProcess::run(args({"--log", log, "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines(), QStringList{QStringLiteral("tarvo-cli: %1: No space left on device").arg(log)});
+        QVERIFY(emu->received().isEmpty());
+
+        // Room again, then the disk fills while the line runs: every device
+        // that started has its record, and the run ends before one that
+        // would have none.
+        QVERIFY(QFile::remove(disk + QStringLiteral("/filler")));
+        CliProcess p(args({"--repeat", "--json", "--log", log, "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput("\"waiting\""));
+        p.write("\n");
+        QVERIFY(p.waitForOutput("\"event\":\"device\""));
+        fill();
+        p.write(QByteArray(40, '\n'));
+        p.closeInput();
+        r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(log.toUtf8() + ": No space left on device"), r.err.constData());
+        const int devices = int(r.out.count("\"event\":\"device\""));
+        QVERIFY(devices >= 1);
+        QCOMPARE(readJsonLines(log).size(), devices);
+        QCOMPARE(programFrames(*emu), devices);
+        QVERIFY(!r.out.contains("\"passed\":false"));
     }
 
     // Three programmers at once, one log and one serial state: each event
