@@ -23,7 +23,7 @@ constexpr qint64 RecordRoom = 16 * 1024;
 
 bool LogFileStore::open(QString *error)
 {
-    return appendLine(QByteArray(), error, true);
+    return appendLine({}, error, true);
 }
 
 bool LogFileStore::ready(QString *error)
@@ -35,15 +35,33 @@ bool LogFileStore::ready(QString *error)
 
 bool LogFileStore::append(const DeviceRecord &record, QString *error)
 {
-    const QByteArray line = m_csv ? record.csvRow().toUtf8() : record.jsonLine();
-    return appendLine(line + '\n', error);
+    if (!m_csv)
+        return appendLine([&record](int) { return record.jsonLine() + '\n'; }, error);
+    return appendLine([&record](int form) { return record.csvRow(form).toUtf8() + '\n'; }, error);
 }
 
-bool LogFileStore::appendLine(const QByteArray &line, QString *error, bool reserveNext)
+int LogFileStore::csvFormOf(const DurableFile::Descriptor &file, QString *error) const
+{
+    // The header line, as far as a header goes.
+    QByteArray head(4096, '\0');
+    const ssize_t got = ::pread(file.fd(), head.data(), size_t(head.size()), 0);
+    if (got < 0) {
+        *error = DurableFile::systemError(m_path);
+        return 0;
+    }
+    head.truncate(got);
+    const int form = DeviceRecord::csvForm(QString::fromUtf8(head.left(head.indexOf('\n'))));
+    if (form == 0)
+        *error = QStringLiteral("%1: the first line is not a header of this program's log; give a new log file")
+                     .arg(m_path);
+    return form;
+}
+
+bool LogFileStore::appendLine(const std::function<QByteArray(int form)> &line, QString *error, bool reserveNext)
 {
     using namespace DurableFile;
     Descriptor file;
-    if (!openFile(file, m_path, O_WRONLY | O_APPEND | O_CREAT, error))
+    if (!openFile(file, m_path, O_RDWR | O_APPEND | O_CREAT, error))
         return false;
     if (!lockExclusive(file, m_path, error))
         return false;
@@ -53,7 +71,11 @@ bool LogFileStore::appendLine(const QByteArray &line, QString *error, bool reser
         return false;
     }
     const bool created = info.st_size == 0;
-    QByteArray data = line;
+    // A CSV log goes on in the form its header has: its rows keep its columns.
+    int form = RecordField::CurrentForm;
+    if (m_csv && !created && S_ISREG(info.st_mode) && (form = csvFormOf(file, error)) == 0)
+        return false;
+    QByteArray data = line ? line(form) : QByteArray();
     if (m_csv && created && S_ISREG(info.st_mode))
         data.prepend(DeviceRecord::csvHeader().toUtf8() + '\n');
     if (reserveNext && S_ISREG(info.st_mode)

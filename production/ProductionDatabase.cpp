@@ -221,6 +221,13 @@ bool ProductionDatabase::checkSchema(QString *error, OpenMode mode)
         *error = reason.isEmpty() ? faultText(m_fault) : reason;
         return false;
     }
+    if (version > 0 && version < SchemaVersion) {
+        QString reason;
+        if (transactOnce([this](QString *why) { return upgradeSchema(why); }, &reason))
+            return true;
+        *error = reason.isEmpty() ? faultText(m_fault) : reason;
+        return false;
+    }
     if (version == -1)
         *error = faultText(m_fault);
     else if (version == 0)
@@ -259,6 +266,36 @@ bool ProductionDatabase::createSchema(QString *reason)
             return false;
     }
     return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+}
+
+bool ProductionDatabase::upgradeSchema(QString *reason)
+{
+    QSqlQuery query = newQuery();
+    if (isPostgres() && !exec(query, QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(SchemaLockKey)))
+        return false;
+    // Another bench may have upgraded it while this one waited.
+    const int version = storedVersion();
+    if (version < 0)
+        return false;
+    if (version == SchemaVersion)
+        return true;
+    if (version < 1 || version > SchemaVersion) {
+        *reason = QStringLiteral("The database %1 has schema version %2; this program knows version %3 and leaves it unchanged.")
+                      .arg(m_location.text(), QString::number(version), QString::number(SchemaVersion));
+        return false;
+    }
+    if (version < 2 && !addRecordFormColumns(2))
+        return false;
+    return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+}
+
+bool ProductionDatabase::addRecordFormColumns(int form)
+{
+    QSqlQuery query = newQuery();
+    for (const RecordField &f : RecordField::all())
+        if (f.form == form && !exec(query, QStringLiteral("ALTER TABLE tarvo_records ADD COLUMN ") + f.columnDefinition()))
+            return false;
+    return true;
 }
 
 bool ProductionDatabase::transact(const Work &work, QString *error)

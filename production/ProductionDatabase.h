@@ -18,7 +18,8 @@ class QSqlQuery;
 class ProductionDatabase
 {
 public:
-    static constexpr int SchemaVersion = 1;
+    // 2: the record's fields of form 2 (version, fuse value, scanned code).
+    static constexpr int SchemaVersion = 2;
 
     enum class OpenMode {
         // Creates the SQLite file and the schema when missing.
@@ -83,6 +84,10 @@ private:
     bool reconnect(QString *error);
     bool checkSchema(QString *error, OpenMode mode);
     bool createSchema(QString *reason);
+    // An earlier schema brought up to this one, step by step, in one transaction.
+    bool upgradeSchema(QString *reason);
+    // The step to version 2: the columns of the record's form 2.
+    bool addRecordFormColumns(int form);
     // The version stored, 0 when the database has no schema yet, -1 on error.
     int storedVersion();
     // One attempt: false with *reason empty after a failed statement.

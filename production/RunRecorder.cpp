@@ -3,6 +3,7 @@
 #include "MemoryBuffer.h"
 #include "DeviceCommand.h"
 #include "SelectionState.h"
+#include "TarvoVersion.h"
 
 #include <QCryptographicHash>
 #include <QSysInfo>
@@ -24,6 +25,7 @@ void RunRecorder::begin()
     m_record = DeviceRecord();
     m_record.time = QDateTime::currentDateTime();
     m_record.host = QSysInfo::machineHostName();
+    m_record.version = QStringLiteral(TARVO_VERSION_STRING);
     m_record.passed = true;
     m_timer.start();
     m_started = true;

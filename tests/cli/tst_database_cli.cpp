@@ -198,10 +198,10 @@ private slots:
         QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
                                    << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
         QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
-                                      << "The database DIR/newer.db has schema version 7, newer than version 1 that this program "
+                                      << "The database DIR/newer.db has schema version 7, newer than version 2 that this program "
                                          "knows; it is left unchanged: use a newer version of the program.";
         QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
-                                             << "The database DIR/newer.db has schema version 7, newer than version 1 that this "
+                                             << "The database DIR/newer.db has schema version 7, newer than version 2 that this "
                                                 "program knows; it is left unchanged: use a newer version of the program.";
     }
     void refusals()
@@ -310,7 +310,7 @@ private slots:
         auto second = startEmulator();
         const auto r = CliProcess::runWithInput(
             {"--port", emu->slavePath(), "--port", second->slavePath(), "--device", "AT89C2051", "--file", hex, "--db", db,
-             "--serial-sequence", "board", "--serial", "0:1", "--repeat", "program"},
+             "--serial-sequence", "board", "--serial", "0:1", "--serial-overwrite", "--repeat", "program"},
             "\n\n\n");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(DISTINCT serial) FROM tarvo_records")).toInt(), 6);

@@ -308,8 +308,12 @@ bool CliSession::runOne(const CliCommand &command)
     switch (command.kind) {
     case CliCommand::Kind::FuseRead:
         return m_fuse.read();
-    case CliCommand::Kind::FuseWrite:
-        return m_fuse.write(command.fuseValue);
+    case CliCommand::Kind::FuseWrite: {
+        const bool written = m_fuse.write(command.fuseValue);
+        if (m_production)
+            m_production->fuseWritten(command.fuseValue, written);
+        return written;
+    }
     default:
         // The detection has run already, before any command.
         return true;

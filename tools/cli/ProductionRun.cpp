@@ -7,6 +7,7 @@
 #include "CommandRunner.h"
 #include "ExitCode.h"
 #include "HexFileActions.h"
+#include "HexText.h"
 #include "SelectionState.h"
 #include "SerialState.h"
 #include "StoreFactory.h"
@@ -200,9 +201,17 @@ std::optional<quint64> ProductionRun::takeSerial(int *code)
     return std::nullopt;
 }
 
+void ProductionRun::fuseWritten(uint8_t value, bool passed)
+{
+    m_fuseValue = HexText::HexByteToStr2(value);
+    m_recorder.addOutcome(QStringLiteral("fuse-write %1 %2").arg(m_fuseValue, passed ? QLatin1String("Pass") : QLatin1String("Fail")),
+                          passed);
+}
+
 int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &passed)
 {
     m_recorder.begin();
+    m_fuseValue.clear();
     QString error;
     const SerialFormat *format = m_serials ? &*m_format : nullptr;
 
@@ -253,6 +262,7 @@ void ProductionRun::describe(DeviceRecord &record) const
     for (const CliCommand &c : m_options.commands)
         record.commands << c.name();
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
+    record.fuseValue = m_fuseValue;
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
 }

@@ -50,6 +50,9 @@ public:
     // Ctrl+C: a wait for the operator ends; the device under way is stopped
     // by the session.
     void stop();
+    // A fuse write of the device under way ended: its value and outcome go
+    // into the device's record.
+    void fuseWritten(uint8_t value, bool passed);
 
 private:
     // The exit code; passed tells whether the device itself passed.
@@ -70,6 +73,8 @@ private:
     const CliOptions &m_options;
     // Devices passed and failed in this run.
     int m_success = 0;
+    // The fuse value written to the device under way, as the record has it.
+    QString m_fuseValue;
     int m_failure = 0;
     CliOutput &m_output;
     Parts m_parts;
