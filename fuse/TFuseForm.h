@@ -23,6 +23,8 @@ public:
 
     bool exchanging() const { return m_exchange.busy(); }
     void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
+    // Asked before Write sends a value; false leaves the write.
+    void setWriteGuard(std::function<bool()> guard) { m_exchange.mayWrite = std::move(guard); }
 
 public slots:
     void FormActivate();
@@ -37,6 +39,8 @@ public slots:
 signals:
     // An activation, Read or Write has run to its end.
     void exchangeFinished();
+    // A Write sent value: verified (passed) or not, with the result line.
+    void fuseWritten(quint8 value, bool passed, const QString &result);
 
 protected:
     void showEvent(QShowEvent *event) override;

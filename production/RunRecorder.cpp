@@ -52,6 +52,16 @@ DeviceRecord RunRecorder::finish()
     return m_record;
 }
 
+DeviceRecord RunRecorder::single(const QString &command, const QString &text, bool passed)
+{
+    begin();
+    m_record.commands << command;
+    addOutcome(text, passed);
+    m_record.successCount = m_success;
+    m_record.failureCount = m_failure;
+    return finish();
+}
+
 void RunRecorder::runStarted(const DeviceCommand &command)
 {
     if (!m_started || onRecord)

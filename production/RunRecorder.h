@@ -33,6 +33,9 @@ public:
     // Adds a status text of something that is not a device command run.
     void addOutcome(const QString &text, bool passed);
     DeviceRecord finish();
+    // The record of something done outside the runner (a fuse write): one
+    // command, its status text, the counters as they stand.
+    DeviceRecord single(const QString &command, const QString &text, bool passed);
 
     bool runMayStart() override { return !mayStart || mayStart(); }
     void runStarted(const DeviceCommand &command) override;
