@@ -3,6 +3,7 @@
 // and several ports at once.
 #include "BenchIdentity.h"
 #include "CliProcess.h"
+#include "DeviceRecord.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
@@ -273,6 +274,35 @@ private slots:
         QCOMPARE(programFrames(*emu), 4);
         QVERIFY(piped.out.contains("Devices: 3, passed: 3, failed: 0"));
         QCOMPARE(piped.errLines().size(), 1);
+    }
+
+    // With --scan each line is a device's code and runs it, kept in its
+    // record (a code a spreadsheet would run stays text in CSV); an empty
+    // line runs nothing; without --repeat the option is refused.
+    void scannedCodesRunDevices()
+    {
+        const QString log = file("log.csv");
+        const auto r = CliProcess::runWithInput(args({"--repeat", "--scan", "--log", log, "program"}),
+                                                "SN-0001\n\n  =2+3 \nquit\nSN-0002\n");
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 2);
+        QVERIFY2(r.out.contains("Devices: 2, passed: 2, failed: 0"), r.out.constData());
+        QCOMPARE(r.errLines(), QStringList{"tarvo-cli: an empty line runs nothing with --scan: scan the device's code "
+                                           "to run it; q, quit or exit ends the run"});
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines.at(1).endsWith(",,SN-0001"), lines.at(1).constData());
+        QVERIFY2(lines.at(2).endsWith(",,'=2+3"), lines.at(2).constData());
+        QString error;
+        QCOMPARE(DeviceRecord::fromCsvRow(QString::fromUtf8(lines.at(2)), &error)->scannedCode, QStringLiteral("=2+3"));
+
+        const auto refused = CliProcess::run(args({"--scan", "program"}));
+        QCOMPARE(refused.exitCode, 2);
+        QCOMPARE(refused.errLines().value(0),
+                 QStringLiteral("tarvo-cli: --scan needs --repeat (or --save-job): each line is then a device's code"));
+        QCOMPARE(programFrames(*emu), 2);
     }
 
     // A restart continues from the state file; two processes sharing it

@@ -114,8 +114,13 @@ bool ProductionRun::awaitGo()
         const OperatorInput::Go go = m_input->wait();
         if (go != OperatorInput::Go::Other)
             return go == OperatorInput::Go::Run;
-        m_output.usageError(QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends the run")
-                                .arg(QString::fromLocal8Bit(m_input->refusedLine().trimmed())));
+        const QString line = QString::fromLocal8Bit(m_input->refusedLine().trimmed());
+        m_output.usageError(m_input->scan()
+                                ? QStringLiteral("an empty line runs nothing with --scan: scan the device's code to run "
+                                                 "it; q, quit or exit ends the run")
+                                : QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends "
+                                                 "the run")
+                                      .arg(line));
     }
 }
 
@@ -131,8 +136,10 @@ int ProductionRun::run(const Line &line)
     m_line = line;
     // Standard input is read only when the operator's go is asked for.
     std::unique_ptr<OperatorInput> input;
-    if (m_options.repeat)
+    if (m_options.repeat) {
         input = std::make_unique<OperatorInput>();
+        input->setScan(m_options.jobScan);
+    }
     m_input = input.get();
     int devices = 0;
     int passed = 0;
@@ -263,6 +270,7 @@ void ProductionRun::describe(DeviceRecord &record) const
         record.commands << c.name();
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
     record.fuseValue = m_fuseValue;
+    record.scannedCode = m_input && m_input->scan() ? QString::fromUtf8(m_input->scannedCode()) : QString();
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
 }
