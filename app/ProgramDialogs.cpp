@@ -6,6 +6,7 @@
 #include "TEditForm.h"
 #include "TFuseForm.h"
 #include "TTarvoForm.h"
+#include "WindowRunLog.h"
 
 SecondaryWindows::Factories programDialogs(TTarvoForm &form)
 {
@@ -21,4 +22,15 @@ SecondaryWindows::Factories programDialogs(TTarvoForm &form)
     };
     dialogs.adapterForm = [](QWidget *parent) { return new TAdapterForm(parent); };
     return dialogs;
+}
+
+void recordFuseWrites(TTarvoForm &form, WindowRunLog &log)
+{
+    auto *fuse = qobject_cast<TFuseForm *>(form.secondaryWindows().fuseForm());
+    if (!fuse)
+        return;
+    fuse->setWriteGuard([&log] { return log.fuseMayWrite(); });
+    // The log lives as long as the window: main keeps both to the end.
+    QObject::connect(fuse, &TFuseForm::fuseWritten, fuse,
+                     [&log](quint8 value, bool passed, const QString &result) { log.fuseWritten(value, passed, result); });
 }

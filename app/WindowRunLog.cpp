@@ -1,5 +1,6 @@
 #include "WindowRunLog.h"
 
+#include "HexText.h"
 #include "Prompter.h"
 #include "TTarvoForm.h"
 
@@ -9,7 +10,11 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
     , m_recorder(form.buffer(), form.selection())
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
-    m_recorder.onRecord = [this](const DeviceRecord &record) { write(record); };
+    m_recorder.onRecord = [this](const DeviceRecord &record) {
+        if (!write(record))
+            // After a pass the command waits for Run again: it is left as by Exit.
+            m_form.runner().StopRunClick();
+    };
     m_recorder.mayStart = [this] { return ready(); };
     m_form.runner().addListener(&m_recorder);
 }
@@ -44,6 +49,11 @@ void WindowRunLog::describe(DeviceRecord &record) const
     record.bufferChecksum = session.checksum();
 }
 
+bool WindowRunLog::fuseMayWrite()
+{
+    return ready();
+}
+
 bool WindowRunLog::ready()
 {
     QString error;
@@ -51,11 +61,15 @@ bool WindowRunLog::ready()
     return shown(ok, error);
 }
 
-void WindowRunLog::write(const DeviceRecord &record)
+bool WindowRunLog::write(const DeviceRecord &record)
 {
     QString error;
-    const bool ok = m_store->append(record, &error);
-    if (!shown(ok, error))
-        // After a pass the command waits for Run again: it is left as by Exit.
-        m_form.runner().StopRunClick();
+    return shown(m_store->append(record, &error), error);
+}
+
+void WindowRunLog::fuseWritten(quint8 value, bool passed, const QString &result)
+{
+    DeviceRecord record = m_recorder.single(QStringLiteral("fuse-write"), result, passed);
+    record.fuseValue = HexText::HexByteToStr2(value);
+    write(record);
 }

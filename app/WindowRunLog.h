@@ -10,7 +10,9 @@ class TTarvoForm;
 // The window's production log: a record of every run of every Device
 // command, pass or failure, appended to the store as the run ends. A record
 // that cannot be written shows the system's text in an error box and the
-// command is left; nothing else of the window changes.
+// command is left; nothing else of the window changes. Each write of the
+// fuse editor is a record too ("fuse-write", the value and its outcome),
+// and a write whose record could not be kept does not start.
 class WindowRunLog
 {
 public:
@@ -21,9 +23,15 @@ public:
     // be written.
     bool open();
 
+    // The fuse editor (wired by recordFuseWrites): before a write, whether
+    // its record can be kept (an error box when not); after it, the record.
+    bool fuseMayWrite();
+    void fuseWritten(quint8 value, bool passed, const QString &result);
+
 private:
     void describe(DeviceRecord &record) const;
-    void write(const DeviceRecord &record);
+    // False after the error box.
+    bool write(const DeviceRecord &record);
     // Before each run: a store that cannot take the record keeps the run
     // from starting, with an error box.
     bool ready();

@@ -50,6 +50,7 @@ int main(int argc, char *argv[])
     if (std::unique_ptr<RecordStore> store = StoreFactory::recordStore(options.stores, &error)) {
         log = std::make_unique<WindowRunLog>(form, std::move(store));
         log->open();
+        recordFuseWrites(form, *log);
     } else if (!error.isEmpty()) {
         prompter.defaultError(error);
     }

@@ -22,8 +22,8 @@ QString Text::damagedRecords(int firstLine, int count)
 
 QString bareFileName(const QString &path)
 {
-    const qsizetype cut = std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\')));
-    return path.mid(cut + 1);
+    // Folders end at a slash only: a backslash is part of a file's name.
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 OpenOutcome OpenHexFile(const QString &path, MemoryBuffer &buffer, const SelectionState &selection,

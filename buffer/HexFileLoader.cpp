@@ -149,7 +149,7 @@ private:
         // With base 0 addresses wrap within 64 KiB; with any other base the
         // check above keeps every byte inside the buffer.
         for (int k = 0; k < n; ++k)
-            m_buffer.set(uint16_t(m_base + uint16_t(address + k)), byteAt(9 + 2 * k));
+            m_buffer.load(uint16_t(m_base + uint16_t(address + k)), byteAt(9 + 2 * k));
         m_buffer.BufferEnd = uint16_t(m_base + address + n - 1);
         m_result.dataStored = true;
     }

@@ -29,7 +29,7 @@ public:
         if (address > uint64_t(MemoryBuffer::Size) || n > uint64_t(MemoryBuffer::Size) - address)
             return false;
         for (uint64_t k = 0; k < n; ++k)
-            buffer.set(uint16_t(address + k), uint8_t(bytes[k]));
+            buffer.load(uint16_t(address + k), uint8_t(bytes[k]));
         if (n > 0) {
             m_highest = std::max(m_highest, uint32_t(address + n - 1));
             dataStored = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 // The 64 KiB memory image every file and device transfer passes through.
@@ -14,7 +15,27 @@ public:
 
     uint8_t at(uint16_t address) const { return m_bytes[address]; }
     void set(uint16_t address, uint8_t value) { m_bytes[address] = value; }
-    void fill(uint8_t value) { m_bytes.fill(value); }
+    // A byte a file loader stored: the image holds data there.
+    void load(uint16_t address, uint8_t value)
+    {
+        m_bytes[address] = value;
+        m_fromFile.set(address);
+    }
+    // Filling starts a new image: no byte is from a file any more.
+    void fill(uint8_t value)
+    {
+        m_bytes.fill(value);
+        m_fromFile.reset();
+    }
+    bool fromFile(uint16_t address) const { return m_fromFile.test(address); }
+    // The first address in first..last (inclusive) a file filled, if any.
+    int firstFromFile(uint16_t first, uint16_t last) const
+    {
+        for (uint32_t a = first; a <= last; ++a)
+            if (m_fromFile.test(a))
+                return int(a);
+        return -1;
+    }
     const uint8_t *data() const { return m_bytes.data(); }
 
     // Sum modulo 65536 of the bytes at 0..last inclusive.
@@ -32,4 +53,5 @@ public:
 
 private:
     std::array<uint8_t, Size> m_bytes;
+    std::bitset<Size> m_fromFile;
 };

@@ -234,8 +234,11 @@ void FuseExchange::writeClick()
         m_link.prompter().warning(text(NoChoiceText));
         return;
     }
+    if (mayWrite && !mayWrite())
+        return;
 
     enterExchange();
+    m_write = WriteOutcome{*value, false};
     m_view.setResult(QStringLiteral("Waiting to Write Fuse"));
     uint8_t reply = 0;
     if (!m_link.SendCommand(FuseLayout::writeFuseCommand(*value, type)) || !readReply(reply)) {
@@ -265,6 +268,7 @@ void FuseExchange::writeClick()
 
     if (fuseRead && FuseLayout::readBackValue(type, read) == *value) {
         m_view.setResult(QStringLiteral("Program Fuse Complete"));
+        m_write->passed = true;
         m_link.SendByte(Ctl::ENQ);
         m_view.focusExit();
         leaveExchange();

@@ -4,6 +4,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
 
 class FuseView;
 class ProgrammerLink;
@@ -51,6 +54,18 @@ public:
 
     static constexpr char NoChoiceText[] = "Choose Fuse Bit Before Write";
 
+    // Asked before a chosen value goes out; false leaves the write (the
+    // guard has told why): a record that cannot be kept stops it.
+    std::function<bool()> mayWrite;
+    // A write that went out: its value and whether it was verified.
+    struct WriteOutcome
+    {
+        uint8_t value = 0;
+        bool passed = false;
+    };
+    // The write of the last writeClick, once; none when nothing went out.
+    std::optional<WriteOutcome> takeWrite() { return std::exchange(m_write, std::nullopt); }
+
 private:
     struct ReadTexts
     {
@@ -73,4 +88,5 @@ private:
     bool m_busy = false;
     bool m_abandoned = false;
     bool m_waiting = false;
+    std::optional<WriteOutcome> m_write;
 };

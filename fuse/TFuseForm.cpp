@@ -160,6 +160,8 @@ void TFuseForm::ReadFuseClick()
 void TFuseForm::StartFuseClick()
 {
     run(&FuseExchange::writeClick);
+    if (const std::optional<FuseExchange::WriteOutcome> write = m_exchange.takeWrite())
+        emit fuseWritten(write->value, write->passed, m_fuseResult->text());
 }
 
 void TFuseForm::CancleFuseClick()

@@ -28,6 +28,8 @@ public:
     // status lines.
     void setResultAnnouncer(std::function<void(QLabel *result)> announce) { m_announceResult = std::move(announce); }
     void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
+    // Asked before Write sends a value; false leaves the write.
+    void setWriteGuard(std::function<bool()> guard) { m_exchange.mayWrite = std::move(guard); }
 
 public slots:
     void FormActivate();
@@ -42,6 +44,8 @@ public slots:
 signals:
     // An activation, Read or Write has run to its end.
     void exchangeFinished();
+    // A Write sent value: verified (passed) or not, with the result line.
+    void fuseWritten(quint8 value, bool passed, const QString &result);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -4,9 +4,20 @@ namespace {
 
 const QChar Quote = QLatin1Char('"');
 const QChar Comma = QLatin1Char(',');
+const QChar Apostrophe = QLatin1Char('\'');
 
-QString quoted(const QString &text)
+// A spreadsheet takes a cell that begins with one of these as a formula.
+bool looksLikeFormula(const QString &text)
 {
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) == Apostrophe)
+        ++i;
+    return i < text.size() && QStringView(u"=+-@").contains(text.at(i));
+}
+
+QString quoted(const QString &field)
+{
+    const QString text = looksLikeFormula(field) ? Apostrophe + field : field;
     if (!text.contains(Comma) && !text.contains(Quote) && !text.contains(QLatin1Char('\n'))
         && !text.contains(QLatin1Char('\r')))
         return text;
@@ -60,6 +71,8 @@ std::optional<QStringList> CsvRow::split(const QString &row, QString *error)
             }
             i = end < 0 ? row.size() : end;
         }
+        if (field.startsWith(Apostrophe) && looksLikeFormula(field))
+            field.remove(0, 1);
         fields << field;
         if (i >= row.size())
             return fields;

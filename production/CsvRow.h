@@ -6,6 +6,10 @@
 
 // One row of a CSV file: fields separated by commas, a field quoted (with
 // its quotes doubled) when it holds a comma, a quote or a line break.
+// A field that begins with =, +, - or @ (after any apostrophes) is written
+// with an apostrophe before it, so that a spreadsheet shows it as text and
+// never runs it as a formula; split() takes that apostrophe off again.
+// Rows written before that are read as they stand.
 class CsvRow
 {
 public:

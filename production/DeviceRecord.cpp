@@ -11,22 +11,30 @@ QString DeviceRecord::timeText() const
     return RecordField::timeText(time);
 }
 
-QString DeviceRecord::csvHeader()
+QString DeviceRecord::csvHeader(int form)
 {
     QStringList names;
     for (const RecordField &f : RecordField::all())
-        if (f.inRecord())
+        if (f.inRecord() && f.form <= form)
             names << QLatin1String(f.name);
     return CsvRow::join(names);
 }
 
-QString DeviceRecord::csvRow() const
+QString DeviceRecord::csvRow(int form) const
 {
     QStringList fields;
     for (const RecordField &f : RecordField::all())
-        if (f.inRecord())
+        if (f.inRecord() && f.form <= form)
             fields << f.csvText(*this);
     return CsvRow::join(fields);
+}
+
+int DeviceRecord::csvForm(const QString &header)
+{
+    for (int form = RecordField::CurrentForm; form >= 1; --form)
+        if (header == csvHeader(form))
+            return form;
+    return 0;
 }
 
 QJsonObject DeviceRecord::toJson() const
@@ -49,15 +57,22 @@ std::optional<DeviceRecord> DeviceRecord::fromCsvRow(const QString &row, QString
     if (!fields)
         return std::nullopt;
     const auto all = RecordField::all();
-    const qsizetype count = std::ranges::count_if(all, &RecordField::inRecord);
-    if (fields->size() != count) {
+    const auto countOf = [&all](int form) {
+        return std::ranges::count_if(all, [form](const RecordField &f) { return f.inRecord() && f.form <= form; });
+    };
+    const qsizetype count = countOf(RecordField::CurrentForm);
+    // A row of an earlier form has fewer fields: those it has come first.
+    int form = RecordField::CurrentForm;
+    while (form > 1 && fields->size() != countOf(form))
+        --form;
+    if (fields->size() != countOf(form)) {
         *error = QStringLiteral("The CSV row has %1 fields; a record has %2.").arg(fields->size()).arg(count);
         return std::nullopt;
     }
     DeviceRecord record;
     qsizetype next = 0;
     for (const RecordField &f : all)
-        if (f.inRecord() && !f.setFromCsv(record, fields->at(next++), error))
+        if (f.inRecord() && f.form <= form && !f.setFromCsv(record, fields->at(next++), error))
             return std::nullopt;
     return record;
 }

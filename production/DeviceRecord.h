@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "RecordField.h"
+
 // One device run as the production record keeps it: where and when, with
 // which programmer, device and image, the serial number written, what the
 // run showed and the counters after it.
@@ -37,15 +39,26 @@ public:
     QStringList outcome;
     bool passed = false;
     qint64 durationMs = 0;
+    // The counters after the run, never wrapped.
     int successCount = 0;
     int failureCount = 0;
+    // The program's version that wrote the record.
+    QString version;
+    // A fuse write: the value written ("1F"); empty when none was written.
+    QString fuseValue;
+    // The code scanned for the device (its barcode), when one was.
+    QString scannedCode;
 
     QString timeText() const;
 
     // The CSV header and row, without line end; fields quoted where needed.
     // The fields are RecordField's, in its order.
-    static QString csvHeader();
-    QString csvRow() const;
+    // form: RecordField's form; an older one leaves out the fields added
+    // since (a log begun in that form goes on in it).
+    static QString csvHeader(int form = RecordField::CurrentForm);
+    QString csvRow(int form = RecordField::CurrentForm) const;
+    // The form whose header is header; 0 for none.
+    static int csvForm(const QString &header);
     QJsonObject toJson() const;
     // One compact JSON object, without line end.
     QByteArray jsonLine() const;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace DurableFile {
@@ -77,6 +78,34 @@ bool sync(const Descriptor &file, const QString &path, QString *error)
 {
     if (::fsync(file.fd()) < 0 && errno != EINVAL) {
         // EINVAL: a special file (a terminal, /dev/null) that has nothing to sync.
+        *error = systemError(path);
+        return false;
+    }
+    return true;
+}
+
+bool reserve(const Descriptor &file, qint64 from, qint64 bytes, const QString &path, QString *error)
+{
+    // The blocks are taken now and the file's size stays: the next write
+    // into them cannot fail for want of space.
+    int result;
+    do
+        result = ::fallocate(file.fd(), FALLOC_FL_KEEP_SIZE, off_t(from), off_t(bytes));
+    while (result < 0 && errno == EINTR);
+    if (result == 0)
+        return true;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) {
+        *error = systemError(path);
+        return false;
+    }
+    // A file system that cannot reserve: at least the room must be free now.
+    struct statvfs space;
+    if (::fstatvfs(file.fd(), &space) < 0) {
+        *error = systemError(path);
+        return false;
+    }
+    if (quint64(space.f_bavail) * quint64(space.f_frsize) < quint64(bytes)) {
+        errno = ENOSPC;
         *error = systemError(path);
         return false;
     }

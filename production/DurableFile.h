@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QtGlobal>
 
 // The POSIX steps the file stores share: a descriptor that closes itself
 // (and so drops its lock), whole writes, fsync, and the replacement of a
@@ -35,6 +36,11 @@ bool lockExclusive(const Descriptor &file, const QString &path, QString *error);
 // All of data, or false.
 bool writeAll(const Descriptor &file, const QByteArray &data, const QString &path, QString *error);
 bool sync(const Descriptor &file, const QString &path, QString *error);
+// Room for bytes more from offset from, taken on the disk without changing
+// the file's size (fallocate, FALLOC_FL_KEEP_SIZE); where the file system
+// cannot, at least that much must be free. False with the system's text
+// ("No space left on device") when the room is not there.
+bool reserve(const Descriptor &file, qint64 from, qint64 bytes, const QString &path, QString *error);
 // fsync of the folder holding path, so that a new or renamed entry lasts.
 bool syncFolder(const QString &path, QString *error);
 // path replaced by data as a whole: a temporary file beside it, fsync, rename.

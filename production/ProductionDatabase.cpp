@@ -54,7 +54,11 @@ constexpr Upgrade Upgrades[] = {
     {2, "ALTER TABLE tarvo_records ADD COLUMN record_id TEXT"},
     {2, "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)"},
 };
-static_assert(std::size(Upgrades) > 0 && std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
+// Then the columns of the record's fields of form 2 (version, fuse value,
+// scanned code), as the field table names them.
+constexpr int RecordForm2Version = 3;
+static_assert(std::end(Upgrades)[-1].toVersion < RecordForm2Version
+              && RecordForm2Version == ProductionDatabase::SchemaVersion);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -299,7 +303,18 @@ bool ProductionDatabase::createSchema(QString *reason)
     for (const Upgrade &u : Upgrades)
         if (u.toVersion > version && !exec(query, QString::fromLatin1(u.statement)))
             return false;
+    if (version < RecordForm2Version && !addRecordFormColumns(2))
+        return false;
     return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
+}
+
+bool ProductionDatabase::addRecordFormColumns(int form)
+{
+    QSqlQuery query = newQuery();
+    for (const RecordField &f : RecordField::all())
+        if (f.form == form && !exec(query, QStringLiteral("ALTER TABLE tarvo_records ADD COLUMN ") + f.columnDefinition()))
+            return false;
+    return true;
 }
 
 bool ProductionDatabase::transact(const Work &work, QString *error)

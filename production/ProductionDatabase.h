@@ -19,7 +19,9 @@ class QSqlQuery;
 class ProductionDatabase
 {
 public:
-    static constexpr int SchemaVersion = 2;
+    // 2: numbers written and retired, the record's id; 3: the record's fields
+    // of form 2 (version, fuse value, scanned code).
+    static constexpr int SchemaVersion = 3;
 
     enum class OpenMode {
         // Creates the SQLite file and the schema when missing.
@@ -88,6 +90,8 @@ private:
     bool checkSchema(QString *error, OpenMode mode);
     // Creates the schema in an empty database, or upgrades an older one.
     bool createSchema(QString *reason);
+    // The columns of the record's fields of that form (an upgrade's step).
+    bool addRecordFormColumns(int form);
     // The version stored, 0 when the database has no schema yet, -1 on error.
     int storedVersion();
     // One attempt: false with *reason empty after a failed statement.

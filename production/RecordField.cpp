@@ -48,9 +48,9 @@ bool setMember(DeviceRecord &record, const QVariant &value)
 }
 
 template <auto Member>
-constexpr RecordField field(const char *name, const char *column, const char *type, Kind kind)
+constexpr RecordField field(const char *name, const char *column, const char *type, Kind kind, int form = 1)
 {
-    return {name, column, type, kind, &getMember<Member>, &setMember<Member>};
+    return {name, column, type, kind, &getMember<Member>, &setMember<Member>, form};
 }
 
 // A column made from the record as a whole and the row's context (sqlValue).
@@ -59,7 +59,9 @@ constexpr RecordField column(const char *column, const char *type, Kind kind)
     return {nullptr, column, type, kind, nullptr, nullptr};
 }
 
-// Version 1 of tarvo_records, column by column; the order is the CSV's too.
+// tarvo_records, column by column; the order is the CSV's too. A field a
+// later form added goes after the ones before it, and is added to a database
+// of an earlier schema by ProductionDatabase's upgrade.
 const RecordField Fields[] = {
     field<&DeviceRecord::time>("time", "recorded_at", "TEXT NOT NULL", Kind::Time),
     column("recorded_utc", "TEXT NOT NULL", Kind::UtcTime),
@@ -83,6 +85,10 @@ const RecordField Fields[] = {
     field<&DeviceRecord::successCount>("success", "success", "INTEGER", Kind::Count),
     field<&DeviceRecord::failureCount>("failure", "failure", "INTEGER", Kind::Count),
     column("record_id", "TEXT", Kind::RecordId),
+    // Form 2.
+    field<&DeviceRecord::version>("version", "tool_version", "TEXT", Kind::Text, 2),
+    field<&DeviceRecord::fuseValue>("fuse_value", "fuse_value", "TEXT", Kind::Text, 2),
+    field<&DeviceRecord::scannedCode>("scan", "scanned_code", "TEXT", Kind::Text, 2),
 };
 
 QString columnList(bool recordOnly, QString (*item)(const RecordField &))
@@ -238,6 +244,9 @@ bool RecordField::setFromCsv(DeviceRecord &record, const QString &text, QString 
 
 bool RecordField::setFromJson(DeviceRecord &record, const QJsonValue &json, QString *error) const
 {
+    // A line of an earlier form lacks the fields added since.
+    if (form > 1 && json.isUndefined())
+        return true;
     QVariant value;
     bool ok = true;
     switch (kind) {
@@ -307,11 +316,14 @@ void RecordField::setFromSql(DeviceRecord &record, const QVariant &value) const
     }
 }
 
+QString RecordField::columnDefinition() const
+{
+    return QLatin1String(column) + QLatin1Char(' ') + QLatin1String(columnType);
+}
+
 QString RecordField::columnDefinitions()
 {
-    return columnList(false, [](const RecordField &f) {
-        return QLatin1String(f.column) + QLatin1Char(' ') + QLatin1String(f.columnType);
-    });
+    return columnList(false, [](const RecordField &f) { return f.columnDefinition(); });
 }
 
 QString RecordField::recordColumns()

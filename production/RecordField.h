@@ -59,6 +59,13 @@ public:
     QVariant (*get)(const DeviceRecord &);
     // False when the value does not fit the member.
     bool (*set)(DeviceRecord &, const QVariant &);
+    // The form of the record that brought the field: logs and databases
+    // written in an earlier form lack it, and read it as empty.
+    int form = 1;
+
+    // The record's forms: 1 had the fields up to failure; 2 added the
+    // program's version, the fuse value written and the scanned code.
+    static constexpr int CurrentForm = 2;
 
     static std::span<const RecordField> all();
     bool inRecord() const { return name != nullptr; }
@@ -73,6 +80,8 @@ public:
 
     // "recorded_at TEXT NOT NULL, ...": the columns of CREATE TABLE.
     static QString columnDefinitions();
+    // "tool_version TEXT": the column of a field of the given form.
+    QString columnDefinition() const;
     // The columns of the record's own fields, for SELECT; all columns, for INSERT.
     static QString recordColumns();
     static QString allColumns();

@@ -3,6 +3,7 @@
 #include "MemoryBuffer.h"
 #include "DeviceCommand.h"
 #include "SelectionState.h"
+#include "TarvoVersion.h"
 
 #include <QCryptographicHash>
 #include <QSysInfo>
@@ -24,6 +25,7 @@ void RunRecorder::begin()
     m_record = DeviceRecord();
     m_record.time = QDateTime::currentDateTime();
     m_record.host = QSysInfo::machineHostName();
+    m_record.version = QStringLiteral(TARVO_VERSION_STRING);
     m_record.passed = true;
     m_timer.start();
     m_started = true;
@@ -50,11 +52,22 @@ DeviceRecord RunRecorder::finish()
     return m_record;
 }
 
+DeviceRecord RunRecorder::single(const QString &command, const QString &text, bool passed)
+{
+    begin();
+    m_record.commands << command;
+    addOutcome(text, passed);
+    m_record.successCount = m_success;
+    m_record.failureCount = m_failure;
+    return finish();
+}
+
 void RunRecorder::runStarted(const DeviceCommand &command)
 {
     if (!m_started || onRecord)
         begin();
-    m_record.commands << command.texts().caption.trimmed();
+    // tarvo-cli's names: one vocabulary in every record.
+    m_record.commands << QString(command.name);
 }
 
 void RunRecorder::runEnded(const RunEnd &end)
@@ -65,8 +78,24 @@ void RunRecorder::runEnded(const RunEnd &end)
         if (!text.isEmpty())
             m_record.outcome << text;
     m_record.passed = m_record.passed && end.outcome == RunState::Passed;
-    m_record.successCount = end.counts.success;
-    m_record.failureCount = end.counts.failure;
+    countsChanged(end.counts);
+    m_record.successCount = m_success;
+    m_record.failureCount = m_failure;
     if (onRecord)
         onRecord(finish());
+}
+
+void RunRecorder::countsChanged(RunCounts counts)
+{
+    if (m_started) {
+        // In a run the counters only step on; the difference modulo 256
+        // carries them past 255 (where 255 and 0 become 0 and 0).
+        m_success += uint8_t(counts.success - m_lastCounts.success);
+        m_failure += uint8_t(counts.failure - m_lastCounts.failure);
+    } else {
+        // Set between runs: the operator's reset.
+        m_success = counts.success;
+        m_failure = counts.failure;
+    }
+    m_lastCounts = counts;
 }

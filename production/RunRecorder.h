@@ -33,10 +33,16 @@ public:
     // Adds a status text of something that is not a device command run.
     void addOutcome(const QString &text, bool passed);
     DeviceRecord finish();
+    // The record of something done outside the runner (a fuse write): one
+    // command, its status text, the counters as they stand.
+    DeviceRecord single(const QString &command, const QString &text, bool passed);
 
     bool runMayStart() override { return !mayStart || mayStart(); }
     void runStarted(const DeviceCommand &command) override;
     void runEnded(const RunEnd &end) override;
+    // The runner's counters are one byte each (as the window shows them);
+    // the records count on from them without wrapping.
+    void countsChanged(RunCounts counts) override;
 
     // SHA-256, lower-case hex, of the buffer's bytes 0..last.
     static QString imageHash(const MemoryBuffer &buffer, uint16_t last);
@@ -47,4 +53,7 @@ private:
     DeviceRecord m_record;
     QElapsedTimer m_timer;
     bool m_started = false;
+    RunCounts m_lastCounts;
+    int m_success = 0;
+    int m_failure = 0;
 };

@@ -7,6 +7,9 @@
 #include "DeviceRecord.h"
 #include "LogFileStore.h"
 #include "ProductionDatabase.h"
+#include "ProgramDialogs.h"
+#include "RadioGroup.h"
+#include "TFuseForm.h"
 #include "ProgrammerEmulator.h"
 #include "ScriptedPrompter.h"
 #include "SqlRecordStore.h"
@@ -17,12 +20,16 @@
 #include "WindowRunLog.h"
 
 #include <QDir>
+#include <QAbstractButton>
 #include <QJsonArray>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
+#include <QSignalSpy>
 #include <QTimer>
 
 class TestWindowRunLog : public QObject
@@ -142,7 +149,8 @@ private slots:
         QCOMPARE(first.value("port_path").toString(), m_emu->slavePath());
         QCOMPARE(first.value("bios_code").toString(), QStringLiteral("15/08/2003"));
         QCOMPARE(first.value("device").toString(), QStringLiteral("AT89C2051"));
-        QCOMPARE(first.value("commands").toArray().toVariantList(), QVariantList{"Erase Device"});
+        // Named as tarvo-cli names the command.
+        QCOMPARE(first.value("commands").toArray().toVariantList(), QVariantList{"erase"});
         QCOMPARE(first.value("buffer_sum").toString(), m_form->controls().Buffer_Sum->text());
         QCOMPARE(first.value("image_sha256").toString().size(), 64);
         QCOMPARE(first.value("outcome").toArray().toVariantList(), QVariantList{"Erase.........Pass"});
@@ -153,6 +161,48 @@ private slots:
         QCOMPARE(failed.value("outcome").toArray().last().toString(), QStringLiteral("Command......Abort"));
         QCOMPARE(failed.value("failure").toInt(), 1);
         QVERIFY(QDateTime::fromString(failed.value("time").toString(), Qt::ISODateWithMs).isValid());
+    }
+
+    // Each write of the fuse editor is a record with its value and outcome;
+    // a write whose record cannot be kept never reaches the device.
+    void fuseWritesAreRecorded()
+    {
+        m_form->createSecondaryWindows(programDialogs(*m_form));
+        WindowDriver::chooseEntry(m_form->controls().SelectDevice, DeviceCatalogue::indexOf(QStringLiteral("AT90S2343")));
+        WindowRunLog log(*m_form, std::make_unique<LogFileStore>(logPath()));
+        QVERIFY(log.open());
+        recordFuseWrites(*m_form, log);
+        auto *fuse = qobject_cast<TFuseForm *>(m_form->secondaryWindows().fuseForm());
+        QVERIFY(fuse);
+        const auto write = [fuse] {
+            fuse->findChild<RadioGroup *>(QStringLiteral("Fuse1"))->item(0)->click();
+            fuse->findChild<RadioGroup *>(QStringLiteral("Fuse2"))->item(1)->click();
+            fuse->findChild<QPushButton *>(QStringLiteral("StartFuse"))->click();
+        };
+        QSignalSpy finished(fuse, &TFuseForm::exchangeFinished);
+        fuse->show();
+        QVERIFY(finished.wait(10000));
+        write();
+        QCOMPARE(int(m_emu->fuseByte(0x07)), 0x20);
+        const QList<QJsonObject> r = records();
+        QCOMPARE(r.size(), 1);
+        QCOMPARE(r.at(0).value("commands").toArray().toVariantList(), QVariantList{"fuse-write"});
+        QCOMPARE(r.at(0).value("fuse_value").toString(), QStringLiteral("20"));
+        QCOMPARE(r.at(0).value("outcome").toArray().toVariantList(), QVariantList{"Program Fuse Complete"});
+        QVERIFY(r.at(0).value("passed").toBool());
+        QCOMPARE(r.at(0).value("device").toString(), QStringLiteral("AT90S2343"));
+        QVERIFY(!r.at(0).value("version").toString().isEmpty());
+
+        // The log becomes a folder: an error box, and no write goes out.
+        QFile::remove(logPath());
+        QVERIFY(QDir().mkdir(logPath()));
+        const QStringList before = m_emu->commandWords();
+        write();
+        QCOMPARE(m_prompter->texts().size(), 1);
+        QVERIFY2(m_prompter->texts().first().contains(QLatin1String("Is a directory")), qPrintable(m_prompter->texts().first()));
+        QCOMPARE(m_emu->commandWords(), before);
+        fuse->close();
+        QDir().rmdir(logPath());
     }
 
     // --db or TARVO_DB: the records go to the database in place of the

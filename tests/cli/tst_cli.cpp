@@ -166,11 +166,29 @@ private slots:
         QCOMPARE(emu->lockBits(0x01), uint8_t(0x03));
     }
 
-    void fileLongerThanDeviceOnlyWarns()
+    // An image longer than the device is refused before the port opens,
+    // HEX or not; --allow-oversize loads it with the window's warning.
+    void fileLongerThanDeviceRefusedUnlessAllowed()
     {
         emu->setSocketDevice(QStringLiteral("AT89C2051"));
         const QByteArray image = randomImage(0x1000);
-        const auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", hexFile(image, 0xFFF), "program"}));
+        const QString hex = hexFile(image, 0xFFF);
+        const QString bin = dir->filePath(QStringLiteral("long.bin"));
+        QFile f(bin);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(image.left(0x801));
+        f.close();
+        const QString refusal = QStringLiteral("tarvo-cli: %1: refused, End Buffer Over End Device (image end %2, "
+                                               "AT89C2051 end 07FFH); give --allow-oversize to load it");
+        auto r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", hex, "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines(), (QStringList{"Warning: End Buffer Over End Device", refusal.arg(hex, "0FFFH")}));
+        r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", bin, "--file-offset", "0", "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().last(), refusal.arg(bin, "0800H"));
+        QVERIFY(emu->received().isEmpty());
+
+        r = CliProcess::run(args(QStringLiteral("AT89C2051"), {"--file", hex, "--allow-oversize", "program"}));
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(r.errLines(), QStringList{"Warning: End Buffer Over End Device"});
         QCOMPARE(emu->flash(0x01), image.left(0x800));

@@ -4,6 +4,7 @@
 #include "EmulatorFault.h"
 #include "EmulatorReceived.h"
 #include "JobFile.h"
+#include "JsonLines.h"
 #include "ProductionEmulator.h"
 
 using Fault = EmulatorFault;
@@ -185,6 +186,30 @@ private slots:
         QFile f(state);
         QVERIFY(f.open(QIODevice::ReadOnly));
         QVERIFY2(f.readAll().contains("\nretired 1 =its%20device%20failed%20after%20it%20was%20written\n"), qPrintable(state));
+    }
+
+    // A job that scans: each line is a device's code, kept in its record;
+    // one port only.
+    void scanningJobTakesCodes()
+    {
+        auto emu = startEmulator();
+        const QString job = path(QStringLiteral("scan.tarvojob"));
+        auto r = CliProcess::run({"--save-job", job, "-p", "AT89C2051", "-f", image(), "--devices", "2", "--log",
+                                  path("scan.jsonl"), "--scan", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath()}, "\nA-1\nA-2\n");
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(programFrames(*emu), 2);
+        const QList<QJsonObject> records = readJsonLines(path("scan.jsonl"));
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.at(0).value("scan").toString(), QStringLiteral("A-1"));
+        QCOMPARE(records.at(1).value("scan").toString(), QStringLiteral("A-2"));
+
+        auto second = startEmulator();
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath(), "-P", second->slavePath()}, "A-3\n");
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("the job scans a code for each device, which takes one port"), r.err.constData());
+        QVERIFY(second->received().isEmpty());
     }
 
     // On several ports each port's process opens the job itself: it gets

@@ -9,6 +9,7 @@
 #include "SqlRecordStore.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
+#include "EmulatorReceived.h"
 #include "HexFileWriter.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
@@ -44,7 +45,10 @@ class TestDatabaseCli : public QObject
 
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr) const
     {
-        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex} + rest;
+        // The image fills the device: the serial number replaces its bytes.
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hex,
+                           "--serial-overwrite"}
+               + rest;
     }
 
 private slots:
@@ -110,6 +114,8 @@ private slots:
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\xF6\x01\x00\x00", 4));
 
+        // The last run's final ENQ may still be on its way.
+        QVERIFY(EmulatorReceived::endsWith(*emu, char(0x05)));
         const int frames = emu->received().size();
         r = CliProcess::run(args(sequence + QStringList{"--serial", "7F0:500", "--serial-bytes", "2", "program"}));
         QCOMPARE(r.exitCode, 2);
@@ -224,10 +230,10 @@ private slots:
         QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
                                    << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
         QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
-                                      << "The database DIR/newer.db has schema version 7, newer than version 2 that this program "
+                                      << "The database DIR/newer.db has schema version 7, newer than version 3 that this program "
                                          "knows; it is left unchanged: use a newer version of the program.";
         QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
-                                             << "The database DIR/newer.db has schema version 7, newer than version 2 that this "
+                                             << "The database DIR/newer.db has schema version 7, newer than version 3 that this "
                                                 "program knows; it is left unchanged: use a newer version of the program.";
     }
     void refusals()
@@ -323,7 +329,8 @@ private slots:
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QString error;
         for (const char *sql : {"DROP INDEX tarvo_records_by_record_id", "ALTER TABLE tarvo_records DROP COLUMN record_id",
-                                "ALTER TABLE tarvo_reservations DROP COLUMN reason"})
+                                "ALTER TABLE tarvo_reservations DROP COLUMN reason", "ALTER TABLE tarvo_records DROP COLUMN tool_version",
+                                "ALTER TABLE tarvo_records DROP COLUMN fuse_value", "ALTER TABLE tarvo_records DROP COLUMN scanned_code"})
             TestDatabase::scalar(db, QLatin1String(sql), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         TestDatabase::scalar(db, QStringLiteral("UPDATE tarvo_schema SET version = 1"), &error);
@@ -332,10 +339,11 @@ private slots:
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 1);
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
-        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 2);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 3);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(reason) FROM tarvo_reservations")).toInt(), 0);
         // Rows from now on carry the bench's id.
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(tool_version) FROM tarvo_records")).toInt(), 1);
     }
 
     // The server restarts between two devices: the lost connection is
@@ -425,7 +433,7 @@ private slots:
         auto second = startEmulator();
         const auto r = CliProcess::runWithInput(
             {"--port", emu->slavePath(), "--port", second->slavePath(), "--device", "AT89C2051", "--file", hex, "--db", db,
-             "--serial-sequence", "board", "--serial", "0:1", "--repeat", "program"},
+             "--serial-sequence", "board", "--serial", "0:1", "--serial-overwrite", "--repeat", "program"},
             "\n\n\n");
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(DISTINCT serial) FROM tarvo_records")).toInt(), 6);

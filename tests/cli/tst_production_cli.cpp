@@ -3,6 +3,7 @@
 // and several ports at once.
 #include "BenchIdentity.h"
 #include "CliProcess.h"
+#include "DeviceRecord.h"
 #include "EmulatorReceived.h"
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
@@ -17,10 +18,13 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QUrl>
 #include <QSet>
 #include <QTemporaryDir>
@@ -102,9 +106,12 @@ class TestProductionCli : public QObject
         f.write(HexFileWriter::image(buffer, 0x7FF));
         return path;
     }
+    // The image fills the whole device, so a serial number always lands on
+    // its data: allowed here, refused in serialOnTheImagesData.
     QStringList args(const QStringList &rest, const ProgrammerEmulator *on = nullptr)
     {
-        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile()}
+        return QStringList{"--port", (on ? on : emu.get())->slavePath(), "--device", "AT89C2051", "--file", hexFile(),
+                           "--serial-overwrite"}
                + rest;
     }
 
@@ -187,11 +194,14 @@ private slots:
         QVERIFY(lines.at(0).startsWith("time,host,port,port_path,bios_code,device,commands,file,image_sha256"));
         QVERIFY2(lines.at(1).contains(",500,F4 01 00 00,Erase.........Pass | Blank.....Time-Out | Command......Abort,fail,"),
                  lines.at(1).constData());
-        QVERIFY(lines.at(1).endsWith(",0,1"));
+        // The counts, then the program's version; no fuse value, no scan.
+        const QRegularExpression counts(QStringLiteral(",(\\d+),(\\d+),\\d+\\.\\d+[^,]*,,$"));
+        QCOMPARE(counts.match(QString::fromUtf8(lines.at(1))).capturedTexts().mid(1), (QStringList{"0", "1"}));
         QVERIFY2(lines.at(2).contains(",Erase.........Pass | Blank.........Pass | Program..Fail:00C0 | Command......Abort,fail,"),
                  lines.at(2).constData());
         QVERIFY(lines.at(3).contains(",500,F4 01 00 00,Erase.........Pass | Blank.........Pass | Program.......Pass | "));
-        QVERIFY(lines.at(4).contains(",501,F5 01 00 00,") && lines.at(4).endsWith(",2,2"));
+        QVERIFY(lines.at(4).contains(",501,F5 01 00 00,"));
+        QCOMPARE(counts.match(QString::fromUtf8(lines.at(4))).capturedTexts().mid(1), (QStringList{"2", "2"}));
         QVERIFY(lines.at(4).contains(",AT89C2051,auto,fw.hex,"));
         QCOMPARE(emu->flash(Type2051).mid(0x7F0, 4), QByteArray("\xF5\x01\x00\x00", 4));
     }
@@ -270,6 +280,35 @@ private slots:
         QCOMPARE(piped.errLines().size(), 1);
     }
 
+    // With --scan each line is a device's code and runs it, kept in its
+    // record (a code a spreadsheet would run stays text in CSV); an empty
+    // line runs nothing; without --repeat the option is refused.
+    void scannedCodesRunDevices()
+    {
+        const QString log = file("log.csv");
+        const auto r = CliProcess::runWithInput(args({"--repeat", "--scan", "--log", log, "program"}),
+                                                "SN-0001\n\n  =2+3 \nquit\nSN-0002\n");
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(programFrames(*emu), 2);
+        QVERIFY2(r.out.contains("Devices: 2, passed: 2, failed: 0"), r.out.constData());
+        QCOMPARE(r.errLines(), QStringList{"tarvo-cli: an empty line runs nothing with --scan: scan the device's code "
+                                           "to run it; q, quit or exit ends the run"});
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY2(lines.at(1).endsWith(",,SN-0001"), lines.at(1).constData());
+        QVERIFY2(lines.at(2).endsWith(",,'=2+3"), lines.at(2).constData());
+        QString error;
+        QCOMPARE(DeviceRecord::fromCsvRow(QString::fromUtf8(lines.at(2)), &error)->scannedCode, QStringLiteral("=2+3"));
+
+        const auto refused = CliProcess::run(args({"--scan", "program"}));
+        QCOMPARE(refused.exitCode, 2);
+        QCOMPARE(refused.errLines().value(0),
+                 QStringLiteral("tarvo-cli: --scan needs --repeat (or --save-job): each line is then a device's code"));
+        QCOMPARE(programFrames(*emu), 2);
+    }
+
     // A restart continues from the state file; two processes sharing it
     // never write the same number.
     void serialStateAcrossRestartsAndProcesses()
@@ -328,6 +367,56 @@ private slots:
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: ") + message);
         QVERIFY(emu->received().isEmpty());
+    }
+
+    // A serial number on bytes the file holds is refused before the port
+    // opens; one on bytes the file left out, or with --serial-overwrite,
+    // goes in.
+    void serialOnTheImagesData()
+    {
+        const QStringList base{"--port", emu->slavePath(), "--device", "AT89C2051", "--file", hexFile(), "--log",
+                               file("log.jsonl")};
+        auto r = CliProcess::run(base + QStringList{"--serial", "7FC:1", "program"});
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines().value(0), QStringLiteral("tarvo-cli: serial number at 07FCH-07FFH would replace data of %1 "
+                                                       "at 07FCH; give --serial-overwrite to allow it")
+                                            .arg(hexFile()));
+        QVERIFY(emu->received().isEmpty());
+        QVERIFY(!QFile::exists(file("log.jsonl")) || QFileInfo(file("log.jsonl")).size() == 0);
+
+        // Only the last byte of the number on the file's data: still refused.
+        MemoryBuffer partial;
+        for (int a = 0; a <= 0x7FC; ++a)
+            partial.set(uint16_t(a), uint8_t(image.at(a)));
+        QByteArray hex = HexFileWriter::image(partial, 0x7FF);
+        // The file ends at 07FC: bytes 07FD-07FF are not the file's.
+        const int cut = hex.indexOf(":1007F000");
+        QVERIFY(cut > 0);
+        QByteArray record = ":0D07F000";
+        uint8_t sum = uint8_t(0x0D + 0x07 + 0xF0);
+        for (int a = 0x7F0; a <= 0x7FC; ++a) {
+            record += QByteArray::number(uint8_t(image.at(a)), 16).rightJustified(2, '0').toUpper();
+            sum += uint8_t(image.at(a));
+        }
+        record += QByteArray::number(uint8_t(-sum), 16).rightJustified(2, '0').toUpper() + "\r\n";
+        hex = hex.left(cut) + record + HexFileWriter::EndRecord;
+        const QString short7fc = file("short.hex");
+        QFile f(short7fc);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(hex);
+        f.close();
+        QStringList shortArgs = base;
+        shortArgs[5] = short7fc;
+        r = CliProcess::run(shortArgs + QStringList{"--serial", "7FC:1", "program"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(emu->received().isEmpty());
+        r = CliProcess::run(shortArgs + QStringList{"--serial", "7FD:1", "--serial-bytes", "3", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7FD, 3), QByteArray("\x01\x00\x00", 3));
+
+        r = CliProcess::run(base + QStringList{"--serial", "7FC:1", "--serial-overwrite", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QCOMPARE(emu->flash(Type2051).mid(0x7FC, 4), QByteArray("\x01\x00\x00\x00", 4));
     }
 
     // A state file keeps its form: another start on a state at 1001 is
@@ -520,6 +609,63 @@ private slots:
         QCOMPARE(full.exitCode, 2);
         QCOMPARE(full.errLines(), QStringList{"tarvo-cli: /dev/full: No space left on device"});
         QCOMPARE(programFrames(*emu), 1);
+    }
+
+    // A disk that cannot take the next record stops the line before the
+    // device: room for the record is taken before the device starts.
+    void fullDiskStopsBeforeTheDevice()
+    {
+        if (::geteuid() != 0)
+            QSKIP("mounting a small tmpfs needs root");
+        const QString disk = file(QStringLiteral("disk"));
+        QVERIFY(QDir().mkdir(disk));
+        const auto mount = [](const QStringList &arguments) {
+            QProcess p;
+            p.start(arguments.first(), arguments.mid(1));
+            return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+        };
+        if (!mount({"mount", "-t", "tmpfs", "-o", "size=96k", "tmpfs", disk}))
+            QSKIP("this system does not let a tmpfs be mounted here");
+        const auto unmount = qScopeGuard([&] { mount({"umount", disk}); });
+        const QString log = disk + QStringLiteral("/log.jsonl");
+        // Fills the disk to its last byte.
+        const auto fill = [&disk] {
+            QFile filler(disk + QStringLiteral("/filler"));
+            filler.open(QIODevice::Append);
+            const QByteArray block(1024, 'x');
+            while (filler.write(block) == block.size() && filler.flush()) {
+            }
+            const QByteArray byte(1, 'x');
+            while (filler.write(byte) == 1 && filler.flush()) {
+            }
+        };
+
+        fill();
+        auto r = CliProcess::run(args({"--log", log, "program"}));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(r.errLines(), QStringList{QStringLiteral("tarvo-cli: %1: No space left on device").arg(log)});
+        QVERIFY(emu->received().isEmpty());
+
+        // Room again, then the disk fills while the line runs: every device
+        // that started has its record, and the run ends before one that
+        // would have none.
+        QVERIFY(QFile::remove(disk + QStringLiteral("/filler")));
+        CliProcess p(args({"--repeat", "--json", "--log", log, "program"}));
+        p.start();
+        QVERIFY(p.waitForOutput("\"waiting\""));
+        p.write("\n");
+        QVERIFY(p.waitForOutput("\"event\":\"device\""));
+        fill();
+        p.write(QByteArray(40, '\n'));
+        p.closeInput();
+        r = p.finish();
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains(log.toUtf8() + ": No space left on device"), r.err.constData());
+        const int devices = int(r.out.count("\"event\":\"device\""));
+        QVERIFY(devices >= 1);
+        QCOMPARE(readJsonLines(log).size(), devices);
+        QCOMPARE(programFrames(*emu), devices);
+        QVERIFY(!r.out.contains("\"passed\":false"));
     }
 
     // Three programmers at once, one log and one serial state: each event

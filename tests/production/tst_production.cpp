@@ -8,6 +8,10 @@
 #include "BenchIdentity.h"
 #include "SerialState.h"
 #include "SerialStateFile.h"
+#include "CsvRow.h"
+#include "DeviceCommand.h"
+#include "RunRecorder.h"
+#include "SelectionState.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -275,22 +279,23 @@ private slots:
     {
         const DeviceRecord r = hostileRecord();
         QCOMPARE(DeviceRecord::csvHeader(), QStringLiteral("time,host,port,port_path,bios_code,device,commands,file,image_sha256,"
-                                                           "buffer_sum,serial,serial_text,outcome,passed,duration_ms,success,failure"));
+                                                           "buffer_sum,serial,serial_text,outcome,passed,duration_ms,success,failure,"
+                                                           "version,fuse_value,scan"));
         QCOMPARE(r.csvRow().toUtf8(),
                  QByteArray("2026-12-01T23:59:59.007+07:00,\"line \"\"2\"\", bay\n3\",\"Com1,\\\",\"/dev/tty\\S0\r\n\",\"\"\"\"\"\","
                             "AT89C2051,erase program lock2,\"C:\\งาน\\เฟิร์มแวร์, \"\"final\"\"\n.hex\","
                             "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff,1A2BH,18446744073709551615,"
                             "FF FF FF FF FF FF FF FF,\"Program..Fail:01A3 ทดสอบ, \"\"x\"\" \\ | Command......Abort\",fail,"
-                            "9007199254740993,2147483647,1"));
+                            "9007199254740993,2147483647,1,,,"));
         QCOMPARE(r.jsonLine(),
                  QByteArray("{\"bios_code\":\"\\\"\\\"\",\"buffer_sum\":\"1A2BH\",\"commands\":[\"erase\",\"program\",\"lock2\"],"
                             "\"device\":\"AT89C2051\",\"duration_ms\":9007199254740993,\"failure\":1,"
-                            "\"file\":\"C:\\\\งาน\\\\เฟิร์มแวร์, \\\"final\\\"\\n.hex\",\"host\":\"line \\\"2\\\", bay\\n3\","
+                            "\"file\":\"C:\\\\งาน\\\\เฟิร์มแวร์, \\\"final\\\"\\n.hex\",\"fuse_value\":\"\",\"host\":\"line \\\"2\\\", bay\\n3\","
                             "\"image_sha256\":\"ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff\","
                             "\"outcome\":[\"Program..Fail:01A3 ทดสอบ, \\\"x\\\" \\\\\",\"Command......Abort\"],\"passed\":false,"
-                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"serial\":\"18446744073709551615\","
+                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"scan\":\"\",\"serial\":\"18446744073709551615\","
                             "\"serial_text\":\"FF FF FF FF FF FF FF FF\",\"success\":2147483647,"
-                            "\"time\":\"2026-12-01T23:59:59.007+07:00\"}"));
+                            "\"time\":\"2026-12-01T23:59:59.007+07:00\",\"version\":\"\"}"));
     }
 
     // Each form reads back as the record written; what is not of a form is
@@ -311,14 +316,27 @@ private slots:
             QCOMPARE(json->timeText(), r.timeText());
         }
 
+        // A log of the first form, without the program's version, fuse value
+        // and scanned code, reads as it was written.
+        {
+            DeviceRecord r = sampleRecord();
+            QString error;
+            QCOMPARE(DeviceRecord::fromCsvRow(r.csvRow(1), &error), std::optional<DeviceRecord>(r));
+            QJsonObject old = r.toJson();
+            for (const char *key : {"version", "fuse_value", "scan"})
+                old.remove(QLatin1String(key));
+            QCOMPARE(DeviceRecord::fromJson(old, &error), std::optional<DeviceRecord>(r));
+        }
+
         const QString row = sampleRecord().csvRow();
         const QList<std::pair<QString, QString>> badRows = {
             {QString(row).replace(QLatin1String(",fail,"), QLatin1String(",failed,")), "The field passed cannot be \"failed\"."},
             {QString(row).replace(QLatin1String("2026-03-01T"), QLatin1String("2026-13-01T")), "The field time cannot be"},
             {QString(row).replace(QLatin1String(",3,1"), QLatin1String(",2147483648,1")), "The field success cannot be"},
             {QString(row).replace(QLatin1String(",1000,"), QLatin1String(",-1,")), "The field serial cannot be"},
-            {row + QLatin1String(",extra"), "The CSV row has 18 fields; a record has 17."},
-            {row.left(row.lastIndexOf(QLatin1Char(','))), "The CSV row has 16 fields; a record has 17."},
+            {row + QLatin1String(",extra"), "The CSV row has 21 fields; a record has 20."},
+            {row.left(row.lastIndexOf(QLatin1Char(','))), "The CSV row has 19 fields; a record has 20."},
+            {sampleRecord().csvRow(1) + QLatin1String(",x"), "The CSV row has 18 fields; a record has 20."},
             {QString(row).replace(QLatin1String(".hex\","), QLatin1String(".hex\"x,")), "goes on after its closing quote"},
             {QString(row).replace(QLatin1String("Com1"), QLatin1String("Co\"m1")), "An unquoted field of the CSV row holds a quote"},
             {row.left(row.indexOf(QLatin1String(".hex"))), "has no closing quote"},
@@ -358,6 +376,85 @@ private slots:
         QCOMPARE(error, QStringLiteral("The JSON line holds no object."));
         QVERIFY(!DeviceRecord::fromJsonLine("{\"time\":", &error));
         QVERIFY2(error.startsWith(QLatin1String("The JSON line cannot be read: ")), qPrintable(error));
+    }
+
+    // The runner's one-byte counters wrap at 256 as the window shows them;
+    // the records count on, and start again from a reset.
+    // What a spreadsheet would run is written as text, quoted where it
+    // must be, and read back as it was; a log written before reads as it is.
+    void csvFieldsASpreadsheetCannotRun()
+    {
+        const QStringList fields{"=HYPERLINK(\"x\")", "+1", "-2", "@SUM(A1)", "'=kept", "'plain", "a=b", "",
+                                 "x,\"y\"\nz", "-a,b"};
+        const QString row = CsvRow::join(fields);
+        QCOMPARE(row, QStringLiteral("\"'=HYPERLINK(\"\"x\"\")\",'+1,'-2,'@SUM(A1),''=kept,'plain,a=b,,"
+                                     "\"x,\"\"y\"\"\nz\",\"'-a,b\""));
+        QString error;
+        QCOMPARE(CsvRow::split(row, &error), std::optional<QStringList>(fields));
+        QCOMPARE(CsvRow::split(QStringLiteral("=1+2,@x,plain"), &error),
+                 std::optional<QStringList>(QStringList{"=1+2", "@x", "plain"}));
+    }
+
+    void recordsCountPastTheWindowsCounters()
+    {
+        MemoryBuffer buffer;
+        SelectionState selection;
+        RunRecorder recorder(buffer, selection);
+        QList<DeviceRecord> records;
+        recorder.onRecord = [&records](const DeviceRecord &r) { records << r; };
+        const DeviceCommand &erase = *DeviceCommand::byName(QStringLiteral("erase"));
+        RunCounts counts;
+        const auto run = [&](bool passed) {
+            recorder.runStarted(erase);
+            passed ? ++counts.success : ++counts.failure;
+            recorder.countsChanged(counts);
+            recorder.runEnded({passed ? RunState::Passed : RunState::Failed, {}, counts});
+        };
+        for (int k = 0; k < 300; ++k)
+            run(k < 256 || k % 10 != 0);
+        QCOMPARE(records.size(), 300);
+        // 256 passes: the window's counters read 0 and 0 again.
+        QCOMPARE(records.at(255).successCount, 256);
+        QCOMPARE(records.at(255).failureCount, 0);
+        QCOMPARE(records.last().successCount, 296);
+        QCOMPARE(records.last().failureCount, 4);
+        QCOMPARE(counts.success, uint8_t(296 - 256));
+        counts = {};
+        recorder.countsChanged(counts);
+        run(true);
+        QCOMPARE(records.last().successCount, 1);
+        QCOMPARE(records.last().failureCount, 0);
+    }
+
+    // A CSV log begun in the first form keeps its columns; a header that is
+    // no form of ours is refused before anything is written.
+    void csvLogKeepsItsForm()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.csv"));
+        const QByteArray old = DeviceRecord::csvHeader(1).toUtf8() + '\n' + sampleRecord().csvRow(1).toUtf8() + '\n';
+        {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(old);
+        }
+        LogFileStore log(path);
+        QString error;
+        DeviceRecord next = sampleRecord();
+        next.version = QStringLiteral("9.9");
+        QVERIFY2(log.open(&error) && log.append(next, &error), qPrintable(error));
+        QCOMPARE(readAll(path), old + sampleRecord().csvRow(1).toUtf8() + '\n');
+
+        const QString foreign = dir.filePath(QStringLiteral("foreign.csv"));
+        {
+            QFile f(foreign);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("name,value\n");
+        }
+        LogFileStore other(foreign);
+        QVERIFY(!other.open(&error));
+        QVERIFY2(error.contains(QLatin1String("not a header of this program's log")), qPrintable(error));
+        QCOMPARE(readAll(foreign), QByteArray("name,value\n"));
     }
 
     void logFileAppendsWholeRecords()

@@ -173,13 +173,15 @@ private slots:
                                                  "device text YES, commands text YES, file text YES, image_sha256 text YES, "
                                                  "buffer_sum text YES, serial_sequence text YES, serial text YES, serial_text text YES, "
                                                  "outcome text YES, passed integer NO, duration_ms bigint YES, success integer YES, "
-                                                 "failure integer YES, record_id text YES")
+                                                 "failure integer YES, record_id text YES, tool_version text YES, fuse_value text YES, "
+                                                 "scanned_code text YES")
                                 : QStringLiteral("CREATE TABLE tarvo_records ( id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                                  "recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL, "
                                                  "host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT, "
                                                  "commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT, serial_sequence TEXT, "
                                                  "serial TEXT, serial_text TEXT, outcome TEXT, passed INTEGER NOT NULL, "
-                                                 "duration_ms BIGINT, success INTEGER, failure INTEGER, record_id TEXT)"));
+                                                 "duration_ms BIGINT, success INTEGER, failure INTEGER, record_id TEXT, tool_version TEXT, "
+                                                 "fuse_value TEXT, scanned_code TEXT)"));
     }
 
     // The database refuses the row: append says so with the driver's text,

@@ -146,8 +146,8 @@ int CliJob::open(CliOptions &o, CliOutput &output)
     if (!job)
         return refuse(error);
     // What this program cannot do yet is refused rather than left out.
-    if (job->scan)
-        return refuse(QStringLiteral("%1: the job needs a scanned code for each device, which tarvo-cli does not read").arg(o.job));
+    if (job->scan && o.mode == CliOptions::Mode::Fleet)
+        return refuse(QStringLiteral("%1: the job scans a code for each device, which takes one port").arg(o.job));
     const QList<std::tuple<JobFile::Ask, QString, const char *>> asked{
         {job->askOperator, o.operatorName, "--operator"}, {job->askLot, o.lot, "--lot"}};
     for (const auto &[ask, value, option] : asked) {
@@ -196,6 +196,7 @@ int CliJob::open(CliOptions &o, CliOutput &output)
         o.stores.database = job->database.contains(QLatin1String("://")) ? job->database
                                                                           : JobFile::resolvedPath(o.job, job->database);
     o.repeat = true;
+    o.jobScan = job->scan;
     o.jobDevices = job->devices > 0 ? QString::number(job->devices) : QString();
     o.jobStopAfter = job->stopAfterFailures > 0 ? QString::number(job->stopAfterFailures) : QString();
     output.detail(QStringLiteral("Job %1: %2, image %3 (SHA-256 %4)").arg(o.job, job->name, o.file, o.jobImageSha256));

@@ -48,6 +48,8 @@ const OptionRow OptionRows[] = {
      "also the port, the device's data, the file loaded and each command as it starts"},
     {{"n", "dry-run"}, "", &CliOptions::dryRun,
      "check everything, load the file and detect the programmer, then stop: no command is sent"},
+    {{"allow-oversize"}, "", &CliOptions::allowOversize,
+     "load an image that ends beyond the device anyway (refused otherwise: \"End Buffer Over End Device\")"},
     {{"list-devices"}, "", Mode::ListDevices, "the catalogue: name, flash size, lock bits, fuses, type"},
     {{"list-ports"}, "", Mode::ListPorts,
      "the serial ports, one a line: Com entry, device, description, manufacturer, USB vendor:product id, serial "
@@ -62,6 +64,8 @@ const OptionRow OptionRows[] = {
     {{"serial-format"}, "le|be|ascii|bcd", &CliOptions::serialForm, nullptr,
      "binary low or high byte first (default le), decimal digits, or packed BCD"},
     {{"serial-bytes"}, "N", &CliOptions::serialBytes, nullptr, "its width (default 4; ascii 8 digits)"},
+    {{"serial-overwrite"}, "", &CliOptions::serialOverwrite, nullptr,
+     "let the serial number replace bytes the image holds (refused otherwise, before the port opens)"},
     {{"serial-state"}, "FILE", &StoreOptions::serialStateFile, nullptr,
      "keeps the next number across runs and processes"},
     {{"serial-failed"}, "reuse|retire", &CliOptions::serialFailed, nullptr,
@@ -95,7 +99,9 @@ const OptionRow OptionRows[] = {
      "with --save-job: ask the operator's name at the start"},
     {{"ask-lot"}, "optional|required", &CliOptions::jobAskLot, nullptr,
      "with --save-job: ask the lot or work order at the start"},
-    {{"scan"}, "", &CliOptions::jobScan, nullptr, "with --save-job: each device needs a scanned code"},
+    {{"scan"}, "", &CliOptions::jobScan, nullptr,
+     "with --repeat: each line read is the device's scanned code (a barcode), kept in its record, and runs it (an "
+     "empty line runs nothing); with --save-job: the job asks for it"},
     {{"job"}, "FILE", &CliOptions::job, nullptr,
      "run a job: its device, image, commands and production settings, one device after another as with --repeat; "
      "the image's SHA-256 is checked when the job opens and before each device"},
@@ -244,6 +250,7 @@ void checkJobRun(CliOptions &o, const std::function<void(const QString &)> &fail
         {!o.stores.serialStateFile.isEmpty(), "--serial-state"}, {!o.stores.logFile.isEmpty(), "--log"},
         {!o.stores.database.isEmpty(), "--db"},    {!o.stores.serialSequence.isEmpty(), "--serial-sequence"},
         {o.repeat, "--repeat"},                    {!o.saveJob.isEmpty(), "--save-job"},
+        {o.jobScan, "--scan"},
     };
     for (const auto &[given, name] : fixed)
         if (given)
@@ -372,11 +379,15 @@ CliOptions CliOptions::parse(const QStringList &arguments)
         fail(QStringLiteral("--operator and --lot need --job"));
     }
     const bool jobSettings = !o.jobName.isEmpty() || !o.jobDevices.isEmpty() || !o.jobStopAfter.isEmpty()
-                             || !o.jobAskOperator.isEmpty() || !o.jobAskLot.isEmpty() || o.jobScan || o.jobPin;
+                             || !o.jobAskOperator.isEmpty() || !o.jobAskLot.isEmpty() || o.jobPin;
     if (o.saveJob.isEmpty()) {
         if (jobSettings)
-            fail(QStringLiteral("--job-name, --devices, --stop-after-failures, --ask-operator, --ask-lot, --scan and "
+            fail(QStringLiteral("--job-name, --devices, --stop-after-failures, --ask-operator, --ask-lot and "
                                 "--job-pin need --save-job"));
+        if (o.jobScan && !o.repeat)
+            fail(QStringLiteral("--scan needs --repeat (or --save-job): each line is then a device's code"));
+        if (o.jobScan && o.ports.size() > 1)
+            fail(QStringLiteral("--scan takes one port: a scanned code belongs to one device"));
     } else {
         checkJobToSave(o, fail);
         return o;

@@ -56,6 +56,10 @@ public:
     bool quiet = false;
     bool verbose = false;
     bool dryRun = false;
+    // An image larger than the device is loaded anyway (its end cut off).
+    bool allowOversize = false;
+    // The serial number may replace bytes the image holds.
+    bool serialOverwrite = false;
     // Production: the serial number's options as given; they make
     // stores.serial.
     QString serialSpec;

@@ -185,7 +185,21 @@ int CliSession::loadFile()
     }
     m_output.detail(QStringLiteral("File %1: buffer end %2, checksum %3")
                         .arg(m_options.file, loaded.bufferEndText, loaded.bufferSumText));
-    return ExitCode::Passed;
+    return checkSize();
+}
+
+int CliSession::checkSize()
+{
+    // The window warns and carries on; here a device would get an image cut
+    // short without anyone watching, so it is refused unless asked for.
+    if (!m_selection.DeviceSelected || m_selection.SelectedDevice.deviceEnd() >= m_buffer.BufferEnd
+        || m_options.allowOversize)
+        return ExitCode::Passed;
+    m_output.usageError(QStringLiteral("%1: refused, %2 (image end %3, %4 end %5); give --allow-oversize to load it")
+                            .arg(m_options.file, HexFileActions::Text::EndOverDevice,
+                                 BufferRange::addressText(m_buffer.BufferEnd), m_selection.SelectedDevice.DeviceName,
+                                 BufferRange::addressText(m_selection.SelectedDevice.deviceEnd())));
+    return ExitCode::UsageOrFile;
 }
 
 int CliSession::loadImage()
@@ -205,6 +219,8 @@ int CliSession::loadImage()
     m_buffer.FileLoaded = true;
     if (m_selection.DeviceSelected && m_selection.SelectedDevice.deviceEnd() < m_buffer.BufferEnd)
         m_prompter.warning(HexFileActions::Text::EndOverDevice);
+    if (const int code = checkSize(); code != ExitCode::Passed)
+        return code;
     m_output.detail(QStringLiteral("File %1 (%2): buffer end %3, checksum %4")
                         .arg(m_options.file, ImageFileLoader::kindName(loaded.kind),
                              BufferRange::addressText(m_buffer.BufferEnd),
@@ -292,8 +308,12 @@ bool CliSession::runOne(const CliCommand &command)
     switch (command.kind) {
     case CliCommand::Kind::FuseRead:
         return m_fuse.read();
-    case CliCommand::Kind::FuseWrite:
-        return m_fuse.write(command.fuseValue);
+    case CliCommand::Kind::FuseWrite: {
+        const bool written = m_fuse.write(command.fuseValue);
+        if (m_production)
+            m_production->fuseWritten(command.fuseValue, written);
+        return written;
+    }
     default:
         // The detection has run already, before any command.
         return true;

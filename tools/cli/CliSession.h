@@ -37,6 +37,8 @@ private:
     int loadFile();
     // Any other kind of image (S-record, ELF, raw binary).
     int loadImage();
+    // An image that ends beyond the device is refused unless --allow-oversize.
+    int checkSize();
     int connect();
     int applyFirmwareRule();
     // The commands in order, up to the first that fails.

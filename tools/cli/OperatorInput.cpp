@@ -73,8 +73,11 @@ OperatorInput::Go OperatorInput::wait()
     const QByteArray line = m_lines.takeFirst();
     if (isQuit(line))
         return Go::Quit;
-    if (line.trimmed().isEmpty())
+    const QByteArray code = line.trimmed();
+    if (code.isEmpty() != m_scan) {
+        m_scanned = code;
         return Go::Run;
+    }
     m_refused = line;
     return Go::Other;
 }

@@ -25,6 +25,12 @@ public:
     static QString nextDevicePrompt() { return QStringLiteral("Insert the next device: Enter to run, q to quit"); }
 
     bool terminal() const { return m_terminal; }
+    // --scan: a line is the device's scanned code (a barcode) and runs it;
+    // an empty line is then refused (Other), q, quit and exit still end.
+    void setScan(bool scan) { m_scan = scan; }
+    bool scan() const { return m_scan; }
+    // The code of the last Run with scan set, blanks around it dropped.
+    QByteArray scannedCode() const { return m_scanned; }
 
     // Waits in the event loop for the next line.
     Go wait();
@@ -57,6 +63,8 @@ private:
     QByteArray m_partial;
     QList<QByteArray> m_lines;
     QByteArray m_refused;
+    QByteArray m_scanned;
+    bool m_scan = false;
     bool m_ended = false;
     bool m_stopped = false;
 };

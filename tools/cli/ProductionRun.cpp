@@ -7,6 +7,7 @@
 #include "CommandRunner.h"
 #include "ExitCode.h"
 #include "HexFileActions.h"
+#include "HexText.h"
 #include "SelectionState.h"
 #include "SerialState.h"
 #include "StoreFactory.h"
@@ -53,6 +54,18 @@ int ProductionRun::refuse(const QString &text)
     return ExitCode::UsageOrFile;
 }
 
+QString ProductionRun::overwriteText(const SerialFormat &format) const
+{
+    if (m_options.serialOverwrite)
+        return QString();
+    const uint16_t last = uint16_t(format.address + format.bytes - 1);
+    const int taken = m_parts.buffer.firstFromFile(format.address, last);
+    if (taken < 0)
+        return QString();
+    return QStringLiteral("serial number at %1 would replace data of %2 at %3; give --serial-overwrite to allow it")
+        .arg(rangeText(format.address, last), m_options.file, BufferRange::addressText(uint16_t(taken)));
+}
+
 int ProductionRun::prepare()
 {
     QString error;
@@ -85,6 +98,8 @@ int ProductionRun::prepare()
     const SerialFormat &format = *m_format;
     if (!(error = outside(format)).isEmpty())
         return refuse(error);
+    if (!(error = overwriteText(format)).isEmpty())
+        return refuse(error);
     const std::optional<quint64> next = m_serials->peek(&error);
     if (!next)
         return refuse(error);
@@ -101,8 +116,13 @@ bool ProductionRun::awaitGo()
         const OperatorInput::Go go = m_input->wait();
         if (go != OperatorInput::Go::Other)
             return go == OperatorInput::Go::Run;
-        m_output.usageError(QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends the run")
-                                .arg(QString::fromLocal8Bit(m_input->refusedLine().trimmed())));
+        const QString line = QString::fromLocal8Bit(m_input->refusedLine().trimmed());
+        m_output.usageError(m_input->scan()
+                                ? QStringLiteral("an empty line runs nothing with --scan: scan the device's code to run "
+                                                 "it; q, quit or exit ends the run")
+                                : QStringLiteral("\"%1\" runs nothing: Enter runs the next device; q, quit or exit ends "
+                                                 "the run")
+                                      .arg(line));
     }
 }
 
@@ -118,8 +138,10 @@ int ProductionRun::run(const Line &line)
     m_line = line;
     // Standard input is read only when the operator's go is asked for.
     std::unique_ptr<OperatorInput> input;
-    if (m_options.repeat)
+    if (m_options.repeat) {
         input = std::make_unique<OperatorInput>();
+        input->setScan(m_options.jobScan);
+    }
     m_input = input.get();
     int devices = 0;
     int passed = 0;
@@ -188,9 +210,17 @@ std::optional<quint64> ProductionRun::takeSerial(int *code)
     return std::nullopt;
 }
 
+void ProductionRun::fuseWritten(uint8_t value, bool passed)
+{
+    m_fuseValue = HexText::HexByteToStr2(value);
+    m_recorder.addOutcome(QStringLiteral("fuse-write %1 %2").arg(m_fuseValue, passed ? QLatin1String("Pass") : QLatin1String("Fail")),
+                          passed);
+}
+
 int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &passed)
 {
     m_recorder.begin();
+    m_fuseValue.clear();
     QString error;
     const SerialFormat *format = m_serials ? &*m_format : nullptr;
 
@@ -218,14 +248,23 @@ int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &pa
             code = refuse(error);
         }
     }
+    // The devices of this run, counted without wrapping.
+    const auto count = [this](DeviceRecord &r) {
+        r.successCount = m_success + (r.passed ? 1 : 0);
+        r.failureCount = m_failure + (r.passed ? 0 : 1);
+    };
+    count(record);
     if (m_log && !m_log->append(record, &error)) {
         // Without its record the device does not count as passed, and its
         // number, used by a device without a record, is retired.
         record.passed = false;
+        count(record);
         code = refuse(error);
         if (committed)
             m_serials->retire(*serial, QStringLiteral("its device's record could not be kept"), &error);
     }
+    m_success = record.successCount;
+    m_failure = record.failureCount;
     passed = record.passed;
     m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
                     record.failureCount);
@@ -263,9 +302,8 @@ void ProductionRun::describe(DeviceRecord &record) const
     for (const CliCommand &c : m_options.commands)
         record.commands << c.name();
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
+    record.fuseValue = m_fuseValue;
+    record.scannedCode = m_input && m_input->scan() ? QString::fromUtf8(m_input->scannedCode()) : QString();
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
-    const RunCounts counts = m_parts.runner.counts();
-    record.successCount = counts.success;
-    record.failureCount = counts.failure;
 }

@@ -51,6 +51,9 @@ public:
     // Ctrl+C: a wait for the operator ends; the device under way is stopped
     // by the session.
     void stop();
+    // A fuse write of the device under way ended: its value and outcome go
+    // into the device's record.
+    void fuseWritten(uint8_t value, bool passed);
 
 private:
     // The exit code; passed tells whether the device itself passed.
@@ -68,8 +71,15 @@ private:
     bool settleSerial(quint64 serial, bool passed, QString *error);
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
+    // Why the serial number may not go where the image holds data; empty when it may.
+    QString overwriteText(const SerialFormat &format) const;
 
     const CliOptions &m_options;
+    // Devices passed and failed in this run.
+    int m_success = 0;
+    // The fuse value written to the device under way, as the record has it.
+    QString m_fuseValue;
+    int m_failure = 0;
     CliOutput &m_output;
     Parts m_parts;
     Line m_line;
