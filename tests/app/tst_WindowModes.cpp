@@ -38,7 +38,7 @@ const char *modeName(Mode mode)
 // or Stop while a command holds the window, Reset except while running,
 // Connect, the menus and the lists only when idle; the six displays of the
 // device and buffer are never enabled; the Device items follow the device.
-bool specified(const QString &name, Mode mode, const QStringList &deviceItemsOn)
+bool expectedOn(const QString &name, Mode mode, const QStringList &deviceItemsOn)
 {
     static const QStringList choices = {"CheckTarvo", "File1", "Operation1", "Help1", "SelectComPort",
                                         "SelectDevice"};
@@ -62,7 +62,7 @@ bool specified(const QString &name, Mode mode, const QStringList &deviceItemsOn)
 }
 
 // Every named control and menu item of the window whose enabled state is not
-// the specified one, as "name=on" or "name=off".
+// the expected one, as "name=on" or "name=off".
 QStringList mismatches(const QWidget *window, Mode mode, const QStringList &deviceItemsOn)
 {
     QStringList wrong;
@@ -70,7 +70,7 @@ QStringList mismatches(const QWidget *window, Mode mode, const QStringList &devi
         const QString name = object->objectName();
         if (name.isEmpty() || name.startsWith(QLatin1String("qt_")))
             return;
-        if (enabled != specified(name, mode, deviceItemsOn))
+        if (enabled != expectedOn(name, mode, deviceItemsOn))
             wrong << name + (enabled ? QStringLiteral("=on") : QStringLiteral("=off"));
     };
     for (const QWidget *w : window->findChildren<QWidget *>())
