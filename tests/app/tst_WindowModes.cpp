@@ -132,7 +132,7 @@ private slots:
 
     // The real window through a session with the emulated programmer: at each
     // step of arming, running, passing, leaving and failing, every control
-    // and menu item is as its mode specifies.
+    // and menu item is as its mode sets it.
     void windowWalksTheModes()
     {
         ProgrammerEmulator emu;
