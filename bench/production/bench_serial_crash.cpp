@@ -13,6 +13,7 @@
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
 #include "MemoryBuffer.h"
+#include "BenchServer.h"
 #include "ProductionDatabase.h"
 #include "ProgrammerEmulator.h"
 #include "SqlSerialSequence.h"
@@ -66,14 +67,6 @@ struct Line
     int running = 0;
     QEventLoop loop;
 };
-
-bool runScript(const QString &action, const QString &dir)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral(TARVO_PG_SCRIPT), {action, dir});
-    return p.waitForFinished(120000) && p.exitCode() == 0;
-}
 
 std::optional<quint64> numberIn(const ProgrammerEmulator &emu)
 {
@@ -156,14 +149,6 @@ void start(Line &line, const std::shared_ptr<Bench> &b)
                    "--serial-sequence", "crash", "--serial", QStringLiteral("7F0:1"), "--repeat", "--json", "program"});
 }
 
-qint64 scalar(ProductionDatabase &db, const QString &sql)
-{
-    QSqlQuery q = db.newQuery();
-    if (!db.exec(q, sql) || !q.next())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(db.lastFault()));
-    return q.value(0).toLongLong();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -173,14 +158,10 @@ int main(int argc, char **argv)
     const int benches = argc > 2 ? std::max(1, atoi(argv[2])) : 8;
 
     QTemporaryDir dir;
-    QTemporaryDir serverDir(QStringLiteral("/tmp/tarvo-bench-pg-XXXXXX"));
-    qputenv("TARVO_PG_FSYNC", "on");
-    if (!runScript(QStringLiteral("start"), serverDir.path()))
-        qFatal("the PostgreSQL server did not start");
-    qputenv("PGPASSFILE", (serverDir.path() + QStringLiteral("/pgpass")).toLocal8Bit());
+    BenchServer server;
 
     Line line;
-    line.location = QStringLiteral("postgresql://tarvo@%1/tarvo").arg(QString::fromLatin1(QUrl::toPercentEncoding(serverDir.path())));
+    line.location = server.location();
     // The image leaves the serial bytes free: they hold only the number.
     MemoryBuffer buffer;
     for (int a = 0; a < 0x7C0; ++a)
@@ -220,8 +201,8 @@ int main(int argc, char **argv)
         }
         if (!restarted && line.done >= devices / 2) {
             restarted = true;
-            runScript(QStringLiteral("crash"), serverDir.path());
-            runScript(QStringLiteral("resume"), serverDir.path());
+            server.run(QStringLiteral("crash"));
+            server.run(QStringLiteral("resume"));
         }
     });
     watch.start(5);
@@ -237,14 +218,13 @@ int main(int argc, char **argv)
     if (!last.open(&error) || !(extra = last.reserve(&error)) || !last.release(*extra, &error))
         qFatal("%s", qPrintable(error));
     const auto count = [&](const char *state) {
-        return scalar(*db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = '%1'").arg(QLatin1String(state)));
+        return BenchServer::scalar(*db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = '%1'").arg(QLatin1String(state)));
     };
     const qint64 used = count("used");
     const qint64 retired = count("retired");
     const qint64 released = count("released");
     const qint64 held = count("reserved") + count("written");
-    const qint64 records = scalar(*db, QStringLiteral("SELECT COUNT(*) FROM tarvo_records"));
-    runScript(QStringLiteral("stop"), serverDir.path());
+    const qint64 records = BenchServer::scalar(*db, QStringLiteral("SELECT COUNT(*) FROM tarvo_records"));
 
     QHash<quint64, int> inDevices;
     int blank = 0;

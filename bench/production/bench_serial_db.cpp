@@ -14,6 +14,7 @@
 #include "EmulatorFault.h"
 #include "HexFileWriter.h"
 #include "MemoryBuffer.h"
+#include "BenchServer.h"
 #include "ProductionDatabase.h"
 #include "ProgrammerEmulator.h"
 #include "SqlSerialSequence.h"
@@ -88,14 +89,6 @@ double percentile(QList<double> values, double share)
 double median(const QList<double> &values)
 {
     return percentile(values, 0.5);
-}
-
-bool runScript(const QString &action, const QString &dir)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.start(QStringLiteral(TARVO_PG_SCRIPT), {action, dir});
-    return p.waitForFinished(120000) && p.exitCode() == 0;
 }
 
 // One run of all benches; withSerials adds --serial-sequence.
@@ -176,14 +169,6 @@ void runPhase(Phase &phase, Probe *probe, const QString &location, const QString
     phase.wallS += double(wall.elapsed()) / 1000.0;
 }
 
-qint64 scalar(ProductionDatabase &db, const QString &sql)
-{
-    QSqlQuery q = db.newQuery();
-    if (!db.exec(q, sql) || !q.next())
-        qFatal("%s: %s", qPrintable(sql), qPrintable(db.lastFault()));
-    return q.value(0).toLongLong();
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -193,14 +178,8 @@ int main(int argc, char **argv)
     const int benches = argc > 2 ? std::max(1, atoi(argv[2])) : 8;
 
     QTemporaryDir dir;
-    QTemporaryDir serverDir(QStringLiteral("/tmp/tarvo-bench-pg-XXXXXX"));
-    // A server as a line runs it: every commit on disk before it returns.
-    qputenv("TARVO_PG_FSYNC", "on");
-    if (!runScript(QStringLiteral("start"), serverDir.path()))
-        qFatal("the PostgreSQL server did not start");
-    qputenv("PGPASSFILE", (serverDir.path() + QStringLiteral("/pgpass")).toLocal8Bit());
-    const QString location =
-        QStringLiteral("postgresql://tarvo@%1/tarvo").arg(QString::fromLatin1(QUrl::toPercentEncoding(serverDir.path())));
+    BenchServer server;
+    const QString location = server.location();
 
     MemoryBuffer buffer;
     for (int a = 0; a < 0x800; ++a)
@@ -230,13 +209,13 @@ int main(int argc, char **argv)
 
     ProductionDatabase &db = *probe.db;
     const QString withSerial = QStringLiteral(" FROM tarvo_records WHERE serial_sequence = 'bench'");
-    const qint64 used = scalar(db, QStringLiteral("SELECT COUNT(*)") + withSerial + QStringLiteral(" AND passed = 1"));
-    const qint64 distinctUsed = scalar(db, QStringLiteral("SELECT COUNT(DISTINCT serial)") + withSerial + QStringLiteral(" AND passed = 1"));
-    const qint64 failed = scalar(db, QStringLiteral("SELECT COUNT(*)") + withSerial + QStringLiteral(" AND passed = 0"));
+    const qint64 used = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(*)") + withSerial + QStringLiteral(" AND passed = 1"));
+    const qint64 distinctUsed = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(DISTINCT serial)") + withSerial + QStringLiteral(" AND passed = 1"));
+    const qint64 failed = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(*)") + withSerial + QStringLiteral(" AND passed = 0"));
     // A failed device's number is reused when a later device passed with it.
     const QString later = QStringLiteral("EXISTS (SELECT 1 FROM tarvo_records p WHERE p.serial_sequence = 'bench' AND "
                                          "p.passed = 1 AND p.serial = f.serial AND p.id > f.id)");
-    const qint64 reused = scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_records f WHERE f.serial_sequence = 'bench' AND "
+    const qint64 reused = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_records f WHERE f.serial_sequence = 'bench' AND "
                                                     "f.passed = 0 AND ") + later);
     // Numbers of failed devices that no later device took: the probe took
     // them, or they were released last.
@@ -255,9 +234,9 @@ int main(int argc, char **argv)
     }
     const qint64 notReused = notReusedNumbers.size();
     lost = QSqlQuery();
-    const qint64 stillReleased = scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = 'released'"));
-    const qint64 stillReserved = scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = 'reserved'"));
-    const qint64 next = scalar(db, QStringLiteral("SELECT next_number FROM tarvo_sequences WHERE name = 'bench'"));
+    const qint64 stillReleased = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = 'released'"));
+    const qint64 stillReserved = BenchServer::scalar(db, QStringLiteral("SELECT COUNT(*) FROM tarvo_reservations WHERE state = 'reserved'"));
+    const qint64 next = BenchServer::scalar(db, QStringLiteral("SELECT next_number FROM tarvo_sequences WHERE name = 'bench'"));
     QSqlQuery numbers = db.newQuery();
     db.exec(numbers, QStringLiteral("SELECT serial FROM tarvo_records WHERE serial_sequence = 'bench' AND passed = 1"));
     QSet<quint64> allUsed(probe.numbers.cbegin(), probe.numbers.cend());
@@ -266,7 +245,6 @@ int main(int argc, char **argv)
     numbers = QSqlQuery();
     const qint64 probeUsed = probe.numbers.size();
 
-    runScript(QStringLiteral("stop"), serverDir.path());
 
     const double withMs = median(serials.ms);
     const double withoutMs = median(records.ms);
