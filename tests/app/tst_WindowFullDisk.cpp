@@ -8,6 +8,7 @@
 #include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
+#include "WindowOptions.h"
 #include "WindowRunLog.h"
 
 #include <QDir>
@@ -78,6 +79,12 @@ class TestWindowFullDisk : public QObject
         press.start();
         m_form->EraseDeviceClick();
     }
+    // The stores of `tarvo --log <disk>/window.jsonl`, as the window's main sets them up.
+    StoreOptions logOption() const
+    {
+        const WindowOptions options = WindowOptions::parse({"tarvo", "--log", m_disk + QStringLiteral("/window.jsonl")});
+        return options.stores;
+    }
     QString successText() const { return m_form->findChild<QLabel *>(QStringLiteral("PassCount"))->text(); }
 
 private slots:
@@ -125,8 +132,7 @@ private slots:
     void noRoomForTheRecordStartsNothing()
     {
         fill(m_disk + QStringLiteral("/filler"), 8192);
-        StoreOptions stores;
-        stores.logFile = m_disk + QStringLiteral("/window.jsonl");
+        const StoreOptions stores = logOption();
         QString error;
         WindowRunLog log(*m_form, StoreFactory::recordStore(stores, &error));
         const QString noSpace = stores.logFile + QStringLiteral(": No space left on device.");
@@ -150,8 +156,7 @@ private slots:
     // reserve left does not start.
     void diskFillingMidRunStopsBeforeTheDevice()
     {
-        StoreOptions stores;
-        stores.logFile = m_disk + QStringLiteral("/window.jsonl");
+        const StoreOptions stores = logOption();
         QString error;
         WindowRunLog log(*m_form, StoreFactory::recordStore(stores, &error));
         QVERIFY(log.open());
@@ -167,6 +172,7 @@ private slots:
         QVERIFY(!m_form->runner().active());
         QTest::qWait(300);
         const int started = m_emu->frameCount() - frames;
+        qInfo("%d devices started on the last two pages", started);
         QVERIFY2(started >= 1 && started < 200, qPrintable(QString::number(started)));
         const QList<QJsonObject> records = readJsonLines(stores.logFile);
         QCOMPARE(records.size(), 1 + started);
