@@ -45,7 +45,6 @@ private:
     bool where(const ReportFilter &filter, QString *clause, QVariantList *values, QString *error) const;
     // The record field's column, or NULL where the table predates it.
     QString column(const char *name) const;
-    bool failedSteps(const QString &clause, const QVariantList &values, RecordSummary *summary, QString *error);
 
     ProductionDatabase &m_database;
 };

@@ -138,6 +138,7 @@ bool TestDatabase::backToSchema(const QString &location, int version, QString *e
         const char *undo;
     };
     static const Added added[] = {
+        {4, "DROP INDEX tarvo_records_by_job_lot"},
         {4, "DROP INDEX tarvo_records_by_job"},
         {4, "DROP INDEX tarvo_records_by_bench"},
         {4, "DROP INDEX tarvo_records_by_day"},
