@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
 
@@ -21,15 +20,6 @@ QDateTime hourOf(const QDateTime &time)
 }
 
 } // namespace
-
-QString RecordSummary::mostFailedStep() const
-{
-    QString most;
-    for (const QString &step : DeviceRecord::failedStepNames())
-        if (failedSteps.value(step) > failedSteps.value(most))
-            most = step;
-    return most;
-}
 
 ProductionReport::ProductionReport(ProductionDatabase &database) : m_database(database) {}
 
