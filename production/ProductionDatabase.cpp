@@ -14,6 +14,13 @@
 
 namespace {
 
+// The report's questions: by job and lot, by job alone (its newest records),
+// by bench, from a day on; each in time order within its group.
+constexpr char RecordsByJobLotIndex[] = "CREATE INDEX tarvo_records_by_job_lot ON tarvo_records (job_name, lot, recorded_utc)";
+constexpr char RecordsByJobIndex[] = "CREATE INDEX tarvo_records_by_job ON tarvo_records (job_name, recorded_utc)";
+constexpr char RecordsByBenchIndex[] = "CREATE INDEX tarvo_records_by_bench ON tarvo_records (host, port, recorded_utc)";
+constexpr char RecordsByDayIndex[] = "CREATE INDEX tarvo_records_by_day ON tarvo_records (record_day)";
+
 // The schema as this version makes it. %1 is the dialect's auto-numbered
 // key, %2 the columns of the record's fields (RecordField).
 const char *const SchemaStatements[] = {
@@ -23,6 +30,10 @@ const char *const SchemaStatements[] = {
     "CREATE TABLE tarvo_records ( id %1, %2)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
     "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)",
+    RecordsByJobLotIndex,
+    RecordsByJobIndex,
+    RecordsByBenchIndex,
+    RecordsByDayIndex,
     // The form of a product's numbers is kept with it on first use, so every
     // bench writes the same form. next_number is NULL once the numbers ran out.
     "CREATE TABLE tarvo_sequences ("
@@ -41,11 +52,13 @@ const char *const SchemaStatements[] = {
 };
 
 // What brings a database of an older version to this one, in order; it
-// gets them on its first use by a bench.
+// gets them on its first use by a bench. A step is a statement, or the
+// columns of the record's fields of a form (as the field table names them).
 struct Upgrade
 {
     int toVersion;
     const char *statement;
+    int recordForm = 0;
 };
 constexpr Upgrade Upgrades[] = {
     // A number is also written (it may be in a device) or retired (never
@@ -53,12 +66,17 @@ constexpr Upgrade Upgrades[] = {
     {2, "ALTER TABLE tarvo_reservations ADD COLUMN reason TEXT"},
     {2, "ALTER TABLE tarvo_records ADD COLUMN record_id TEXT"},
     {2, "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)"},
+    // Form 2: version, fuse value, scanned code.
+    {3, nullptr, 2},
+    // Form 3: job, its file's SHA-256, operator, lot; and the report's
+    // groupings found without reading every record.
+    {4, nullptr, 3},
+    {4, RecordsByJobLotIndex},
+    {4, RecordsByJobIndex},
+    {4, RecordsByBenchIndex},
+    {4, RecordsByDayIndex},
 };
-// Then the columns of the record's fields of form 2 (version, fuse value,
-// scanned code), as the field table names them.
-constexpr int RecordForm2Version = 3;
-static_assert(std::end(Upgrades)[-1].toVersion < RecordForm2Version
-              && RecordForm2Version == ProductionDatabase::SchemaVersion);
+static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -300,12 +318,22 @@ bool ProductionDatabase::createSchema(QString *reason)
         }
         return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
     }
-    for (const Upgrade &u : Upgrades)
-        if (u.toVersion > version && !exec(query, QString::fromLatin1(u.statement)))
+    for (const Upgrade &u : Upgrades) {
+        if (u.toVersion <= version)
+            continue;
+        if (u.recordForm ? !addRecordFormColumns(u.recordForm) : !exec(query, QString::fromLatin1(u.statement)))
             return false;
-    if (version < RecordForm2Version && !addRecordFormColumns(2))
-        return false;
+    }
     return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
+}
+
+int ProductionDatabase::recordForm() const
+{
+    int form = 1;
+    for (const Upgrade &u : Upgrades)
+        if (u.toVersion <= m_version && u.recordForm > form)
+            form = u.recordForm;
+    return form;
 }
 
 bool ProductionDatabase::addRecordFormColumns(int form)

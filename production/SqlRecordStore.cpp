@@ -71,7 +71,7 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
         return false;
     QSqlQuery query = database.newQuery();
     query.setForwardOnly(true);
-    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(RecordField::recordColumns(), clause),
+    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(RecordField::recordColumns(database.recordForm()), clause),
                        values)) {
         *error = database.faultText(database.lastFault());
         return false;
