@@ -41,11 +41,16 @@ const char *const SchemaStatements[] = {
 };
 
 // What brings a database of an older version to this one, in order; it
-// gets them on its first use by a bench.
+// gets them on its first use by a bench. A step with a record form adds the
+// columns of that form's fields, as the field table names them. A new
+// database is made by SchemaStatements, which stand for the steps up to
+// SchemaStatementsVersion, and then the later steps other than columns
+// (its records table has every field's column already).
 struct Upgrade
 {
     int toVersion;
     const char *statement;
+    int recordForm = 0;
 };
 constexpr Upgrade Upgrades[] = {
     // A number is also written (it may be in a device) or retired (never
@@ -53,12 +58,22 @@ constexpr Upgrade Upgrades[] = {
     {2, "ALTER TABLE tarvo_reservations ADD COLUMN reason TEXT"},
     {2, "ALTER TABLE tarvo_records ADD COLUMN record_id TEXT"},
     {2, "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)"},
+    // The record's fields of form 2 (version, fuse value, scanned code).
+    {3, nullptr, 2},
+    // One row per bench (host, port as the user named it): what it does
+    // now, for whoever watches the line; changed_ms on the database's clock.
+    {5, "CREATE TABLE tarvo_benches ("
+        " host TEXT NOT NULL, port TEXT NOT NULL, state TEXT NOT NULL, command TEXT NOT NULL,"
+        " devices BIGINT NOT NULL, job TEXT NOT NULL, lot TEXT NOT NULL, step TEXT NOT NULL,"
+        " text TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
+        " PRIMARY KEY (host, port))"},
+    // A day's records (today's counts, a day's export) without reading
+    // the year's; the retired numbers without reading every number used.
+    {5, "CREATE INDEX tarvo_records_by_day ON tarvo_records (record_day, device, passed)"},
+    {5, "CREATE INDEX tarvo_reservations_retired ON tarvo_reservations (sequence_name, number) WHERE state = 'retired'"},
 };
-// Then the columns of the record's fields of form 2 (version, fuse value,
-// scanned code), as the field table names them.
-constexpr int RecordForm2Version = 3;
-static_assert(std::end(Upgrades)[-1].toVersion < RecordForm2Version
-              && RecordForm2Version == ProductionDatabase::SchemaVersion);
+constexpr int SchemaStatementsVersion = 3;
+static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -298,13 +313,17 @@ bool ProductionDatabase::createSchema(QString *reason)
             if (!exec(query, sql))
                 return false;
         }
+        for (const Upgrade &u : Upgrades)
+            if (u.toVersion > SchemaStatementsVersion && u.statement && !exec(query, QString::fromLatin1(u.statement)))
+                return false;
         return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
     }
-    for (const Upgrade &u : Upgrades)
-        if (u.toVersion > version && !exec(query, QString::fromLatin1(u.statement)))
+    for (const Upgrade &u : Upgrades) {
+        if (u.toVersion <= version)
+            continue;
+        if (u.recordForm ? !addRecordFormColumns(u.recordForm) : !exec(query, QString::fromLatin1(u.statement)))
             return false;
-    if (version < RecordForm2Version && !addRecordFormColumns(2))
-        return false;
+    }
     return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
 }
 

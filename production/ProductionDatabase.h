@@ -20,8 +20,11 @@ class ProductionDatabase
 {
 public:
     // 2: numbers written and retired, the record's id; 3: the record's fields
-    // of form 2 (version, fuse value, scanned code).
-    static constexpr int SchemaVersion = 3;
+    // of form 2 (version, fuse value, scanned code); 5: the benches' rows
+    // (tarvo_benches) and the indexes of a day's records and of the
+    // retired numbers.
+    static constexpr int SchemaVersion = 5;
+    static constexpr int BenchesVersion = 5;
 
     enum class OpenMode {
         // Creates the SQLite file and the schema when missing.

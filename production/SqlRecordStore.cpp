@@ -1,5 +1,7 @@
 #include "SqlRecordStore.h"
 
+#include "BenchBoard.h"
+#include "BenchLiveness.h"
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
@@ -9,7 +11,13 @@
 #include <QUuid>
 #include <QVariant>
 
-SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database) : m_database(std::move(database)) {}
+SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database)
+    : m_database(std::move(database))
+    , m_liveness(std::make_unique<BenchLiveness>(*m_database))
+{
+}
+
+SqlRecordStore::~SqlRecordStore() = default;
 
 bool SqlRecordStore::open(QString *error)
 {
@@ -35,8 +43,17 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
     for (const RecordField &f : RecordField::all())
         values << f.sqlValue(record, context);
     const QString places = QStringLiteral("?, ").repeated(values.size()).chopped(2);
-    return m_database->execute(
-        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places), values, error);
+    const QString insert =
+        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places);
+    const BenchRow row = m_liveness->afterRecord(record);
+    if (row.portEntry.isEmpty())
+        return m_database->execute(insert, values, error);
+    return m_database->transact(
+        [&](QString *) {
+            QSqlQuery query = m_database->newQuery();
+            return m_database->exec(query, insert, values) && BenchBoard::write(*m_database, row, m_liveness->pid());
+        },
+        error);
 }
 
 bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error)
