@@ -1,0 +1,164 @@
+// The bench's row on the line's board through tarvo-cli --repeat runs
+// against the emulator, on SQLite and PostgreSQL: waiting, running,
+// failed with its step, passed, waiting again, stopped; and a bench killed
+// while its record's transaction waits for the row leaves neither.
+#include "BenchBoard.h"
+#include "CliProcess.h"
+#include "DatabaseLocation.h"
+#include "EmulatorFault.h"
+#include "HexFileWriter.h"
+#include "MemoryBuffer.h"
+#include "ProductionDatabase.h"
+#include "ProductionEmulator.h"
+#include "ProgrammerEmulator.h"
+#include "TestDatabase.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <memory>
+
+using Fault = EmulatorFault;
+
+class TestBenchRowCli : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ProgrammerEmulator> emu;
+    QTemporaryDir dir;
+    TestDatabase databases;
+    QString hex;
+    QString location;
+
+    QStringList args(const QStringList &commands) const
+    {
+        return QStringList{"--port", emu->slavePath(), "--device", "AT89C2051", "--file", hex, "--db", location, "--repeat", "--json"}
+               + commands;
+    }
+    // The bench's row (there is one bench), read as the board reads it.
+    BenchRow row()
+    {
+        ProductionDatabase reader(DatabaseLocation::parse(location));
+        QString error;
+        QList<BenchRow> rows;
+        if (!reader.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(reader).benches(&rows, &error)
+            || rows.size() != 1)
+            return {};
+        return rows.first();
+    }
+    QString state() { return row().state; }
+    qint64 records() { return TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong(); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
+        MemoryBuffer buffer;
+        buffer.fill(0x5A);
+        hex = dir.filePath(QStringLiteral("fw.hex"));
+        QFile f(hex);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(HexFileWriter::image(buffer, 0x7FF));
+    }
+    void init()
+    {
+        TestDatabase::usePasswordsOf(TestDatabase::sharedServer());
+        emu = startEmulator();
+    }
+    void cleanup() { emu.reset(); }
+
+    void statesOfARun_data() { TestDatabase::addBackendRows(); }
+    void statesOfARun()
+    {
+        QFETCH(QString, backend);
+        location = databases.fresh(backend);
+        // Device 1: erase answers late (the bench is seen running), then
+        // program is refused.
+        emu->addFault(Fault::at(Fault::Event::CommandReply, Fault::Action::Delay).forCommand(0x05).withDelay(1500));
+        emu->addFault(Fault::at(Fault::Event::BlockRequest, Fault::Action::Nak, 3).forCommand(0x01).withReport("01A3"));
+        CliProcess cli(args({"erase", "program"}));
+        cli.start();
+        QVERIFY(cli.waitForOutput("\"waiting\""));
+        BenchRow r = row();
+        QCOMPARE(r.state, QStringLiteral("waiting"));
+        QCOMPARE(r.host, QSysInfo::machineHostName());
+        QCOMPARE(r.portEntry, emu->slavePath());
+        QCOMPARE(r.devices, 0);
+
+        cli.write("\n");
+        QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("running"), 10000);
+        r = row();
+        QCOMPARE(r.command, QStringLiteral("erase program"));
+        QCOMPARE(r.devices, 1);
+        QVERIFY(cli.waitForOutput("\"device\":1,\"event\":\"device\""));
+        r = row();
+        QCOMPARE(r.state, QStringLiteral("failed"));
+        QCOMPARE(r.step, QStringLiteral("program"));
+        QVERIFY2(r.text.contains(QLatin1String("Program")), qPrintable(r.text));
+        QCOMPARE(records(), 1);
+        // Left at the prompt, the bench says it waits.
+        QTRY_COMPARE_WITH_TIMEOUT(state(), QStringLiteral("waiting"), 10000);
+
+        cli.write("\n");
+        QVERIFY(cli.waitForOutput("\"device\":2,\"event\":\"device\""));
+        r = row();
+        QCOMPARE(r.state, QStringLiteral("passed"));
+        QCOMPARE(r.devices, 2);
+        QCOMPARE(r.step, QStringLiteral("program"));
+        QCOMPARE(records(), 2);
+
+        cli.closeInput();
+        const CliProcess::Result result = cli.finish();
+        QVERIFY(result.finished);
+        r = row();
+        QCOMPARE(r.state, QStringLiteral("stopped"));
+        QVERIFY(!r.gone);
+    }
+
+    // The row is written in the record's transaction: a bench killed while
+    // that transaction waits for the row (another session holds it) leaves
+    // no record. The write of the running row alone, refused meanwhile,
+    // did not keep the device from running.
+    void killedInTheRecordsTransaction()
+    {
+        location = databases.fresh(QStringLiteral("postgres"));
+        CliProcess cli(args({"program"}));
+        cli.start();
+        QVERIFY(cli.waitForOutput("\"waiting\""));
+        QCOMPARE(state(), QStringLiteral("waiting"));
+
+        ProductionDatabase holder(DatabaseLocation::parse(location));
+        QString error;
+        QVERIFY2(holder.open(&error), qPrintable(error));
+        QSqlQuery hold = holder.newQuery();
+        QVERIFY(holder.exec(hold, QStringLiteral("BEGIN")));
+        QVERIFY(holder.exec(hold, QStringLiteral("SELECT state FROM tarvo_benches FOR UPDATE")));
+
+        cli.write("\n");
+        // The device is programmed and its record's transaction waits for
+        // the row (a statement after the transaction's first).
+        const QString waiting = QStringLiteral(
+            "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND application_name = 'tarvo' "
+            "AND wait_event_type = 'Lock' AND query LIKE 'INSERT INTO tarvo_benches%' AND xact_start < query_start");
+        QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, waiting).toInt() == 1, 20000);
+
+        cli.sendSignal(SIGKILL);
+        QVERIFY(cli.ended(10000));
+        QVERIFY(holder.exec(hold, QStringLiteral("ROLLBACK")));
+        QCOMPARE(programFrames(*emu), 1);
+
+        // Its server session ends once it finds the client gone.
+        const QString sessions = QStringLiteral(
+            "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND application_name = 'tarvo' "
+            "AND pid <> pg_backend_pid()");
+        QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, sessions).toInt() <= 1, 20000);
+        QCOMPARE(records(), 0);
+        QCOMPARE(state(), QStringLiteral("waiting"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBenchRowCli)
+#include "tst_bench_row_cli.moc"
