@@ -118,45 +118,54 @@ private slots:
         QVERIFY(!r.gone);
     }
 
-    // The row is written in the record's transaction: a bench killed while
-    // that transaction waits for the row (another session holds it) leaves
-    // no record. The write of the running row alone, refused meanwhile,
-    // did not keep the device from running.
-    void killedInTheRecordsTransaction()
+    // The row is written with the record, in one statement: while another
+    // session holds the row longer than the bench waits, the record is not
+    // kept either (and the device does not pass); a bench killed while
+    // that statement waits leaves both or neither. The row alone, refused
+    // meanwhile, never keeps the device from running.
+    void recordAndRowTogether()
     {
         location = databases.fresh(QStringLiteral("postgres"));
-        CliProcess cli(args({"program"}));
-        cli.start();
-        QVERIFY(cli.waitForOutput("\"waiting\""));
-        QCOMPARE(state(), QStringLiteral("waiting"));
-
-        ProductionDatabase holder(DatabaseLocation::parse(location));
-        QString error;
-        QVERIFY2(holder.open(&error), qPrintable(error));
-        QSqlQuery hold = holder.newQuery();
-        QVERIFY(holder.exec(hold, QStringLiteral("BEGIN")));
-        QVERIFY(holder.exec(hold, QStringLiteral("SELECT state FROM tarvo_benches FOR UPDATE")));
-
-        cli.write("\n");
-        // The device is programmed and its record's transaction waits for
-        // the row (a statement after the transaction's first).
         const QString waiting = QStringLiteral(
             "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND application_name = 'tarvo' "
-            "AND wait_event_type = 'Lock' AND query LIKE 'INSERT INTO tarvo_benches%' AND xact_start < query_start");
-        QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, waiting).toInt() == 1, 20000);
+            "AND wait_event_type = 'Lock' AND query LIKE 'WITH bench AS (INSERT INTO tarvo_benches%'");
+        for (const bool kill : {false, true}) {
+            auto cli = std::make_unique<CliProcess>(args({"program"}));
+            cli->start();
+            QVERIFY(cli->waitForOutput("\"waiting\""));
+            const int programmed = programFrames(*emu);
 
-        cli.sendSignal(SIGKILL);
-        QVERIFY(cli.ended(10000));
-        QVERIFY(holder.exec(hold, QStringLiteral("ROLLBACK")));
-        QCOMPARE(programFrames(*emu), 1);
-
-        // Its server session ends once it finds the client gone.
-        const QString sessions = QStringLiteral(
-            "SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() AND application_name = 'tarvo' "
-            "AND pid <> pg_backend_pid()");
-        QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, sessions).toInt() <= 1, 20000);
-        QCOMPARE(records(), 0);
-        QCOMPARE(state(), QStringLiteral("waiting"));
+            ProductionDatabase holder(DatabaseLocation::parse(location));
+            QString error;
+            QVERIFY2(holder.open(&error), qPrintable(error));
+            QSqlQuery hold = holder.newQuery();
+            QVERIFY(holder.exec(hold, QStringLiteral("BEGIN")));
+            QVERIFY(holder.exec(hold, QStringLiteral("SELECT state FROM tarvo_benches FOR UPDATE")));
+            cli->write("\n");
+            QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, waiting).toInt() == 1, 20000);
+            QCOMPARE(programFrames(*emu), programmed + 1);
+            if (kill) {
+                cli->sendSignal(SIGKILL);
+                QVERIFY(cli->ended(10000));
+            } else {
+                const CliProcess::Result result = cli->finish(30000);
+                QVERIFY(result.finished);
+                QVERIFY2(result.out.contains("\"passed\":false"), result.out.constData());
+                QVERIFY2(result.err.contains("held by another bench"), result.err.constData());
+            }
+            QVERIFY(holder.exec(hold, QStringLiteral("ROLLBACK")));
+            // The killed bench's session ends once it finds the client gone.
+            const QString sessions = QStringLiteral("SELECT COUNT(*) FROM pg_stat_activity WHERE datname = current_database() "
+                                                    "AND application_name = 'tarvo' AND pid <> pg_backend_pid()");
+            QTRY_VERIFY_WITH_TIMEOUT(TestDatabase::scalar(location, sessions).toInt() <= 1, 20000);
+            if (kill) {
+                QCOMPARE(records(), 1);
+                QCOMPARE(state(), QStringLiteral("passed"));
+            } else {
+                QCOMPARE(records(), 0);
+                QCOMPARE(state(), QStringLiteral("waiting"));
+            }
+        }
     }
 };
 
