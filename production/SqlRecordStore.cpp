@@ -97,7 +97,7 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
     // sorted: by id alone SQLite would read the whole table in id order.
     const QLatin1String order(clause.isEmpty() ? "id" : "+id");
     if (!database.exec(query,
-                       QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY %3").arg(RecordField::recordColumns(), clause, order),
+                       QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY %3").arg(RecordField::recordColumns(database.recordForm()), clause, order),
                        values)) {
         *error = database.faultText(database.lastFault());
         return false;
