@@ -8,7 +8,16 @@
 #include <QUuid>
 #include <algorithm>
 
-BulkWriter::BulkWriter(ProductionDatabase &database) : m_database(database) {}
+BulkWriter::BulkWriter(ProductionDatabase &database) : m_database(database)
+{
+    // The records' indexes (the record id's above all, a random UUID) are
+    // written all over: SQLite's default cache of 2 MB would read and write
+    // each page again and again.
+    if (!m_database.isPostgres()) {
+        QSqlQuery query = m_database.newQuery();
+        m_database.exec(query, QStringLiteral("PRAGMA cache_size = -%1").arg(CacheKiB));
+    }
+}
 
 bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList &values, QString *error)
 {
