@@ -2,7 +2,7 @@
 // rows and JSON lines. Besides surviving any input it checks that a row or
 // line it reads writes out again in a form that reads back to the same
 // record, and that the CSV fields of any row it splits join and split back
-// unchanged.
+// unchanged, and that every failed record names the step it failed at.
 #include "CsvRow.h"
 #include "DeviceRecord.h"
 
@@ -24,6 +24,8 @@ void roundTrip(const auto &input, Read read, Write write)
     const std::optional<DeviceRecord> record = read(input, &error);
     if (!record)
         return;
+    // A failed device always has a step to count it under.
+    check(record->passed == record->failedStep().isEmpty());
     const auto written = write(*record);
     const std::optional<DeviceRecord> again = read(written, &error);
     check(again && *again == *record && write(*again) == written);

@@ -14,9 +14,10 @@
 
 namespace {
 
-// The report's questions: by job and lot, by bench, from a day on (each
-// newest first within its group).
-constexpr char RecordsByJobIndex[] = "CREATE INDEX tarvo_records_by_job ON tarvo_records (job_name, lot, recorded_utc)";
+// The report's questions: by job and lot, by job alone (its newest records),
+// by bench, from a day on; each in time order within its group.
+constexpr char RecordsByJobLotIndex[] = "CREATE INDEX tarvo_records_by_job_lot ON tarvo_records (job_name, lot, recorded_utc)";
+constexpr char RecordsByJobIndex[] = "CREATE INDEX tarvo_records_by_job ON tarvo_records (job_name, recorded_utc)";
 constexpr char RecordsByBenchIndex[] = "CREATE INDEX tarvo_records_by_bench ON tarvo_records (host, port, recorded_utc)";
 constexpr char RecordsByDayIndex[] = "CREATE INDEX tarvo_records_by_day ON tarvo_records (record_day)";
 // One row per bench (host, port as the user named it): what it does now,
@@ -38,6 +39,7 @@ const char *const SchemaStatements[] = {
     "CREATE TABLE tarvo_records ( id %1, %2)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
     "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)",
+    RecordsByJobLotIndex,
     RecordsByJobIndex,
     RecordsByBenchIndex,
     RecordsByDayIndex,
@@ -80,6 +82,7 @@ constexpr Upgrade Upgrades[] = {
     // Form 3: job, its file's SHA-256, operator, lot; and the report's
     // groupings found without reading every record.
     {4, nullptr, 3},
+    {4, RecordsByJobLotIndex},
     {4, RecordsByJobIndex},
     {4, RecordsByBenchIndex},
     {4, RecordsByDayIndex},

@@ -5,8 +5,8 @@
 #include "RecordField.h"
 #include "SqlRecordStore.h"
 
+#include <QHash>
 #include <QSqlQuery>
-#include <QTimeZone>
 #include <QVariant>
 #include <algorithm>
 
@@ -20,15 +20,6 @@ QDateTime hourOf(const QDateTime &time)
 }
 
 } // namespace
-
-QString RecordSummary::mostFailedStep() const
-{
-    QString most;
-    for (const QString &step : DeviceRecord::failedStepNames())
-        if (failedSteps.value(step) > failedSteps.value(most))
-            most = step;
-    return most;
-}
 
 ProductionReport::ProductionReport(ProductionDatabase &database) : m_database(database) {}
 
@@ -75,50 +66,43 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
     QVariantList values;
     if (!where(filter, &clause, &values, error))
         return false;
-    // One pass over the records asked for; the groupings are added up here.
+    // One pass over the records asked for, grouped by everything a grouping
+    // needs and by the texts a failure ended with (failures repeat the same
+    // few texts); the groupings are added up here. One statement keeps the
+    // planner on one index for the filter.
     QSqlQuery query = m_database.newQuery();
     query.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT record_day, device, %1, %2, host, port, passed, COUNT(*) FROM tarvo_records%3 "
-                                       "GROUP BY 1, 2, 3, 4, 5, 6, 7")
+    const QString sql = QStringLiteral("SELECT record_day, device, %1, %2, host, port, passed, "
+                                       "CASE WHEN passed = 0 THEN outcome END, COUNT(*) FROM tarvo_records%3 "
+                                       "GROUP BY 1, 2, 3, 4, 5, 6, 7, 8")
                             .arg(column("job_name"), column("lot"), clause);
     if (!m_database.exec(query, sql, values)) {
         *error = m_database.faultText(m_database.lastFault());
         return false;
     }
     *summary = RecordSummary();
+    const RecordField &outcome = *std::ranges::find_if(RecordField::all(), [](const RecordField &f) {
+        return f.kind == RecordField::Kind::Lines;
+    });
+    QHash<QString, QString> stepOfText;
     while (query.next()) {
         const auto text = [&query](int i) { return query.value(i).toString(); };
         const bool passed = query.value(6).toInt() != 0;
-        const qint64 count = query.value(7).toLongLong();
+        const qint64 count = query.value(8).toLongLong();
         for (RecordCounts *c : {&summary->byDay[text(0)], &summary->byDevice[text(1)],
                                 &summary->byJobLot[{text(2), text(3)}], &summary->byBench[{text(4), text(5)}],
                                 &summary->total})
             (passed ? c->passed : c->failed) += count;
-    }
-    query = QSqlQuery();
-    return failedSteps(clause, values, summary, error);
-}
-
-bool ProductionReport::failedSteps(const QString &clause, const QVariantList &values, RecordSummary *summary,
-                                   QString *error)
-{
-    // Failures repeat the same few texts: grouped by them, only the
-    // distinct ones come here to be read.
-    QSqlQuery query = m_database.newQuery();
-    query.setForwardOnly(true);
-    const QString sql = QStringLiteral("SELECT outcome, COUNT(*) FROM tarvo_records%1%2 passed = 0 GROUP BY outcome")
-                            .arg(clause, clause.isEmpty() ? QLatin1String(" WHERE") : QLatin1String(" AND"));
-    if (!m_database.exec(query, sql, values)) {
-        *error = m_database.faultText(m_database.lastFault());
-        return false;
-    }
-    const RecordField &outcome = *std::ranges::find_if(RecordField::all(), [](const RecordField &f) {
-        return f.kind == RecordField::Kind::Lines;
-    });
-    while (query.next()) {
-        DeviceRecord record;
-        outcome.setFromSql(record, query.value(0));
-        summary->failedSteps[DeviceRecord::failedStepOf(record.outcome)] += query.value(1).toLongLong();
+        if (passed)
+            continue;
+        const QString texts = text(7);
+        auto step = stepOfText.find(texts);
+        if (step == stepOfText.end()) {
+            DeviceRecord record;
+            outcome.setFromSql(record, texts);
+            step = stepOfText.insert(texts, DeviceRecord::failedStepOf(record.outcome));
+        }
+        summary->failedSteps[*step] += count;
     }
     return true;
 }

@@ -37,7 +37,7 @@ public:
                 QString *error);
     // One entry per hour (UTC) from the hour of since to the hour now,
     // hours without devices included, oldest first; at most MaxHours
-    // (an earlier since is refused). Nothing for a since still to come.
+    // (an earlier since is refused). Nothing for a since in a later hour.
     bool hours(const QDateTime &since, QList<HourCounts> *hours, QString *error);
 
 private:
@@ -45,7 +45,6 @@ private:
     bool where(const ReportFilter &filter, QString *clause, QVariantList *values, QString *error) const;
     // The record field's column, or NULL where the table predates it.
     QString column(const char *name) const;
-    bool failedSteps(const QString &clause, const QVariantList &values, RecordSummary *summary, QString *error);
 
     ProductionDatabase &m_database;
 };

@@ -1,6 +1,7 @@
 // tarvo-cli's job modes as a process: a job saved from the options, shown
 // in words with its image's checksums, and what either refuses.
 #include "CliProcess.h"
+#include "DeviceRecord.h"
 #include "EmulatorFault.h"
 #include "EmulatorReceived.h"
 #include "JobFile.h"
@@ -9,6 +10,7 @@
 
 using Fault = EmulatorFault;
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -158,7 +160,21 @@ private slots:
         QCOMPARE(programFrames(*emu), 2);
         QFile log(path("two.csv"));
         QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll().count('\n'), 3); // header and two records
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        QCOMPARE(lines.size(), 4); // header, two records and the last line's end
+        // Each record names the job, the file it was run from and the lot.
+        QFile jobFile(job);
+        QVERIFY(jobFile.open(QIODevice::ReadOnly));
+        const QString jobSha = QString::fromLatin1(QCryptographicHash::hash(jobFile.readAll(), QCryptographicHash::Sha256).toHex());
+        for (int i : {1, 2}) {
+            QString error;
+            const std::optional<DeviceRecord> record = DeviceRecord::fromCsvRow(QString::fromUtf8(lines.at(i)), &error);
+            QVERIFY2(record, qPrintable(error));
+            QCOMPARE(record->jobName, QStringLiteral("two"));
+            QCOMPARE(record->jobSha256, jobSha);
+            QCOMPARE(record->lot, QStringLiteral("L-7"));
+            QCOMPARE(record->operatorName, QString());
+        }
     }
 
     // A job that retires the numbers of failed devices: its file keeps the
@@ -243,6 +259,42 @@ private slots:
         QVERIFY2(r.err.contains("Error: Stopped: 2 devices failed in a row"), r.err.constData());
         QVERIFY(r.out.contains("Devices: 2, passed: 0, failed: 2"));
         QCOMPARE(programFrames(*emu), 0);
+    }
+
+    // A job's devices in a database, with the operator and the lot given:
+    // the report counts them under the job and lot, with the yield and the
+    // step that failed; a bench row names the port.
+    void jobRunReportedByJobAndLot()
+    {
+        auto emu = startEmulator();
+        emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
+        const QString job = path(QStringLiteral("board.tarvojob"));
+        const QString db = path(QStringLiteral("line.db"));
+        auto r = CliProcess::run({"--save-job", job, "--job-name", "Board A", "-p", "AT89C2051", "-f", image(), "--db", db,
+                                  "--ask-operator", "required", "--ask-lot", "optional", "erase", "blank", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath(), "--operator", "Ann", "--lot", "L 7"}, "\n\n\nq\n");
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY2(r.out.contains("Devices: 3, passed: 2, failed: 1"), r.out.constData());
+
+        r = CliProcess::run({"--db", db, "--report"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY2(r.out.contains("Job              Lot               Devices   Passed   Failed    Yield\n"
+                                "Board A          L 7                     3        2        1   66.7 %\n"),
+                 r.out.constData());
+        QVERIFY(r.out.contains("\nFailed step       Devices\nblank                   1\n\n"
+                               "Most failed step: blank (1 of 1 failed devices)\n"));
+        r = CliProcess::run({"--db", db, "--report", "--bench"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY2(r.out.contains(QStringLiteral(" %1 ").arg(emu->slavePath()).toUtf8()), r.out.constData());
+        r = CliProcess::run({"--db", db, "--report", "--json"});
+        const QList<QByteArray> lines = r.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject first = QJsonDocument::fromJson(lines.first()).object();
+        QCOMPARE(first.value(QStringLiteral("operator")).toString(), QStringLiteral("Ann"));
+        QCOMPARE(first.value(QStringLiteral("lot")).toString(), QStringLiteral("L 7"));
+        QCOMPARE(first.value(QStringLiteral("job")).toString(), QStringLiteral("Board A"));
+        QCOMPARE(first.value(QStringLiteral("job_sha256")).toString().size(), 64);
     }
 
     // The image changed on disk: refused when the job opens, and before

@@ -104,6 +104,10 @@ private slots:
         QTest::newRow("report") << QStringList{"--db", "x.db", "--report", "--csv"} << Mode::Report << "";
         QTest::newRow("report without db") << QStringList{"--report"} << Mode::Report << "--report needs --db";
         QTest::newRow("since without report") << QStringList{"--since", "2026-12-01"} << Mode::Run << "need --report";
+        QTest::newRow("report by bench") << QStringList{"--db", "x.db", "--report", "--bench"} << Mode::Report << "";
+        QTest::newRow("bench without report") << QStringList{"--bench", "--db", "x.db"} << Mode::Run << "need --report";
+        QTest::newRow("bench as json") << QStringList{"--db", "x.db", "--report", "--bench", "--json"} << Mode::Report
+                                       << "--bench is a table of its own";
         // The help is shown whatever else is wrong; the others need a sound line.
         QTest::newRow("help and a bad command") << QStringList{"wipe", "--help"} << Mode::Help << "unknown command";
         QTest::newRow("help over version") << QStringList{"--version", "-h"} << Mode::Help << "";

@@ -127,9 +127,12 @@ private slots:
         r = CliProcess::run({"--db", db, "--report"});
         QCOMPARE(r.exitCode, 0);
         const QString day = QDate::currentDate().toString(Qt::ISODate);
-        QVERIFY2(r.out.contains(QStringLiteral("%1 %2 %3 %4\n").arg(day, -16).arg(4, 8).arg(3, 8).arg(1, 8).toUtf8()),
+        QVERIFY2(r.out.contains(QStringLiteral("%1 %2 %3 %4   75.0 %\n").arg(day, -16).arg(4, 8).arg(3, 8).arg(1, 8).toUtf8()),
                  r.out.constData());
-        QVERIFY(r.out.contains("AT89C2051               4        3        1\n"));
+        QVERIFY(r.out.contains("AT89C2051               4        3        1   75.0 %\n"));
+        QVERIFY(r.out.contains("(none)           (none)                  4        3        1   75.0 %\n"));
+        QVERIFY(r.out.contains("\nFailed step       Devices\nblank                   1\n\n"
+                               "Most failed step: blank (1 of 1 failed devices)\n"));
         r = CliProcess::run({"--db", db, "--report", "--csv", "--since", day});
         QCOMPARE(r.exitCode, 0);
         const QStringList lines = r.outLines();
@@ -154,6 +157,9 @@ private slots:
         written[1].time = QDateTime(QDate(2026, 12, 1), QTime(23, 30), bangkok);
         written[2].time = QDateTime(QDate(2026, 12, 2), QTime(9, 15), bangkok);
         written[2].device = QStringLiteral("AT89S52");
+        written[2].jobName = QStringLiteral("Board B");
+        written[2].lot.clear();
+        written[2].host = QStringLiteral("bench-2");
         written[3].time = QDateTime(QDate(2026, 12, 2), QTime(9, 16), QTimeZone(0));
         for (int i : {0, 2, 3})
             written[i].passed = true;
@@ -165,30 +171,63 @@ private slots:
                 QVERIFY2(store.append(r, &error), qPrintable(error));
         }
 
+        // Job, lot and host as the database holds them, shown on one line
+        // each: a line break or tab in them is shown, not obeyed.
         auto r = CliProcess::run({"--db", db, "--report"});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1\n\n"
-                                                          "Day               Devices   Passed   Failed\n"
-                                                          "2026-12-01              2        1        1\n"
-                                                          "2026-12-02              2        2        0\n"
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1\n"
                                                           "\n"
-                                                          "Device            Devices   Passed   Failed\n"
-                                                          "AT89C2051               3        2        1\n"
-                                                          "AT89S52                 1        1        0\n"
+                                                          "Day               Devices   Passed   Failed    Yield\n"
+                                                          "2026-12-01              2        1        1   50.0 %\n"
+                                                          "2026-12-02              2        2        0  100.0 %\n"
                                                           "\n"
-                                                          "All                     4        3        1\n")
+                                                          "Device            Devices   Passed   Failed    Yield\n"
+                                                          "AT89C2051               3        2        1   66.7 %\n"
+                                                          "AT89S52                 1        1        0  100.0 %\n"
+                                                          "\n"
+                                                          "Job                    Lot                    Devices   Passed   Failed    Yield\n"
+                                                          "Board B                (none)                       1        1        0  100.0 %\n"
+                                                          "งาน \"A\", 'B'\\n<script> =HYPERLINK(\"x\"),\\\\\\t7        3        2        1   66.7 %\n"
+                                                          "\n"
+                                                          "All                     4        3        1   75.0 %\n"
+                                                          "\n"
+                                                          "Failed step       Devices\n"
+                                                          "program                 1\n"
+                                                          "\n"
+                                                          "Most failed step: program (1 of 1 failed devices)\n")
                                                .arg(db));
         r = CliProcess::run({"--db", db, "--report", "--since", "2026-12-02"});
-        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1 since 2026-12-02\n\n"
-                                                          "Day               Devices   Passed   Failed\n"
-                                                          "2026-12-02              2        2        0\n"
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1 since 2026-12-02\n"
                                                           "\n"
-                                                          "Device            Devices   Passed   Failed\n"
-                                                          "AT89C2051               1        1        0\n"
-                                                          "AT89S52                 1        1        0\n"
+                                                          "Day               Devices   Passed   Failed    Yield\n"
+                                                          "2026-12-02              2        2        0  100.0 %\n"
                                                           "\n"
-                                                          "All                     2        2        0\n")
+                                                          "Device            Devices   Passed   Failed    Yield\n"
+                                                          "AT89C2051               1        1        0  100.0 %\n"
+                                                          "AT89S52                 1        1        0  100.0 %\n"
+                                                          "\n"
+                                                          "Job                    Lot                    Devices   Passed   Failed    Yield\n"
+                                                          "Board B                (none)                       1        1        0  100.0 %\n"
+                                                          "งาน \"A\", 'B'\\n<script> =HYPERLINK(\"x\"),\\\\\\t7        1        1        0  100.0 %\n"
+                                                          "\n"
+                                                          "All                     2        2        0  100.0 %\n")
                                                .arg(db));
+        r = CliProcess::run({"--db", db, "--report", "--bench"});
+        QCOMPARE(QString::fromUtf8(r.out), QStringLiteral("Production records in %1, by bench\n"
+                                                          "\n"
+                                                          "Host             Port              Devices   Passed   Failed    Yield\n"
+                                                          "bench-2          Com1,\\\\                 1        1        0  100.0 %\n"
+                                                          "line \"2\", bay\\n3 Com1,\\\\                 3        2        1   66.7 %\n"
+                                                          "All                                      4        3        1   75.0 %\n"
+                                                          "\n"
+                                                          "Failed step       Devices\n"
+                                                          "program                 1\n"
+                                                          "\n"
+                                                          "Most failed step: program (1 of 1 failed devices)\n")
+                                               .arg(db));
+        r = CliProcess::run({"--db", db, "--report", "--bench", "--csv"});
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY2(r.err.contains("--bench is a table of its own: leave out --csv and --json"), r.err.constData());
 
         QByteArray csv = DeviceRecord::csvHeader().toUtf8() + '\n';
         QByteArray json;
@@ -230,14 +269,13 @@ private slots:
         QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
                                    << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
         QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
-                                      << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 that "
-                                                        "this program knows; it is left unchanged: use a newer version of the program.")
-                                             .arg(ProductionDatabase::SchemaVersion);
+                                      << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 that this "
+                                                        "program knows; it is left unchanged: use a newer version of the "
+                                                        "program.").arg(ProductionDatabase::SchemaVersion);
         QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
-                                             << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 "
-                                                               "that this program knows; it is left unchanged: use a newer "
-                                                               "version of the program.")
-                                                    .arg(ProductionDatabase::SchemaVersion);
+                                             << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 that this "
+                                                               "program knows; it is left unchanged: use a newer version of the "
+                                                               "program.").arg(ProductionDatabase::SchemaVersion);
     }
     void refusals()
     {
@@ -332,12 +370,18 @@ private slots:
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QString error;
         QVERIFY2(TestDatabase::backToSchema(db, 1, &error), qPrintable(error));
-        // Read as it is: the report does not change it.
+        // Read as it is: the report does not change it, and its fields of
+        // later forms read as empty.
         QCOMPARE(CliProcess::run({"--db", db, "--report"}).exitCode, 0);
+        const auto csv = CliProcess::run({"--db", db, "--report", "--csv"});
+        QCOMPARE(csv.exitCode, 0);
+        QCOMPARE(csv.outLines().size(), 2);
+        QVERIFY2(csv.outLines().at(1).endsWith(QLatin1String(",,,,,,,")), csv.out.constData());
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 1);
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
-        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), ProductionDatabase::SchemaVersion);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(),
+                 ProductionDatabase::SchemaVersion);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(reason) FROM tarvo_reservations")).toInt(), 0);
         // Rows from now on carry the bench's id.
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);

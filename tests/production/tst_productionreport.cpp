@@ -356,7 +356,7 @@ private slots:
                                : QStringLiteral("SELECT group_concat(name, ' ') FROM (SELECT name FROM sqlite_master WHERE "
                                                 "type = 'index' AND tbl_name = 'tarvo_records' AND name LIKE 'tarvo_records_by_%' "
                                                 "ORDER BY name)")).toString();
-        QCOMPARE(indexes, QStringLiteral("tarvo_records_by_bench tarvo_records_by_day tarvo_records_by_job "
+        QCOMPARE(indexes, QStringLiteral("tarvo_records_by_bench tarvo_records_by_day tarvo_records_by_job tarvo_records_by_job_lot "
                                          "tarvo_records_by_record_id tarvo_records_by_time"));
     }
 };

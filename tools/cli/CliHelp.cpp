@@ -97,7 +97,7 @@ QString CliHelp::text()
                "Usage: tarvo-cli --port PORT --device NAME [--file FILE.hex] [--output FILE.hex]\n"
                "                 [--json] [-q | -v] [-n] [production options] COMMAND...\n"
                "       tarvo-cli --list-ports [--json]\n"
-               "       tarvo-cli --db LOCATION --report [--since DATE] [--csv]\n"
+               "       tarvo-cli --db LOCATION --report [--since DATE] [--csv|--json|--bench]\n"
                "       tarvo-cli --list-devices | --version | --help\n"
                "\n"
                "Runs device commands on the programmer without the window. The options, the\n"

@@ -165,6 +165,8 @@ int CliJob::open(CliOptions &o, CliOutput &output)
     o.file = job->imagePath(o.job);
     o.fileOffset = job->imageOffset ? QString::number(*job->imageOffset, 16) : QString();
     o.jobImageSha256 = job->imageSha256;
+    o.openJobName = job->name;
+    o.jobFileSha256 = job->fileSha256;
     if (!imageUnchanged(o, &error))
         return refuse(error);
     o.commands.clear();

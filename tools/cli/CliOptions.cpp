@@ -81,10 +81,15 @@ const OptionRow OptionRows[] = {
     {{"serial-sequence"}, "NAME", &StoreOptions::serialSequence, nullptr,
      "the serial numbers of product NAME from the database; the form given with --serial, --serial-format and "
      "--serial-bytes on first use is kept with it"},
-    {{"report"}, "", Mode::Report, nullptr, "print the records in --db: passed and failed by day and by device"},
+    {{"report"}, "", Mode::Report, nullptr,
+     "print the records in --db: devices passed and failed, and the yield, by day, by device and by job and lot; "
+     "the devices failed at each step (erase, blank, program, verify, lock, other) and the step that failed most; "
+     "the retired serial numbers"},
     {{"since"}, "DATE", &CliOptions::since, nullptr,
      "only the records from DATE (2026-12-01) or a time (2026-12-01T14:00+07:00) on"},
     {{"csv"}, "", &CliOptions::csv, nullptr, "every record as CSV, with the log file's columns"},
+    {{"bench"}, "", &CliOptions::bench, nullptr,
+     "with --report: the devices by bench (host and port) instead of by day, device, job and lot"},
     {{"save-job"}, "FILE", &CliOptions::saveJob, nullptr,
      "write a job (.tarvojob) from exactly the options and commands given, then run nothing; the port is never "
      "part of it"},
@@ -356,9 +361,11 @@ CliOptions CliOptions::parse(const QStringList &arguments)
             fail(QStringLiteral("--list-ports takes no other option but --json, and no command"));
         return o;
     }
-    if (o.mode == Mode::Report || !o.since.isEmpty() || o.csv) {
+    if (o.mode == Mode::Report || !o.since.isEmpty() || o.csv || o.bench) {
         if (o.mode != Mode::Report)
-            fail(QStringLiteral("--since and --csv need --report"));
+            fail(QStringLiteral("--since, --csv and --bench need --report"));
+        if (o.bench && (o.csv || o.json))
+            fail(QStringLiteral("--bench is a table of its own: leave out --csv and --json"));
         if (o.stores.database.isEmpty())
             fail(QStringLiteral("--report needs --db"));
         if (!o.commands.isEmpty() || !o.ports.isEmpty())

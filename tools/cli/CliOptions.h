@@ -77,6 +77,10 @@ public:
     QString operatorName;
     QString lot;
     QString jobImageSha256;
+    // Once the job is open: its name and its file's SHA-256, which every
+    // record carries.
+    QString openJobName;
+    QString jobFileSha256;
     // The options as parsed, before the job filled them in: what a port's
     // own process gets, so that it opens (and checks) the job itself.
     std::shared_ptr<const CliOptions> beforeJob;
@@ -90,9 +94,11 @@ public:
     QString jobAskLot;
     bool jobScan = false;
     bool jobPin = false;
-    // --report [--since DATE] [--csv]: the records in stores.database.
+    // --report [--since DATE] [--csv | --bench]: the records in
+    // stores.database; --bench counts them by bench instead.
     QString since;
     bool csv = false;
+    bool bench = false;
     StoreOptions stores;
     // This process runs one port of several for a parent tarvo-cli (set
     // from the environment): it reports each device and a summary.

@@ -323,6 +323,10 @@ void ProductionRun::describe(DeviceRecord &record) const
         record.commands << c.name();
     record.fileName = m_options.file.isEmpty() ? QString() : HexFileActions::bareFileName(m_options.file);
     record.fuseValue = m_fuseValue;
+    record.jobName = m_options.openJobName;
+    record.jobSha256 = m_options.jobFileSha256;
+    record.operatorName = m_options.operatorName;
+    record.lot = m_options.lot;
     record.scannedCode = m_input && m_input->scan() ? QString::fromUtf8(m_input->scannedCode()) : QString();
     record.bufferChecksum =
         BufferRange::checksumText(m_parts.buffer, BufferRange::viewLimit(m_parts.buffer, m_parts.selection));
