@@ -20,6 +20,15 @@ constexpr char RecordsByJobLotIndex[] = "CREATE INDEX tarvo_records_by_job_lot O
 constexpr char RecordsByJobIndex[] = "CREATE INDEX tarvo_records_by_job ON tarvo_records (job_name, recorded_utc)";
 constexpr char RecordsByBenchIndex[] = "CREATE INDEX tarvo_records_by_bench ON tarvo_records (host, port, recorded_utc)";
 constexpr char RecordsByDayIndex[] = "CREATE INDEX tarvo_records_by_day ON tarvo_records (record_day)";
+// One row per bench (host, port as the user named it): what it does now,
+// for whoever watches the line; changed_ms on the database's clock.
+constexpr char BenchesTable[] = "CREATE TABLE tarvo_benches ("
+                                " host TEXT NOT NULL, port TEXT NOT NULL, state TEXT NOT NULL, command TEXT NOT NULL,"
+                                " devices BIGINT NOT NULL, job TEXT NOT NULL, lot TEXT NOT NULL, step TEXT NOT NULL,"
+                                " text TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
+                                " PRIMARY KEY (host, port))";
+constexpr char RetiredIndex[] =
+    "CREATE INDEX tarvo_reservations_retired ON tarvo_reservations (sequence_name, number) WHERE state = 'retired'";
 
 // The schema as this version makes it. %1 is the dialect's auto-numbered
 // key, %2 the columns of the record's fields (RecordField).
@@ -49,6 +58,8 @@ const char *const SchemaStatements[] = {
     " changed_ms BIGINT NOT NULL, reason TEXT,"
     " PRIMARY KEY (sequence_name, number))",
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
+    RetiredIndex,
+    BenchesTable,
 };
 
 // What brings a database of an older version to this one, in order; it
@@ -75,6 +86,10 @@ constexpr Upgrade Upgrades[] = {
     {4, RecordsByJobIndex},
     {4, RecordsByBenchIndex},
     {4, RecordsByDayIndex},
+    // The benches' rows, and the retired numbers found without reading
+    // every number used.
+    {5, BenchesTable},
+    {5, RetiredIndex},
 };
 static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 

@@ -386,6 +386,8 @@ private slots:
         // Rows from now on carry the bench's id.
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(tool_version) FROM tarvo_records")).toInt(), 1);
+        // The bench is on the line's board, its run over.
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT state FROM tarvo_benches")).toString(), QStringLiteral("stopped"));
     }
 
     // The server restarts between two devices: the lost connection is

@@ -117,6 +117,15 @@ private slots:
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT success FROM tarvo_records")).toInt(), 7);
         QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT tool_version FROM tarvo_records")).isNull());
         QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT job_name FROM tarvo_records")).isNull());
+        // The benches' board, empty, and the indexes its questions use.
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_benches"), &error).toInt(), 0);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QString indexes = backend == QLatin1String("sqlite")
+                                    ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                                                     "('tarvo_records_by_day', 'tarvo_reservations_retired')")
+                                    : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE indexname IN "
+                                                     "('tarvo_records_by_day', 'tarvo_reservations_retired')");
+        QCOMPARE(TestDatabase::scalar(location, indexes).toInt(), 2);
     }
 
     void newerSchemaRefusedUntouched_data() { TestDatabase::addBackendRows(); }
