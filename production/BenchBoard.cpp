@@ -1,5 +1,6 @@
 #include "BenchBoard.h"
 
+#include "BenchLiveness.h"
 #include "ProductionDatabase.h"
 
 #include <QSqlQuery>
@@ -48,19 +49,36 @@ bool BenchBoard::benches(QList<BenchRow> *rows, QString *error)
     return true;
 }
 
-bool BenchBoard::write(ProductionDatabase &database, const BenchRow &row, qint64 pid)
+QString BenchBoard::writeStatement(const ProductionDatabase &database, bool alone)
+{
+    const QString values = QStringLiteral("?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ") + database.nowMillis();
+    // Settings of this statement's own transaction, made before its rows:
+    // one statement, whose error the driver reports (of several in one
+    // string it reports only the first's).
+    const QString source = alone && database.isPostgres()
+                               ? QStringLiteral("SELECT %1 FROM (SELECT set_config('synchronous_commit', 'off', true), "
+                                                "set_config('lock_timeout', '%2', true)) AS alone")
+                                     .arg(values)
+                                     .arg(BenchLiveness::LockWaitMs)
+                               : QStringLiteral("VALUES (%1)").arg(values);
+    return QStringLiteral("INSERT INTO tarvo_benches (host, port, state, command, devices, job, lot, step, text, pid, changed_ms) "
+                          "%1 ON CONFLICT (host, port) DO UPDATE SET "
+                          "state = excluded.state, command = excluded.command, devices = excluded.devices, "
+                          "job = excluded.job, lot = excluded.lot, step = excluded.step, text = excluded.text, "
+                          "pid = excluded.pid, changed_ms = excluded.changed_ms")
+        .arg(source);
+}
+
+QVariantList BenchBoard::writeValues(const BenchRow &row, qint64 pid)
 {
     // The columns are NOT NULL: a text never set goes in empty.
     const auto text = [](const QString &s) { return s.isNull() ? QStringLiteral("") : s; };
+    return {text(row.host), text(row.portEntry), text(row.state), text(row.command), row.devices, text(row.job),
+            text(row.lot), text(row.step), text(row.text), pid};
+}
+
+bool BenchBoard::write(ProductionDatabase &database, const BenchRow &row, qint64 pid)
+{
     QSqlQuery query = database.newQuery();
-    return database.exec(
-        query,
-        QStringLiteral("INSERT INTO tarvo_benches (host, port, state, command, devices, job, lot, step, text, pid, changed_ms) "
-                       "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, %1) ON CONFLICT (host, port) DO UPDATE SET "
-                       "state = excluded.state, command = excluded.command, devices = excluded.devices, "
-                       "job = excluded.job, lot = excluded.lot, step = excluded.step, text = excluded.text, "
-                       "pid = excluded.pid, changed_ms = excluded.changed_ms")
-            .arg(database.nowMillis()),
-        {text(row.host), text(row.portEntry), text(row.state), text(row.command), row.devices, text(row.job), text(row.lot),
-         text(row.step), text(row.text), pid});
+    return database.exec(query, writeStatement(database), writeValues(row, pid));
 }

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QVariantList>
 
 class ProductionDatabase;
 
@@ -67,6 +68,12 @@ public:
     // by the database's clock: one statement, in whatever transaction the
     // caller has open. pid: the process that writes it.
     static bool write(ProductionDatabase &database, const BenchRow &row, qint64 pid);
+    // That statement, with a ? for each of its values. alone: written
+    // outside a record's transaction, where PostgreSQL waits for no other
+    // session's lock longer than BenchLiveness::LockWaitMs nor for the
+    // commit to reach the disk.
+    static QString writeStatement(const ProductionDatabase &database, bool alone = false);
+    static QVariantList writeValues(const BenchRow &row, qint64 pid);
 
 private:
     ProductionDatabase &m_database;

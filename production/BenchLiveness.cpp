@@ -154,14 +154,20 @@ void BenchLiveness::write(const BenchRow &row)
     if (row.portEntry.isEmpty())
         return;
     QSqlQuery query = m_database.newQuery();
-    // Another bench's write lock is waited for a moment only: the row
-    // will be written again at the next change or refresh.
-    const bool sqlite = !m_database.isPostgres();
-    if (sqlite)
+    bool ok = false;
+    // The row alone need not be on disk before the bench goes on: the
+    // next record's commit takes it along. Another session's lock is
+    // waited for a moment only; the row is written again at the next
+    // change or refresh.
+    if (m_database.isPostgres()) {
+        ok = m_database.exec(query, BenchBoard::writeStatement(m_database, true), BenchBoard::writeValues(row, m_pid));
+    } else {
         m_database.exec(query, QStringLiteral("PRAGMA busy_timeout = %1").arg(LockWaitMs));
-    const bool ok = BenchBoard::write(m_database, row, m_pid);
-    m_error = ok ? QString() : m_database.faultText(m_database.lastFault());
-    if (sqlite)
+        m_database.exec(query, QStringLiteral("PRAGMA synchronous = NORMAL"));
+        ok = BenchBoard::write(m_database, row, m_pid);
+        m_database.exec(query, QStringLiteral("PRAGMA synchronous = FULL"));
         m_database.exec(query, QStringLiteral("PRAGMA busy_timeout = %1").arg(ProductionDatabase::LockTimeoutMs));
+    }
+    m_error = ok ? QString() : m_database.faultText(m_database.lastFault());
     m_written = m_written || ok;
 }

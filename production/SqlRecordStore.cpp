@@ -48,6 +48,11 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
     const BenchRow row = m_liveness->afterRecord(record);
     if (row.portEntry.isEmpty())
         return m_database->execute(insert, values, error);
+    // On PostgreSQL one statement writes both: one round trip, as the
+    // record alone.
+    if (m_database->isPostgres())
+        return m_database->execute(QStringLiteral("WITH bench AS (%1) ").arg(BenchBoard::writeStatement(*m_database)) + insert,
+                                   BenchBoard::writeValues(row, m_liveness->pid()) + values, error);
     return m_database->transact(
         [&](QString *) {
             QSqlQuery query = m_database->newQuery();
@@ -88,7 +93,11 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
         return false;
     QSqlQuery query = database.newQuery();
     query.setForwardOnly(true);
-    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(RecordField::recordColumns(), clause),
+    // A day's records are found by their day's or time's index and then
+    // sorted: by id alone SQLite would read the whole table in id order.
+    const QLatin1String order(clause.isEmpty() ? "id" : "+id");
+    if (!database.exec(query,
+                       QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY %3").arg(RecordField::recordColumns(database.recordForm()), clause, order),
                        values)) {
         *error = database.faultText(database.lastFault());
         return false;

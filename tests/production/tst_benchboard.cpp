@@ -139,7 +139,7 @@ private slots:
         QVERIFY2(error.isEmpty(), qPrintable(error));
 
         bench.deviceStarted(QStringLiteral("program"));
-        QVERIFY(bench.lastError().contains(QLatin1String("tarvo_benches")));
+        QVERIFY2(bench.lastError().contains(QLatin1String("tarvo_benches")), qPrintable(bench.lastError()));
         QVERIFY(!store.append(deviceRecord(true), &error));
         QVERIFY2(error.contains(QLatin1String("tarvo_benches")), qPrintable(error));
         QCOMPARE(records(), 0);

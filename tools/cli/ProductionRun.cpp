@@ -1,5 +1,6 @@
 #include "ProductionRun.h"
 
+#include "BenchLiveness.h"
 #include "BufferRange.h"
 #include "CliJob.h"
 #include "CliOptions.h"
@@ -13,6 +14,7 @@
 #include "StoreFactory.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 namespace {
 
@@ -143,6 +145,15 @@ int ProductionRun::run(const Line &line)
         input->setScan(m_options.jobScan);
     }
     m_input = input.get();
+    // The bench's row on the line's board, where the records are a database.
+    BenchLiveness *bench = m_log ? m_log->liveness() : nullptr;
+    if (bench) {
+        bench->setPort(line.portEntry);
+        bench->setJob(m_options.jobName.isEmpty() && !m_options.job.isEmpty() ? QFileInfo(m_options.job).completeBaseName()
+                                                                               : m_options.jobName,
+                      m_options.lot);
+        m_parts.runner.addListener(bench);
+    }
     int devices = 0;
     int passed = 0;
     int worst = ExitCode::Passed;
@@ -152,6 +163,8 @@ int ProductionRun::run(const Line &line)
     const int deviceLimit = m_options.jobDevices.toInt();
     const int stopAfter = m_options.jobStopAfter.toInt();
     while (!m_stopped && (deviceLimit == 0 || devices < deviceLimit)) {
+        if (bench && m_input)
+            bench->waiting();
         if (m_input && !awaitGo())
             break;
         // A database that stopped answering stops the run before the device.
@@ -188,6 +201,10 @@ int ProductionRun::run(const Line &line)
         }
     }
     m_input = nullptr;
+    if (bench) {
+        bench->stopped();
+        m_parts.runner.removeListener(bench);
+    }
     m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);
     // Nothing was programmed: not a success.
     if (devices == 0 && worst == ExitCode::Passed)
@@ -226,6 +243,12 @@ int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &pa
 
     if (serial)
         m_mark.arm(m_serials.get(), *serial, format->address, uint16_t(format->address + format->bytes - 1));
+    if (BenchLiveness *bench = m_log ? m_log->liveness() : nullptr) {
+        QStringList names;
+        for (const CliCommand &c : m_options.commands)
+            names << c.name();
+        bench->deviceStarted(names.join(QLatin1Char(' ')));
+    }
     int code = m_parts.runCommands();
     m_mark.disarm();
     DeviceRecord record = m_recorder.finish();
