@@ -29,6 +29,7 @@ struct LineResponse
     // Beyond Content-Type and Content-Length.
     QList<QPair<QByteArray, QByteArray>> headers;
 
+    void addHeader(const QByteArray &name, const QByteArray &value) { headers.append(qMakePair(name, value)); }
     // {"error": text} with that status.
     static LineResponse jsonError(int status, const QString &text);
 };

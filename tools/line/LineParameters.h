@@ -14,8 +14,6 @@ struct LineParameters
     static constexpr int MaximumLimit = 1000;
     static constexpr int DefaultLimit = 50;
     static constexpr int MaximumTextLength = 200;
-    // /api/hours: at most a year back.
-    static constexpr int MaximumHoursDays = 366;
 
     QString since;
     QString job;
