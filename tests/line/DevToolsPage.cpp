@@ -105,6 +105,12 @@ bool DevToolsPage::open(const QString &url, QString *error, int width, int heigh
     }
     error->clear();
     call(QStringLiteral("Runtime.enable"), {}, error);
+    // The window has a smallest width of its own; a phone's is set here.
+    if (error->isEmpty())
+        call(QStringLiteral("Emulation.setDeviceMetricsOverride"),
+             {{QStringLiteral("width"), width}, {QStringLiteral("height"), height}, {QStringLiteral("deviceScaleFactor"), 1},
+              {QStringLiteral("mobile"), width < 600}},
+             error);
     return error->isEmpty();
 }
 
