@@ -14,6 +14,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -84,11 +85,15 @@ private slots:
     void benchTiles();
     void refusals();
     void tokenRules();
+    void onlyThisMachineWithoutToken();
     void hostileNamesStayText_data() { TestDatabase::addBackendRows(); }
     void hostileNamesStayText();
     void askedAtMostOnceASecond();
     void readOnly_data() { TestDatabase::addBackendRows(); }
     void readOnly();
+    void quietBenchIsGone_data() { TestDatabase::addBackendRows(); }
+    void quietBenchIsGone();
+    void serverRestartedUnderIt();
 
 private:
     // A database with records of two days, two jobs, a failure at verify,
@@ -350,6 +355,19 @@ void tst_LineApi::tokenRules()
     QCOMPARE(cookie, QByteArray("tarvo_line_token=line-token-0123456789"));
     QCOMPARE(get(QStringLiteral("/api/summary"), {{"Cookie", cookie}}).status, 200);
     QCOMPARE(get(QStringLiteral("/api/summary"), {{"Cookie", "tarvo_line_token=line-token-01234567"}}).status, 401);
+    // With the token, any name the server is reached by will do.
+    QCOMPARE(get(QStringLiteral("/api/summary"), {{"Host", "line.example:8040"}, {"Cookie", cookie}}).status, 200);
+}
+
+// Without a token, only a request to this machine's own name is answered:
+// a page elsewhere whose name now points at 127.0.0.1 gets nothing.
+void tst_LineApi::onlyThisMachineWithoutToken()
+{
+    serve(staged(QStringLiteral("sqlite")));
+    for (const char *host : {"localhost:8040", "127.0.0.1:8040", "127.0.0.2", "[::1]:8040", "LOCALHOST"})
+        QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 200, host);
+    for (const char *host : {"attacker.example:8040", "localhost.attacker.example", "10.0.0.5:8040", "[::]:8040", "127.0.0.1.nip.io"})
+        QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 403, host);
 }
 
 void tst_LineApi::hostileNamesStayText()
@@ -424,6 +442,66 @@ void tst_LineApi::readOnly()
     QVERIFY(!m_reader->execute(QStringLiteral("DELETE FROM tarvo_records"), {}, &error));
     QVERIFY(!m_reader->execute(QStringLiteral("CREATE TABLE x (y INTEGER)"), {}, &error));
     QCOMPARE(jsonOf(get(QStringLiteral("/api/summary"))).value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger(), 7);
+}
+
+// A bench whose row has been quiet for an hour shows as gone, with when
+// it was last heard from; a stopped one said so and is never gone.
+void tst_LineApi::quietBenchIsGone()
+{
+    QFETCH(QString, backend);
+    const QString location = staged(backend);
+    LineFixture line(location);
+    QString error;
+    QVERIFY2(line.open(&error), qPrintable(error));
+    BenchRow row;
+    row.host = QStringLiteral("bench-9");
+    row.portEntry = QStringLiteral("Com1");
+    row.state = QString::fromLatin1(BenchBoard::Waiting);
+    QVERIFY2(line.setBench(row, &error), qPrintable(error));
+    row.portEntry = QStringLiteral("Com2");
+    row.state = QString::fromLatin1(BenchBoard::Stopped);
+    QVERIFY2(line.setBench(row, &error), qPrintable(error));
+    // The hour goes by in the row's own clock.
+    TestDatabase::scalar(location, QStringLiteral("UPDATE tarvo_benches SET changed_ms = changed_ms - 3600000"), &error);
+    serve(location);
+    const QJsonArray benches = jsonOf(get(QStringLiteral("/api/benches"))).value(QStringLiteral("benches")).toArray();
+    QCOMPARE(benches.size(), 2);
+    QCOMPARE(benches[0][QStringLiteral("gone")].toBool(), true);
+    QCOMPARE(benches[1][QStringLiteral("gone")].toBool(), false);
+    const QByteArray page = get(QStringLiteral("/")).body;
+    QVERIFY(page.contains("class=\"tile gone\""));
+    QVERIFY(page.contains("Gone: not heard from since"));
+    QVERIFY(page.contains("class=\"tile stopped\""));
+}
+
+// The database server stops under tarvo-line: its answers say so (503,
+// with the driver's text), and once the server is back it answers again
+// without a restart of its own.
+void tst_LineApi::serverRestartedUnderIt()
+{
+    QTemporaryDir serverDir(QStringLiteral("/tmp/tarvo-pgl-XXXXXX"));
+    TestServer server(serverDir.path());
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    TestDatabase::usePasswordsOf(server.dir());
+    const QString location = TestDatabase::postgresLocation(server.dir(), QStringLiteral("tarvo"));
+    LineFixture line(location);
+    QVERIFY2(line.open(&error), qPrintable(error));
+    QVERIFY2(line.add(LineFixture::Device(), &error), qPrintable(error));
+    serve(location);
+    QCOMPARE(get(QStringLiteral("/api/summary")).status, 200);
+
+    QVERIFY2(server.crash(&error), qPrintable(error));
+    QTest::qWait(LineData::CacheMs + 100);
+    const LineResponse down = get(QStringLiteral("/api/summary"));
+    QCOMPARE(down.status, 503);
+    QVERIFY(!jsonOf(down).value(QStringLiteral("error")).toString().isEmpty());
+    QCOMPARE(get(QStringLiteral("/")).status, 503);
+
+    QVERIFY2(server.resume(&error), qPrintable(error));
+    const LineResponse up = get(QStringLiteral("/api/summary"));
+    QCOMPARE(up.status, 200);
+    QCOMPARE(jsonOf(up).value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_LineApi)

@@ -9,7 +9,8 @@ class LineData;
 // tarvo-line's answers, one route table: the page and its files, the JSON
 // API, the chart and the CSV export. Only GET; every parameter checked
 // (400 with a JSON error); with a token, nothing but /login is answered
-// without it (401). Every answer is marked not to be cached and carries a
+// without it (401); without one, only requests to this machine's own name
+// (403 otherwise). Every answer is marked not to be cached and carries a
 // content security policy that allows nothing from elsewhere.
 class LineApi
 {
@@ -17,6 +18,9 @@ public:
     LineApi(LineData &data, const AccessToken &token);
 
     LineResponse handle(const LineRequest &request);
+    // Whether a Host header names this machine (localhost, a loopback
+    // address): without a token nothing else is answered (403).
+    static bool namesThisMachine(const QByteArray &hostHeader);
 
 private:
     struct Route
