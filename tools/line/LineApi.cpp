@@ -83,7 +83,7 @@ const QList<LineApi::Route> &LineApi::routes()
         {"/api/records",
          {QStringLiteral("since"), QStringLiteral("limit"), QStringLiteral("job"), QStringLiteral("lot")},
          &LineApi::records},
-        // since: at most a year back; the last 24 hours when not given.
+        // since: at most a month back; the last 24 hours when not given.
         {"/api/hours", {QStringLiteral("since")}, &LineApi::hours},
         // t: ignored; the page changes it to load a new picture.
         {"/hours.svg", {QStringLiteral("since"), QStringLiteral("t")}, &LineApi::hoursSvg},
@@ -105,7 +105,8 @@ LineResponse LineApi::handle(const LineRequest &request)
     } else if (!m_token.isRequired() && !namesThisMachine(request.header("Host"))) {
         // Without a token only this machine is served; a page elsewhere
         // whose name was pointed at 127.0.0.1 does not get the line's data.
-        response = LineResponse::jsonError(403, QStringLiteral("This dashboard answers only as localhost; start it with --token-file to serve other names."));
+        response = LineResponse::jsonError(
+            403, QStringLiteral("This dashboard answers only as localhost; start it with --token-file to serve other names."));
     } else if (request.path == QLatin1String("/login")) {
         response = login(request);
     } else if (!m_token.admits(request)) {
