@@ -23,7 +23,7 @@ BenchLiveness::BenchLiveness(ProductionDatabase &database)
 
 BenchLiveness::~BenchLiveness()
 {
-    if (m_written)
+    if (m_written && m_row.state != QLatin1String(BenchBoard::Stopped))
         stopped();
 }
 

@@ -15,6 +15,8 @@ class BulkWriter
 public:
     // Rows per INSERT statement.
     static constexpr int RowsPerStatement = 500;
+    // SQLite's page cache while writing.
+    static constexpr int CacheKiB = 512 * 1024;
 
     explicit BulkWriter(ProductionDatabase &database);
 

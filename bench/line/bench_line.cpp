@@ -78,6 +78,10 @@ DeviceRecord yearRecord(qint64 n, qint64 count, const QDateTime &now, QRandomGen
     r.durationMs = 3000 + random.bounded(2000);
     r.successCount = int(n / Benches);
     r.version = QStringLiteral("3.03");
+    // A job a quarter, a lot a week.
+    const qint64 day = n * 365 / count;
+    r.jobName = QStringLiteral("Board %1 rev 3").arg(QLatin1Char(char('A' + day / 92)));
+    r.lot = QStringLiteral("L%1").arg(day / 7, 3, 10, QLatin1Char('0'));
     return r;
 }
 
@@ -138,7 +142,15 @@ struct Query
 void timeQueries(ProductionDatabase &db, double targetMs)
 {
     const QString today = QDate::currentDate().toString(Qt::ISODate);
+    // This quarter's job, as the last records have it.
+    const QString job = yearRecord(Benches, Benches + 1, QDateTime::currentDateTime(), *QRandomGenerator::global()).jobName;
     qint64 seen = 0;
+    const auto summary = [&](const ReportFilter &filter, QString *e) {
+        RecordSummary counted;
+        const bool ok = ProductionReport(db).summary(filter, &counted, e);
+        seen = counted.total.devices();
+        return ok;
+    };
     const QList<Query> queries = {
         {"benches", [&](QString *e) {
              QList<BenchRow> rows;
@@ -146,10 +158,19 @@ void timeQueries(ProductionDatabase &db, double targetMs)
              seen = rows.size();
              return ok;
          }},
-        {"summary since today", [&](QString *e) {
-             RecordSummary summary;
-             const bool ok = ProductionReport(db).summary(today, &summary, e);
-             seen = summary.total.devices();
+        {"summary since today", [&](QString *e) { return summary({today, QString(), QString()}, e); }},
+        {"summary, today, a job", [&](QString *e) { return summary({today, job, QString()}, e); }},
+        {"summary of a job", [&](QString *e) { return summary({QString(), job, QString()}, e); }},
+        {"latest 50", [&](QString *e) {
+             seen = 0;
+             return ProductionReport(db).latest({}, 50, [&](const DeviceRecord &) { ++seen; }, e);
+         }},
+        {"hours of the last 24 h", [&](QString *e) {
+             QList<HourCounts> hours;
+             const bool ok = ProductionReport(db).hours(QDateTime::currentDateTime().addSecs(-24 * 3600), &hours, e);
+             seen = 0;
+             for (const HourCounts &h : hours)
+                 seen += h.counts.devices();
              return ok;
          }},
         {"retired numbers", [&](QString *e) {
@@ -180,7 +201,7 @@ void timeQueries(ProductionDatabase &db, double targetMs)
                 ms << clock.nsecsElapsed() / 1e6;
         }
         const double m = median(ms);
-        std::printf("  %-22s median %8.2f ms  (max %8.2f ms, %lld rows)  %s\n", q.name, m,
+        std::printf("  %-24s median %8.2f ms  (max %8.2f ms, %lld rows)  %s\n", q.name, m,
                     *std::max_element(ms.begin(), ms.end()), qlonglong(seen), m < targetMs ? "OK" : "OVER TARGET");
     }
 }

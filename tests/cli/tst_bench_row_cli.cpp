@@ -118,6 +118,24 @@ private slots:
         QVERIFY(!r.gone);
     }
 
+    // A job's run shows the job's name and the lot on the bench's row, as
+    // given, whatever they hold.
+    void jobAndLotShown()
+    {
+        location = databases.fresh(QStringLiteral("sqlite"));
+        const QString job = dir.filePath(QStringLiteral("board.tarvojob"));
+        auto r = CliProcess::run({"--save-job", job, "--job-name", "Board \"A\" <rev 3>", "-p", "AT89C2051", "-f", hex,
+                                  "--devices", "1", "--db", location, "--ask-lot", "required", "program"});
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        r = CliProcess::runWithInput({"--job", job, "-P", emu->slavePath(), "--lot", "ล็อต 7; DROP"}, "\n");
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        const BenchRow bench = row();
+        QCOMPARE(bench.job, QStringLiteral("Board \"A\" <rev 3>"));
+        QCOMPARE(bench.lot, QStringLiteral("ล็อต 7; DROP"));
+        QCOMPARE(bench.devices, 1);
+        QCOMPARE(bench.state, QStringLiteral("stopped"));
+    }
+
     // The row is written with the record, in one statement: while another
     // session holds the row longer than the bench waits, the record is not
     // kept either (and the device does not pass); a bench killed while

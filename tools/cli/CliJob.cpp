@@ -196,6 +196,8 @@ int CliJob::open(CliOptions &o, CliOutput &output)
         o.stores.database = job->database.contains(QLatin1String("://")) ? job->database
                                                                           : JobFile::resolvedPath(o.job, job->database);
     o.repeat = true;
+    // The job's own name, as the bench's row on the line's board shows it.
+    o.jobName = job->name;
     o.jobScan = job->scan;
     o.jobDevices = job->devices > 0 ? QString::number(job->devices) : QString();
     o.jobStopAfter = job->stopAfterFailures > 0 ? QString::number(job->stopAfterFailures) : QString();

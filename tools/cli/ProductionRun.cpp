@@ -14,7 +14,6 @@
 #include "StoreFactory.h"
 
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 namespace {
 
@@ -149,9 +148,7 @@ int ProductionRun::run(const Line &line)
     BenchLiveness *bench = m_log ? m_log->liveness() : nullptr;
     if (bench) {
         bench->setPort(line.portEntry);
-        bench->setJob(m_options.jobName.isEmpty() && !m_options.job.isEmpty() ? QFileInfo(m_options.job).completeBaseName()
-                                                                               : m_options.jobName,
-                      m_options.lot);
+        bench->setJob(m_options.jobName, m_options.lot);
         m_parts.runner.addListener(bench);
     }
     int devices = 0;
