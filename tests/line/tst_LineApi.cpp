@@ -29,21 +29,26 @@ QByteArray report(const QString &location, const QStringList &arguments)
     return cli.readAllStandardOutput();
 }
 
-// The rows of a table of tarvo-cli --report: label → devices, passed, failed.
+// The rows of a table of tarvo-cli --report: label → devices, passed, failed
+// (a yield column after them, "95.8 %" or "-", is left out).
 QMap<QString, QList<qint64>> reportTable(const QByteArray &text, const QString &title)
 {
     QMap<QString, QList<qint64>> rows;
     bool inside = false;
+    bool yield = false;
     for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'))) {
         if (line.startsWith(title + QLatin1Char(' '))) {
             inside = true;
+            yield = line.contains(QLatin1String("Yield"));
             continue;
         }
         if (!inside)
             continue;
         if (line.trimmed().isEmpty())
             break;
-        const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (yield)
+            words.resize(words.size() - (words.last() == QLatin1String("%") ? 2 : 1));
         rows.insert(words.mid(0, words.size() - 3).join(QLatin1Char(' ')),
                     {words[words.size() - 3].toLongLong(), words[words.size() - 2].toLongLong(), words.last().toLongLong()});
     }
