@@ -332,6 +332,12 @@ void tst_LineApi::refusals()
     }
     const QString longJob = QStringLiteral("/api/summary?job=") + QString(5000, QLatin1Char('x'));
     QCOMPARE(get(longJob).status, 400);
+    // More records than an export takes at once: refused, not cut short.
+    m_api->setMostExported(6);
+    const LineResponse tooMany = get(QStringLiteral("/export.csv"));
+    QCOMPARE(tooMany.status, 413);
+    QVERIFY(jsonOf(tooMany).value(QStringLiteral("error")).toString().contains(QLatin1String("7 records")));
+    QCOMPARE(get(QStringLiteral("/export.csv?since=") + QDate::currentDate().toString(Qt::ISODate)).status, 200);
     LineRequest post = LineRequest::get(QStringLiteral("/api/summary"));
     post.method = "POST";
     QCOMPARE(m_api->handle(post).status, 405);

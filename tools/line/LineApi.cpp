@@ -231,8 +231,17 @@ LineResponse LineApi::hoursSvg(const LineParameters &parameters)
 
 LineResponse LineApi::exportCsv(const LineParameters &parameters)
 {
-    QByteArray text;
     QString error;
+    QJsonObject summary;
+    if (!m_data.summary(parameters, &summary, &error))
+        return unavailable(error);
+    const qint64 records = summary.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger();
+    if (records > m_mostExported)
+        return LineResponse::jsonError(413, QStringLiteral("%1 records are more than %2 at once: give since for a shorter span, "
+                                                           "or use tarvo-cli --report --csv.")
+                                                .arg(records)
+                                                .arg(m_mostExported));
+    QByteArray text;
     if (!m_data.csv(parameters, &text, &error))
         return unavailable(error);
     LineResponse response = answer("text/csv; charset=utf-8", text);

@@ -17,6 +17,12 @@ class LineApi
 public:
     LineApi(LineData &data, const AccessToken &token);
 
+    // /export.csv answers at most this many records at once (the answer is
+    // built in memory, and the dashboard waits while it is): more is a 413
+    // that asks for a shorter span.
+    static constexpr qint64 MostExported = 100000;
+    void setMostExported(qint64 records) { m_mostExported = records; }
+
     LineResponse handle(const LineRequest &request);
     // Whether a Host header names this machine (localhost, a loopback
     // address): without a token nothing else is answered (403).
@@ -50,4 +56,5 @@ private:
 
     LineData &m_data;
     AccessToken m_token;
+    qint64 m_mostExported = MostExported;
 };

@@ -131,6 +131,7 @@ async function refresh() {
     document.getElementById('updated').textContent = benches.now;
     // A new day starts a new "today".
     document.body.dataset.today = benches.now.slice(0, 10);
+    document.getElementById('csv').href = '/export.csv?since=' + encodeURIComponent(document.body.dataset.today);
     status.textContent = '';
     status.className = '';
     document.body.dataset.polls = Number(document.body.dataset.polls || 0) + 1;
