@@ -27,7 +27,7 @@ loads and saves Intel HEX files and counts passes and failures for
 production runs.
 .
 The package holds the window (tarvo), the command-line tool for build
-servers and production lines (tarvo-cli) and an emulated programmer on a
-pseudo-terminal (tarvo-emu) for trying both without hardware, with the user
-guides in Thai and English.")
+servers and production lines (tarvo-cli), the line's dashboard in a browser
+(tarvo-line) and an emulated programmer on a pseudo-terminal (tarvo-emu) for
+trying them without hardware, with the user guides in Thai and English.")
 include(CPack)

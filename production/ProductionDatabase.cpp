@@ -216,7 +216,10 @@ bool ProductionDatabase::connect(QString *error, OpenMode mode)
                                            "SET tcp_keepalives_interval = 5; SET tcp_keepalives_count = 3")
                                 .arg(LockTimeoutMs)
                                 .arg(StatementTimeoutMs)
-                                .arg(IdleInTransactionMs);
+                                .arg(IdleInTransactionMs)
+                            // A reader (a report, the dashboard) cannot change anything by mistake.
+                            + (mode == OpenMode::Existing ? QStringLiteral("; SET default_transaction_read_only = on")
+                                                          : QString());
         if (!exec(settings, sql)) {
             *error = faultText(m_fault);
             disconnect();
