@@ -6,6 +6,7 @@
 #include "ExitCode.h"
 #include "ImageFileLoader.h"
 #include "JobFile.h"
+#include "ProductionCycle.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -125,14 +126,7 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
 
 bool CliJob::imageUnchanged(const CliOptions &o, QString *why)
 {
-    QString error;
-    const QString now = JobFile::sha256OfFile(o.file, &error);
-    if (now.isEmpty())
-        *why = QStringLiteral("the job's image %1 cannot be read: %2").arg(o.file, error);
-    else if (now != o.jobImageSha256)
-        *why = QStringLiteral("the job's image %1 has changed since the job was saved (SHA-256 %2, the job keeps %3)")
-                   .arg(o.file, now, o.jobImageSha256);
-    return why->isEmpty();
+    return ProductionCycle::imageUnchanged(o.file, o.jobImageSha256, why);
 }
 
 int CliJob::open(CliOptions &o, CliOutput &output)
