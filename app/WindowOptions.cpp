@@ -43,7 +43,10 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
                                 QStringLiteral("Keep the records in the production database at LOCATION, "
                                                "instead of a log (or TARVO_DB)."),
                                 QStringLiteral("LOCATION"));
-    parser.addOptions({help, version, keep, log, db});
+    const QCommandLineOption job(QStringLiteral("job"),
+                                 QStringLiteral("Run the production job FILE (.tarvojob) in operator mode."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({help, version, keep, log, db, job});
 
     WindowOptions options;
     // Options the window does not know are not ours to refuse; a known one
@@ -61,12 +64,19 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
         return options;
     }
     if (!parsed && !arguments.isEmpty()
-        && (arguments.constLast() == QLatin1String("--log") || arguments.constLast() == QLatin1String("--db"))) {
+        && (arguments.constLast() == QLatin1String("--log") || arguments.constLast() == QLatin1String("--db")
+            || arguments.constLast() == QLatin1String("--job"))) {
         options.error = QStringLiteral("Missing value after '%1'.").arg(arguments.constLast());
         return options;
     }
     if (parser.isSet(log) && parser.isSet(db)) {
         options.error = QStringLiteral("--db keeps the records: leave out --log");
+        return options;
+    }
+    options.job = parser.value(job);
+    if (parser.isSet(job) && (parser.isSet(log) || parser.isSet(db))) {
+        options.error = QStringLiteral("--job says where the records go: leave out %1")
+                            .arg(parser.isSet(log) ? QStringLiteral("--log") : QStringLiteral("--db"));
         return options;
     }
     options.stores.logFile = optionOrVariable(parser, log, "TARVO_LOG");

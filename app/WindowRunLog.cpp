@@ -11,11 +11,11 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
     m_recorder.onRecord = [this](const DeviceRecord &record) {
-        if (!write(record))
+        if (!m_paused && !write(record))
             // After a pass the command waits for Run again: it is left as by Exit.
             m_form.runner().StopRunClick();
     };
-    m_recorder.mayStart = [this] { return ready(); };
+    m_recorder.mayStart = [this] { return m_paused || ready(); };
     m_form.runner().addListener(&m_recorder);
 }
 

@@ -177,18 +177,8 @@ int CliJob::open(CliOptions &o, CliOutput &output)
         }
         o.commands << command;
     }
-    if (job->serial) {
-        o.stores.serial = job->serial->format;
-        if (!job->serial->stateFile.isEmpty())
-            o.stores.serialStateFile = JobFile::resolvedPath(o.job, job->serial->stateFile);
-        o.stores.serialSequence = job->serial->sequence;
-        o.serialFailed = job->serial->failed == JobFile::FailedNumber::Retire ? QStringLiteral("retire") : QString();
-    }
-    if (!job->logFile.isEmpty())
-        o.stores.logFile = JobFile::resolvedPath(o.job, job->logFile);
-    if (!job->database.isEmpty())
-        o.stores.database = job->database.contains(QLatin1String("://")) ? job->database
-                                                                          : JobFile::resolvedPath(o.job, job->database);
+    o.stores = job->stores(o.job);
+    o.serialFailed = job->retireFailed() ? QStringLiteral("retire") : QString();
     o.repeat = true;
     o.jobScan = job->scan;
     o.jobDevices = job->devices > 0 ? QString::number(job->devices) : QString();
