@@ -42,10 +42,17 @@ OperatorMode::OperatorMode(TTarvoForm &form)
     // The programmer found on the bench's port: the port list is held from
     // then on, and the job's command is armed.
     connect(&m_form.session(), &BenchSession::firmwareDateChanged, this, [this] {
-        if (active() && m_stoppedText.isEmpty()) {
-            lock();
-            scheduleArm();
+        if (!active() || !m_stoppedText.isEmpty() || !m_form.link().HardwareFound())
+            return;
+        // The device rules depend on the programmer's firmware: the job's
+        // device is chosen again for the programmer now found.
+        m_form.SelectDeviceChange();
+        if (!m_form.selection().DeviceSelected) {
+            stop(QStringLiteral("The job's device %1 cannot be used with this programmer").arg(m_job->device), true, true);
+            return;
         }
+        lock();
+        scheduleArm();
     });
 }
 

@@ -73,14 +73,20 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
         options.error = QStringLiteral("--db keeps the records: leave out --log");
         return options;
     }
-    options.job = parser.value(job);
     if (parser.isSet(job) && (parser.isSet(log) || parser.isSet(db))) {
         options.error = QStringLiteral("--job says where the records go: leave out %1")
                             .arg(parser.isSet(log) ? QStringLiteral("--log") : QStringLiteral("--db"));
         return options;
     }
+    options.keepRunFocus = parser.isSet(keep) || qEnvironmentVariable("TARVO_KEEP_RUN_FOCUS") == QLatin1String("1");
+    // The job's records go where the job says, whatever the variables say.
+    if (parser.isSet(job)) {
+        options.job = parser.value(job);
+        if (options.job.isEmpty())
+            options.error = QStringLiteral("--job needs the job's file");
+        return options;
+    }
     options.stores.logFile = optionOrVariable(parser, log, "TARVO_LOG");
     options.stores.database = optionOrVariable(parser, db, "TARVO_DB");
-    options.keepRunFocus = parser.isSet(keep) || qEnvironmentVariable("TARVO_KEEP_RUN_FOCUS") == QLatin1String("1");
     return options;
 }

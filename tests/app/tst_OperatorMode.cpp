@@ -348,6 +348,31 @@ private slots:
         QCOMPARE(cycle->nextSerial(&error), std::optional<quint64>(3));
         QVERIFY(m_form->operatorMode().panel().text().endsWith(QLatin1String("Devices: 5 (no limit); Yield: 40.0 % (2 passed, 3 failed)")));
     }
+
+    // tarvo --job on a bench whose port is not yet chosen: the port list
+    // stays open until the programmer is found, then the job's command arms.
+    void jobBeforeTheProgrammer()
+    {
+        m_form = std::make_unique<TTarvoForm>(*m_prompter);
+        m_form->show();
+        QVERIFY(m_form->openJob(saveJob([](JobFile &j) { j.devices = 1; })));
+        QTest::qWait(50);
+        QVERIFY(!m_form->runner().active());
+        QVERIFY(m_form->controls().SelectComPort->isEnabled());
+        QVERIFY(!m_form->controls().SelectDevice->isEnabled());
+        WindowDriver::chooseEntry(m_form->controls().SelectComPort, 0);
+        QVERIFY(m_form->link().HardwareFound());
+        bool portLocked = false;
+        operate(
+            [&](int) {
+                portLocked = !m_form->controls().SelectComPort->isEnabled();
+                return true;
+            },
+            [this] { return !m_form->operatorMode().stoppedText().isEmpty() && !m_form->runner().active(); });
+        QVERIFY(portLocked);
+        QCOMPARE(m_form->operatorMode().cycle()->passed(), 1);
+        QCOMPARE(m_emu->blocksReceived() > 0, true);
+    }
 };
 
 QTEST_MAIN(TestOperatorMode)
