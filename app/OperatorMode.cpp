@@ -1,5 +1,6 @@
 #include "OperatorMode.h"
 
+#include "BenchLiveness.h"
 #include "BufferRange.h"
 #include "DeviceCatalogue.h"
 #include "DeviceCommand.h"
@@ -59,6 +60,8 @@ OperatorMode::OperatorMode(TTarvoForm &form)
 OperatorMode::~OperatorMode()
 {
     if (m_cycle) {
+        if (BenchLiveness *bench = m_cycle->liveness())
+            m_form.runner().removeListener(bench);
         m_form.runner().removeListener(this);
         m_cycle->cancelDevice();
     }
@@ -185,6 +188,15 @@ void OperatorMode::enter()
     // Told after the cycle's own listeners, so that the device's record is
     // complete when the run ends.
     m_form.runner().addListener(this);
+    // The bench's row on the line's board, where the job's records keep
+    // one: told after this, so that a run's record is kept before the row
+    // hears that the run ended.
+    if (BenchLiveness *bench = m_cycle->liveness()) {
+        bench->setPort(m_form.session().portEntry());
+        bench->setJob(m_job->name, m_lot);
+        m_form.runner().addListener(bench);
+        bench->waiting();
+    }
     m_stoppedText.clear();
     m_title = m_form.windowTitle();
     m_form.setWindowTitle(QStringLiteral("%1 - %2").arg(m_job->name, m_title));
@@ -226,6 +238,10 @@ bool OperatorMode::close()
 
 void OperatorMode::leave()
 {
+    if (BenchLiveness *bench = m_cycle->liveness()) {
+        bench->stopped();
+        m_form.runner().removeListener(bench);
+    }
     m_form.runner().removeListener(this);
     m_cycle->cancelDevice();
     m_cycle.reset();
@@ -263,6 +279,9 @@ void OperatorMode::armNow()
 
 bool OperatorMode::runMayStart()
 {
+    // The port may have been chosen since the job opened.
+    if (BenchLiveness *bench = m_cycle->liveness())
+        bench->setPort(m_form.session().portEntry());
     QString error;
     if (!m_cycle->beginDevice(&error)) {
         // Refused here, the run does not start and the command is left.

@@ -1,5 +1,6 @@
 #include "WindowRunLog.h"
 
+#include "BenchLiveness.h"
 #include "HexText.h"
 #include "Prompter.h"
 #include "TTarvoForm.h"
@@ -17,10 +18,16 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
     };
     m_recorder.mayStart = [this] { return m_paused || ready(); };
     m_form.runner().addListener(&m_recorder);
+    // After the recorder: a run's record is written before the bench's
+    // row hears that the run ended.
+    if (BenchLiveness *bench = m_store->liveness())
+        m_form.runner().addListener(bench);
 }
 
 WindowRunLog::~WindowRunLog()
 {
+    if (BenchLiveness *bench = m_store->liveness())
+        m_form.runner().removeListener(bench);
     m_form.runner().removeListener(&m_recorder);
 }
 
@@ -35,6 +42,11 @@ bool WindowRunLog::open()
 {
     QString error;
     const bool ok = m_store->open(&error);
+    // The bench is on the board from the start, waiting.
+    if (BenchLiveness *bench = ok ? m_store->liveness() : nullptr) {
+        bench->setPort(m_form.session().portEntry());
+        bench->waiting();
+    }
     return shown(ok, error);
 }
 
@@ -56,6 +68,9 @@ bool WindowRunLog::fuseMayWrite()
 
 bool WindowRunLog::ready()
 {
+    // The port may have changed since the last run.
+    if (BenchLiveness *bench = m_store->liveness())
+        bench->setPort(m_form.session().portEntry());
     QString error;
     const bool ok = m_store->ready(&error);
     return shown(ok, error);
@@ -72,4 +87,21 @@ void WindowRunLog::fuseWritten(quint8 value, bool passed, const QString &result)
     DeviceRecord record = m_recorder.single(QStringLiteral("fuse-write"), result, passed);
     record.fuseValue = HexText::HexByteToStr2(value);
     write(record);
+}
+
+void WindowRunLog::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    // The job's own store keeps the bench's row meanwhile.
+    if (BenchLiveness *bench = m_store->liveness()) {
+        if (paused) {
+            m_form.runner().removeListener(bench);
+        } else {
+            m_form.runner().addListener(bench);
+            bench->setPort(m_form.session().portEntry());
+            bench->waiting();
+        }
+    }
 }

@@ -23,7 +23,7 @@ public:
     // be written.
     bool open();
     // While paused (a job keeps the records) nothing is written or checked.
-    void setPaused(bool paused) { m_paused = paused; }
+    void setPaused(bool paused);
 
     // The fuse editor (wired by recordFuseWrites): before a write, whether
     // its record can be kept (an error box when not); after it, the record.

@@ -1,14 +1,73 @@
 #include "DeviceRecord.h"
 
+#include "CommandTexts.h"
 #include "CsvRow.h"
 #include "RecordField.h"
 
 #include <QJsonDocument>
 #include <algorithm>
 
+namespace {
+
+// A status text names its step in the letters it begins with: "Erase.....Time-Out",
+// "Blank Check..Error", "Program..Fail:01A3", "Lock1,2.......Fail".
+struct StepText
+{
+    const char *leadingWord;
+    const char *step;
+};
+const StepText StepTexts[] = {
+    {"Erase", "erase"}, {"Blank", "blank"}, {"Program", "program"}, {"Verify", "verify"}, {"Lock", "lock"},
+};
+const char *const OtherStep = "other";
+
+QString leadingWord(const QString &text)
+{
+    qsizetype end = 0;
+    while (end < text.size() && text.at(end).isLetter())
+        ++end;
+    return text.left(end);
+}
+
+} // namespace
+
 QString DeviceRecord::timeText() const
 {
     return RecordField::timeText(time);
+}
+
+QString DeviceRecord::failedStep() const
+{
+    return passed ? QString() : failedStepOf(outcome);
+}
+
+QString DeviceRecord::failedStepOf(const QStringList &outcome)
+{
+    // The failure text stands on the line above the last abort; a failure
+    // that did not end a command run (a fuse write) is the last text that
+    // is no pass.
+    QString failure;
+    const qsizetype abort = outcome.lastIndexOf(CommandTexts::commandAbort());
+    if (abort > 0) {
+        failure = outcome.at(abort - 1);
+    } else {
+        for (auto it = outcome.crbegin(); it != outcome.crend() && failure.isEmpty(); ++it)
+            if (!it->endsWith(QLatin1String("Pass")) && *it != CommandTexts::commandAbort())
+                failure = *it;
+    }
+    const QString word = leadingWord(failure);
+    for (const StepText &s : StepTexts)
+        if (word == QLatin1String(s.leadingWord))
+            return QLatin1String(s.step);
+    return QLatin1String(OtherStep);
+}
+
+QStringList DeviceRecord::failedStepNames()
+{
+    QStringList names;
+    for (const StepText &s : StepTexts)
+        names << QLatin1String(s.step);
+    return names << QLatin1String(OtherStep);
 }
 
 QString DeviceRecord::csvHeader(int form)

@@ -48,6 +48,14 @@ public:
     QString fuseValue;
     // The code scanned for the device (its barcode), when one was.
     QString scannedCode;
+    // The job the device ran under: its name and the SHA-256 (lower-case
+    // hex) of its file; empty without a job.
+    QString jobName;
+    QString jobSha256;
+    // Who ran the device and for which lot or work order, as given at the
+    // start; empty when not asked.
+    QString operatorName;
+    QString lot;
 
     QString timeText() const;
 
@@ -68,6 +76,14 @@ public:
     static std::optional<DeviceRecord> fromCsvRow(const QString &row, QString *error);
     static std::optional<DeviceRecord> fromJson(const QJsonObject &object, QString *error);
     static std::optional<DeviceRecord> fromJsonLine(const QByteArray &line, QString *error);
+
+    // The step that failed ("erase", "blank", "program", "verify", "lock",
+    // or "other"); empty for a record that passed. Read from the status
+    // texts: the failure text stands before "Command......Abort".
+    QString failedStep() const;
+    static QString failedStepOf(const QStringList &outcome);
+    // The steps in the order a device goes through them, "other" last.
+    static QStringList failedStepNames();
 
     // Times compare as instants.
     bool operator==(const DeviceRecord &) const = default;

@@ -408,6 +408,8 @@ std::optional<JobFile> JobFile::load(const QString &path, QString *error)
     auto job = fromJson(json, &why);
     if (!job)
         *error = QStringLiteral("%1: %2").arg(path, why);
+    else
+        job->fileSha256 = QString::fromLatin1(QCryptographicHash::hash(json, QCryptographicHash::Sha256).toHex());
     return job;
 }
 

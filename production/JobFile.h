@@ -64,6 +64,9 @@ public:
     Ask askLot = Ask::No;
     bool scan = false;
     std::optional<Pin> pin;
+    // Set by load(): the SHA-256 (hex) of the file's bytes as read, which
+    // the records of its devices carry.
+    QString fileSha256;
 
     QByteArray toJson() const;
     static std::optional<JobFile> fromJson(const QByteArray &json, QString *error);

@@ -68,6 +68,9 @@ public:
     // The front end's part of each record (port, device, file, codes).
     std::function<void(DeviceRecord &record)> describe;
     void setListener(Listener *listener) { m_listener = listener; }
+    // The bench's row on the line's board, where the records keep one (a
+    // database); null otherwise or before prepare.
+    BenchLiveness *liveness() const { return m_log ? m_log->liveness() : nullptr; }
 
     // Before the first device (and before the port opens): the stores can
     // be written, the serial number fits the device and its bytes.

@@ -14,6 +14,21 @@
 
 namespace {
 
+// The report's questions: by job and lot, by bench, from a day on (each
+// newest first within its group).
+constexpr char RecordsByJobIndex[] = "CREATE INDEX tarvo_records_by_job ON tarvo_records (job_name, lot, recorded_utc)";
+constexpr char RecordsByBenchIndex[] = "CREATE INDEX tarvo_records_by_bench ON tarvo_records (host, port, recorded_utc)";
+constexpr char RecordsByDayIndex[] = "CREATE INDEX tarvo_records_by_day ON tarvo_records (record_day)";
+// One row per bench (host, port as the user named it): what it does now,
+// for whoever watches the line; changed_ms on the database's clock.
+constexpr char BenchesTable[] = "CREATE TABLE tarvo_benches ("
+                                " host TEXT NOT NULL, port TEXT NOT NULL, state TEXT NOT NULL, command TEXT NOT NULL,"
+                                " devices BIGINT NOT NULL, job TEXT NOT NULL, lot TEXT NOT NULL, step TEXT NOT NULL,"
+                                " text TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
+                                " PRIMARY KEY (host, port))";
+constexpr char RetiredIndex[] =
+    "CREATE INDEX tarvo_reservations_retired ON tarvo_reservations (sequence_name, number) WHERE state = 'retired'";
+
 // The schema as this version makes it. %1 is the dialect's auto-numbered
 // key, %2 the columns of the record's fields (RecordField).
 const char *const SchemaStatements[] = {
@@ -23,6 +38,9 @@ const char *const SchemaStatements[] = {
     "CREATE TABLE tarvo_records ( id %1, %2)",
     "CREATE INDEX tarvo_records_by_time ON tarvo_records (recorded_utc)",
     "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)",
+    RecordsByJobIndex,
+    RecordsByBenchIndex,
+    RecordsByDayIndex,
     // The form of a product's numbers is kept with it on first use, so every
     // bench writes the same form. next_number is NULL once the numbers ran out.
     "CREATE TABLE tarvo_sequences ("
@@ -38,14 +56,18 @@ const char *const SchemaStatements[] = {
     " changed_ms BIGINT NOT NULL, reason TEXT,"
     " PRIMARY KEY (sequence_name, number))",
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
+    RetiredIndex,
+    BenchesTable,
 };
 
 // What brings a database of an older version to this one, in order; it
-// gets them on its first use by a bench.
+// gets them on its first use by a bench. A step is a statement, or the
+// columns of the record's fields of a form (as the field table names them).
 struct Upgrade
 {
     int toVersion;
     const char *statement;
+    int recordForm = 0;
 };
 constexpr Upgrade Upgrades[] = {
     // A number is also written (it may be in a device) or retired (never
@@ -53,12 +75,20 @@ constexpr Upgrade Upgrades[] = {
     {2, "ALTER TABLE tarvo_reservations ADD COLUMN reason TEXT"},
     {2, "ALTER TABLE tarvo_records ADD COLUMN record_id TEXT"},
     {2, "CREATE UNIQUE INDEX tarvo_records_by_record_id ON tarvo_records (record_id)"},
+    // Form 2: version, fuse value, scanned code.
+    {3, nullptr, 2},
+    // Form 3: job, its file's SHA-256, operator, lot; and the report's
+    // groupings found without reading every record.
+    {4, nullptr, 3},
+    {4, RecordsByJobIndex},
+    {4, RecordsByBenchIndex},
+    {4, RecordsByDayIndex},
+    // The benches' rows, and the retired numbers found without reading
+    // every number used.
+    {5, BenchesTable},
+    {5, RetiredIndex},
 };
-// Then the columns of the record's fields of form 2 (version, fuse value,
-// scanned code), as the field table names them.
-constexpr int RecordForm2Version = 3;
-static_assert(std::end(Upgrades)[-1].toVersion < RecordForm2Version
-              && RecordForm2Version == ProductionDatabase::SchemaVersion);
+static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 
 // What differs between the two servers, as data.
 struct Dialect
@@ -300,12 +330,22 @@ bool ProductionDatabase::createSchema(QString *reason)
         }
         return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
     }
-    for (const Upgrade &u : Upgrades)
-        if (u.toVersion > version && !exec(query, QString::fromLatin1(u.statement)))
+    for (const Upgrade &u : Upgrades) {
+        if (u.toVersion <= version)
+            continue;
+        if (u.recordForm ? !addRecordFormColumns(u.recordForm) : !exec(query, QString::fromLatin1(u.statement)))
             return false;
-    if (version < RecordForm2Version && !addRecordFormColumns(2))
-        return false;
+    }
     return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});
+}
+
+int ProductionDatabase::recordForm() const
+{
+    int form = 1;
+    for (const Upgrade &u : Upgrades)
+        if (u.toVersion <= m_version && u.recordForm > form)
+            form = u.recordForm;
+    return form;
 }
 
 bool ProductionDatabase::addRecordFormColumns(int form)

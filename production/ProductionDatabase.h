@@ -20,8 +20,11 @@ class ProductionDatabase
 {
 public:
     // 2: numbers written and retired, the record's id; 3: the record's fields
-    // of form 2 (version, fuse value, scanned code).
-    static constexpr int SchemaVersion = 3;
+    // of form 2 (version, fuse value, scanned code); 4: those of form 3 (job,
+    // operator, lot) and the report's indexes; 5: the benches' rows
+    // (tarvo_benches) and the index of the retired numbers.
+    static constexpr int SchemaVersion = 5;
+    static constexpr int BenchesVersion = 5;
 
     enum class OpenMode {
         // Creates the SQLite file and the schema when missing.
@@ -53,6 +56,9 @@ public:
     // The schema's version once open: older than SchemaVersion only when
     // opened to read.
     int schemaVersion() const { return m_version; }
+    // The form of the records its table holds (RecordField): older than
+    // the current one only in a database opened to read.
+    int recordForm() const;
 
     // The work of one transaction: statements through exec(); it returns
     // false to roll back. When it refuses for a reason of its own (not a

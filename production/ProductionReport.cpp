@@ -1,11 +1,34 @@
 #include "ProductionReport.h"
 
+#include "DeviceRecord.h"
 #include "ProductionDatabase.h"
-#include "RecordSummary.h"
+#include "RecordField.h"
 #include "SqlRecordStore.h"
 
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <QVariant>
+#include <algorithm>
+
+namespace {
+
+// The hour a time falls in, in UTC.
+QDateTime hourOf(const QDateTime &time)
+{
+    const QDateTime utc = time.toUTC();
+    return QDateTime(utc.date(), QTime(utc.time().hour(), 0), Qt::UTC);
+}
+
+} // namespace
+
+QString RecordSummary::mostFailedStep() const
+{
+    QString most;
+    for (const QString &step : DeviceRecord::failedStepNames())
+        if (failedSteps.value(step) > failedSteps.value(most))
+            most = step;
+    return most;
+}
 
 ProductionReport::ProductionReport(ProductionDatabase &database) : m_database(database) {}
 
@@ -16,29 +39,86 @@ bool ProductionReport::checkSince(const QString &since, QString *error)
     return SqlRecordStore::sinceFilter(since, &clause, &values, error);
 }
 
+QString ProductionReport::column(const char *name) const
+{
+    for (const RecordField &f : RecordField::all())
+        if (qstrcmp(f.column, name) == 0)
+            return f.columnIn(m_database.recordForm());
+    Q_UNREACHABLE();
+}
+
+bool ProductionReport::where(const ReportFilter &filter, QString *clause, QVariantList *values, QString *error) const
+{
+    if (!SqlRecordStore::sinceFilter(filter.since, clause, values, error))
+        return false;
+    // The texts go in as values the driver escapes, never as SQL.
+    const auto add = [&](const char *name, const QString &value) {
+        if (value.isEmpty())
+            return;
+        *clause += clause->isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ");
+        *clause += column(name) + QLatin1String(" = ?");
+        *values << value;
+    };
+    add("job_name", filter.job);
+    add("lot", filter.lot);
+    return true;
+}
+
 bool ProductionReport::summary(const QString &since, RecordSummary *summary, QString *error)
+{
+    return this->summary(ReportFilter{since, QString(), QString()}, summary, error);
+}
+
+bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summary, QString *error)
 {
     QString clause;
     QVariantList values;
-    if (!SqlRecordStore::sinceFilter(since, &clause, &values, error))
+    if (!where(filter, &clause, &values, error))
         return false;
+    // One pass over the records asked for; the groupings are added up here.
     QSqlQuery query = m_database.newQuery();
     query.setForwardOnly(true);
-    if (!m_database.exec(query,
-                         QStringLiteral("SELECT record_day, device, passed, COUNT(*) FROM tarvo_records%1 "
-                                        "GROUP BY record_day, device, passed")
-                             .arg(clause),
-                         values)) {
+    const QString sql = QStringLiteral("SELECT record_day, device, %1, %2, host, port, passed, COUNT(*) FROM tarvo_records%3 "
+                                       "GROUP BY 1, 2, 3, 4, 5, 6, 7")
+                            .arg(column("job_name"), column("lot"), clause);
+    if (!m_database.exec(query, sql, values)) {
         *error = m_database.faultText(m_database.lastFault());
         return false;
     }
     *summary = RecordSummary();
     while (query.next()) {
-        const bool passed = query.value(2).toInt() != 0;
-        const qint64 count = query.value(3).toLongLong();
-        for (RecordCounts *c : {&summary->byDay[query.value(0).toString()], &summary->byDevice[query.value(1).toString()],
+        const auto text = [&query](int i) { return query.value(i).toString(); };
+        const bool passed = query.value(6).toInt() != 0;
+        const qint64 count = query.value(7).toLongLong();
+        for (RecordCounts *c : {&summary->byDay[text(0)], &summary->byDevice[text(1)],
+                                &summary->byJobLot[{text(2), text(3)}], &summary->byBench[{text(4), text(5)}],
                                 &summary->total})
             (passed ? c->passed : c->failed) += count;
+    }
+    query = QSqlQuery();
+    return failedSteps(clause, values, summary, error);
+}
+
+bool ProductionReport::failedSteps(const QString &clause, const QVariantList &values, RecordSummary *summary,
+                                   QString *error)
+{
+    // Failures repeat the same few texts: grouped by them, only the
+    // distinct ones come here to be read.
+    QSqlQuery query = m_database.newQuery();
+    query.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT outcome, COUNT(*) FROM tarvo_records%1%2 passed = 0 GROUP BY outcome")
+                            .arg(clause, clause.isEmpty() ? QLatin1String(" WHERE") : QLatin1String(" AND"));
+    if (!m_database.exec(query, sql, values)) {
+        *error = m_database.faultText(m_database.lastFault());
+        return false;
+    }
+    const RecordField &outcome = *std::ranges::find_if(RecordField::all(), [](const RecordField &f) {
+        return f.kind == RecordField::Kind::Lines;
+    });
+    while (query.next()) {
+        DeviceRecord record;
+        outcome.setFromSql(record, query.value(0));
+        summary->failedSteps[DeviceRecord::failedStepOf(record.outcome)] += query.value(1).toLongLong();
     }
     return true;
 }
@@ -47,4 +127,76 @@ bool ProductionReport::records(const QString &since, const std::function<void(co
                                QString *error)
 {
     return SqlRecordStore::read(m_database, since, visit, error);
+}
+
+bool ProductionReport::latest(const ReportFilter &filter, int limit,
+                              const std::function<void(const DeviceRecord &)> &visit, QString *error)
+{
+    if (limit < 1) {
+        *error = QStringLiteral("The number of records must be 1 or more, not %1.").arg(limit);
+        return false;
+    }
+    QString clause;
+    QVariantList values;
+    if (!where(filter, &clause, &values, error))
+        return false;
+    values << limit;
+    QSqlQuery query = m_database.newQuery();
+    query.setForwardOnly(true);
+    const QString sql = QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY recorded_utc DESC, id DESC LIMIT ?")
+                            .arg(RecordField::recordColumns(m_database.recordForm()), clause);
+    if (!m_database.exec(query, sql, values)) {
+        *error = m_database.faultText(m_database.lastFault());
+        return false;
+    }
+    while (query.next()) {
+        DeviceRecord record;
+        int c = 0;
+        for (const RecordField &f : RecordField::all())
+            if (f.inRecord())
+                f.setFromSql(record, query.value(c++));
+        visit(record);
+    }
+    return true;
+}
+
+bool ProductionReport::hours(const QDateTime &since, QList<HourCounts> *hours, QString *error)
+{
+    hours->clear();
+    if (!since.isValid()) {
+        *error = QStringLiteral("The hours need a time to start from.");
+        return false;
+    }
+    const QDateTime first = hourOf(since);
+    const QDateTime last = hourOf(QDateTime::currentDateTimeUtc());
+    if (first > last)
+        return true;
+    if (first.secsTo(last) / 3600 >= MaxHours) {
+        *error = QStringLiteral("The hours go back %1 days at most, not to %2.")
+                     .arg(MaxHours / 24)
+                     .arg(RecordField::timeText(since));
+        return false;
+    }
+    for (QDateTime hour = first; hour <= last; hour = hour.addSecs(3600))
+        hours->append({hour, {}});
+    // The UTC texts sort as the times do; their first 13 characters name the hour.
+    QSqlQuery query = m_database.newQuery();
+    query.setForwardOnly(true);
+    if (!m_database.exec(query,
+                         QStringLiteral("SELECT SUBSTR(recorded_utc, 1, 13), passed, COUNT(*) FROM tarvo_records "
+                                        "WHERE recorded_utc >= ? AND recorded_utc < ? GROUP BY 1, 2"),
+                         {RecordField::utcText(first), RecordField::utcText(last.addSecs(3600))})) {
+        hours->clear();
+        *error = m_database.faultText(m_database.lastFault());
+        return false;
+    }
+    while (query.next()) {
+        const QDateTime hour = QDateTime::fromString(query.value(0).toString() + QLatin1String(":00:00Z"), Qt::ISODate);
+        const qint64 index = first.secsTo(hour) / 3600;
+        if (!hour.isValid() || index < 0 || index >= hours->size())
+            continue;
+        RecordCounts &c = (*hours)[index].counts;
+        (query.value(1).toInt() != 0 ? c.passed : c.failed) += query.value(2).toLongLong();
+    }
+    return true;
 }

@@ -89,6 +89,11 @@ const RecordField Fields[] = {
     field<&DeviceRecord::version>("version", "tool_version", "TEXT", Kind::Text, 2),
     field<&DeviceRecord::fuseValue>("fuse_value", "fuse_value", "TEXT", Kind::Text, 2),
     field<&DeviceRecord::scannedCode>("scan", "scanned_code", "TEXT", Kind::Text, 2),
+    // Form 3.
+    field<&DeviceRecord::jobName>("job", "job_name", "TEXT", Kind::Text, 3),
+    field<&DeviceRecord::jobSha256>("job_sha256", "job_sha256", "TEXT", Kind::Text, 3),
+    field<&DeviceRecord::operatorName>("operator", "operator_name", "TEXT", Kind::Text, 3),
+    field<&DeviceRecord::lot>("lot", "lot", "TEXT", Kind::Text, 3),
 };
 
 QString columnList(bool recordOnly, QString (*item)(const RecordField &))
@@ -329,6 +334,20 @@ QString RecordField::columnDefinitions()
 QString RecordField::recordColumns()
 {
     return columnList(true, [](const RecordField &f) { return QString::fromLatin1(f.column); });
+}
+
+QString RecordField::recordColumns(int form)
+{
+    QStringList items;
+    for (const RecordField &f : Fields)
+        if (f.inRecord())
+            items << f.columnIn(form);
+    return items.join(QLatin1String(", "));
+}
+
+QString RecordField::columnIn(int form) const
+{
+    return this->form <= form ? QString::fromLatin1(column) : QStringLiteral("NULL");
 }
 
 QString RecordField::allColumns()

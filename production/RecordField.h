@@ -64,8 +64,9 @@ public:
     int form = 1;
 
     // The record's forms: 1 had the fields up to failure; 2 added the
-    // program's version, the fuse value written and the scanned code.
-    static constexpr int CurrentForm = 2;
+    // program's version, the fuse value written and the scanned code; 3 the
+    // job's name and its file's SHA-256, the operator and the lot.
+    static constexpr int CurrentForm = 3;
 
     static std::span<const RecordField> all();
     bool inRecord() const { return name != nullptr; }
@@ -84,6 +85,11 @@ public:
     QString columnDefinition() const;
     // The columns of the record's own fields, for SELECT; all columns, for INSERT.
     static QString recordColumns();
+    // The same for a table of an older form: NULL in place of a column it
+    // lacks (a database read as it is).
+    static QString recordColumns(int form);
+    // The column, or NULL for a table of an older form.
+    QString columnIn(int form) const;
     static QString allColumns();
 
     // ISO-8601 with the offset, "+00:00" rather than "Z".

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class BenchLiveness;
 class DeviceRecord;
 
 // Where the production records go. Records are only ever appended; several
@@ -23,4 +24,8 @@ public:
     virtual bool append(const DeviceRecord &record, QString *error) = 0;
     // What the user named ("production.csv"), for messages.
     virtual QString name() const = 0;
+    // The bench's row on the line's board, when the store keeps one (a
+    // database): its state goes there, and append writes it with the
+    // record. nullptr for a file.
+    virtual BenchLiveness *liveness() { return nullptr; }
 };

@@ -1,5 +1,7 @@
 #include "SqlRecordStore.h"
 
+#include "BenchBoard.h"
+#include "BenchLiveness.h"
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
@@ -9,7 +11,13 @@
 #include <QUuid>
 #include <QVariant>
 
-SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database) : m_database(std::move(database)) {}
+SqlRecordStore::SqlRecordStore(std::shared_ptr<ProductionDatabase> database)
+    : m_database(std::move(database))
+    , m_liveness(std::make_unique<BenchLiveness>(*m_database))
+{
+}
+
+SqlRecordStore::~SqlRecordStore() = default;
 
 bool SqlRecordStore::open(QString *error)
 {
@@ -35,8 +43,22 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
     for (const RecordField &f : RecordField::all())
         values << f.sqlValue(record, context);
     const QString places = QStringLiteral("?, ").repeated(values.size()).chopped(2);
-    return m_database->execute(
-        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places), values, error);
+    const QString insert =
+        QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places);
+    const BenchRow row = m_liveness->afterRecord(record);
+    if (row.portEntry.isEmpty())
+        return m_database->execute(insert, values, error);
+    // On PostgreSQL one statement writes both: one round trip, as the
+    // record alone.
+    if (m_database->isPostgres())
+        return m_database->execute(QStringLiteral("WITH bench AS (%1) ").arg(BenchBoard::writeStatement(*m_database)) + insert,
+                                   BenchBoard::writeValues(row, m_liveness->pid()) + values, error);
+    return m_database->transact(
+        [&](QString *) {
+            QSqlQuery query = m_database->newQuery();
+            return m_database->exec(query, insert, values) && BenchBoard::write(*m_database, row, m_liveness->pid());
+        },
+        error);
 }
 
 bool SqlRecordStore::sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error)
@@ -71,7 +93,11 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
         return false;
     QSqlQuery query = database.newQuery();
     query.setForwardOnly(true);
-    if (!database.exec(query, QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY id").arg(RecordField::recordColumns(), clause),
+    // A day's records are found by their day's or time's index and then
+    // sorted: by id alone SQLite would read the whole table in id order.
+    const QLatin1String order(clause.isEmpty() ? "id" : "+id");
+    if (!database.exec(query,
+                       QStringLiteral("SELECT %1 FROM tarvo_records%2 ORDER BY %3").arg(RecordField::recordColumns(database.recordForm()), clause, order),
                        values)) {
         *error = database.faultText(database.lastFault());
         return false;

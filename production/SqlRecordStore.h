@@ -7,22 +7,27 @@
 #include <functional>
 #include <memory>
 
+class BenchLiveness;
 class DeviceRecord;
 class ProductionDatabase;
 class QSqlQuery;
 
 // The production records as rows of `tarvo_records`, one per device run,
 // each inserted in its own transaction: committed (and so durable) when
-// append returns true.
+// append returns true. The bench's row in `tarvo_benches` (BenchLiveness,
+// on the same connection) is written in the record's transaction: a
+// record is never there without its row, nor the row without its record.
 class SqlRecordStore : public RecordStore
 {
 public:
     explicit SqlRecordStore(std::shared_ptr<ProductionDatabase> database);
+    ~SqlRecordStore() override;
 
     bool open(QString *error) override;
     bool ready(QString *error) override;
     bool append(const DeviceRecord &record, QString *error) override;
     QString name() const override;
+    BenchLiveness *liveness() override { return m_liveness.get(); }
 
     // Which sequence the serial numbers of the records come from, if any.
     void setSequenceName(const QString &name) { m_sequence = name; }
@@ -39,4 +44,6 @@ public:
 private:
     std::shared_ptr<ProductionDatabase> m_database;
     QString m_sequence;
+    // After the database: it goes first, and says the bench stopped.
+    std::unique_ptr<BenchLiveness> m_liveness;
 };

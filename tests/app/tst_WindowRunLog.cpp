@@ -1,5 +1,6 @@
 // The window's production log: a record of every run of every Device
 // command, through the real window against the emulated programmer.
+#include "BenchBoard.h"
 #include "DeviceCatalogue.h"
 #include "EmulatorFault.h"
 #include "JsonLines.h"
@@ -246,6 +247,58 @@ private slots:
         QCOMPARE(m_prompter->texts().size(), 1);
         QVERIFY2(m_prompter->texts().first().contains(QLatin1String("unable to open database file")),
                  qPrintable(m_prompter->texts().first()));
+    }
+
+    // With a database the window keeps its bench's row: waiting once open,
+    // running during a run, the record's result with it, waiting again
+    // while a passed command waits for Run, stopped when the window goes.
+    void benchRowFollowsTheWindow()
+    {
+        StoreOptions stores;
+        stores.database = m_dir.filePath(QStringLiteral("bench.db"));
+        const auto row = [&stores]() -> BenchRow {
+            ProductionDatabase db(DatabaseLocation::parse(stores.database));
+            QString error;
+            QList<BenchRow> rows;
+            if (!db.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(db).benches(&rows, &error)
+                || rows.size() != 1)
+                return {};
+            return rows.first();
+        };
+        // What the row said while a run's steps went on.
+        struct Watch : RunListener
+        {
+            std::function<BenchRow()> row;
+            QStringList seen;
+            void stepStarted(const RunStep &) override { seen << row().state; }
+        } watch;
+        watch.row = row;
+        QString error;
+        auto log = std::make_unique<WindowRunLog>(*m_form, StoreFactory::recordStore(stores, &error));
+        QVERIFY(log->open());
+        QCOMPARE(row().state, QStringLiteral("waiting"));
+        QCOMPARE(row().portEntry, QStringLiteral("Com1"));
+
+        m_form->runner().addListener(&watch);
+        runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        QCOMPARE(watch.seen, QStringList({"running", "running"}));
+        QCOMPARE(row().state, QStringLiteral("passed"));
+        QCOMPARE(row().devices, 2);
+        QTRY_COMPARE_WITH_TIMEOUT(row().state, QStringLiteral("waiting"), 10000);
+
+        m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
+        runCommand(&TTarvoForm::BlankDeviceClick, 1);
+        m_form->runner().removeListener(&watch);
+        BenchRow failed = row();
+        QCOMPARE(failed.state, QStringLiteral("failed"));
+        QCOMPARE(failed.step, QStringLiteral("blank"));
+        QVERIFY(!failed.text.isEmpty());
+        QCOMPARE(failed.command, QStringLiteral("blank"));
+        QCOMPARE(failed.devices, 3);
+        QCOMPARE(m_prompter->texts(), QStringList());
+
+        log.reset();
+        QCOMPARE(row().state, QStringLiteral("stopped"));
     }
 
     // The record tells what the bench works with, not what a field shows

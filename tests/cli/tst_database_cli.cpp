@@ -230,11 +230,14 @@ private slots:
         QTest::newRow("bad since") << QStringList{"--db", "DIR/new.db", "--report", "--since", "monday"}
                                    << "--since wants a day (2026-12-01) or a time (2026-12-01T14:00, 2026-12-01T14:00+07:00), not \"monday\".";
         QTest::newRow("newer schema") << QStringList{"--db", "DIR/newer.db", "program"}
-                                      << "The database DIR/newer.db has schema version 7, newer than version 3 that this program "
-                                         "knows; it is left unchanged: use a newer version of the program.";
+                                      << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 that "
+                                                        "this program knows; it is left unchanged: use a newer version of the program.")
+                                             .arg(ProductionDatabase::SchemaVersion);
         QTest::newRow("newer schema report") << QStringList{"--db", "DIR/newer.db", "--report"}
-                                             << "The database DIR/newer.db has schema version 7, newer than version 3 that this "
-                                                "program knows; it is left unchanged: use a newer version of the program.";
+                                             << QStringLiteral("The database DIR/newer.db has schema version 7, newer than version %1 "
+                                                               "that this program knows; it is left unchanged: use a newer "
+                                                               "version of the program.")
+                                                    .arg(ProductionDatabase::SchemaVersion);
     }
     void refusals()
     {
@@ -328,18 +331,13 @@ private slots:
         const QString db = databases.fresh(QStringLiteral("sqlite"));
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QString error;
-        for (const char *sql : {"DROP INDEX tarvo_records_by_record_id", "ALTER TABLE tarvo_records DROP COLUMN record_id",
-                                "ALTER TABLE tarvo_reservations DROP COLUMN reason", "ALTER TABLE tarvo_records DROP COLUMN tool_version",
-                                "ALTER TABLE tarvo_records DROP COLUMN fuse_value", "ALTER TABLE tarvo_records DROP COLUMN scanned_code"})
-            TestDatabase::scalar(db, QLatin1String(sql), &error);
-        QVERIFY2(error.isEmpty(), qPrintable(error));
-        TestDatabase::scalar(db, QStringLiteral("UPDATE tarvo_schema SET version = 1"), &error);
+        QVERIFY2(TestDatabase::backToSchema(db, 1, &error), qPrintable(error));
         // Read as it is: the report does not change it.
         QCOMPARE(CliProcess::run({"--db", db, "--report"}).exitCode, 0);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 1);
         QCOMPARE(CliProcess::run(lowArgs(db) + QStringList{"program"}).exitCode, 0);
         QCOMPARE(serialInFlash(), QByteArray("\x02\x00\x00\x00", 4));
-        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 3);
+        QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), ProductionDatabase::SchemaVersion);
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(reason) FROM tarvo_reservations")).toInt(), 0);
         // Rows from now on carry the bench's id.
         QCOMPARE(TestDatabase::scalar(db, QStringLiteral("SELECT COUNT(record_id) FROM tarvo_records")).toInt(), 1);

@@ -27,6 +27,11 @@ inline DeviceRecord hostileRecord()
     r.durationMs = 9007199254740993; // past 2^53
     r.successCount = 2147483647;
     r.failureCount = 1;
+    r.scannedCode = QStringLiteral("'; DROP TABLE tarvo_records; --");
+    r.jobName = QString::fromUtf8("งาน \"A\", 'B'\n<script>");
+    r.jobSha256 = QString(64, QLatin1Char('0'));
+    r.operatorName = QString::fromUtf8("สมชาย O'Brien");
+    r.lot = QStringLiteral("=HYPERLINK(\"x\"),\\\t7");
     return r;
 }
 

@@ -129,6 +129,42 @@ QVariant TestDatabase::scalar(const QString &location, const QString &sql, QStri
     return value;
 }
 
+bool TestDatabase::backToSchema(const QString &location, int version, QString *error)
+{
+    // What each version added, newest first.
+    struct Added
+    {
+        int version;
+        const char *undo;
+    };
+    static const Added added[] = {
+        {5, "DROP TABLE tarvo_benches"},
+        {5, "DROP INDEX tarvo_reservations_retired"},
+        {4, "DROP INDEX tarvo_records_by_job"},
+        {4, "DROP INDEX tarvo_records_by_bench"},
+        {4, "DROP INDEX tarvo_records_by_day"},
+        {4, "ALTER TABLE tarvo_records DROP COLUMN job_name"},
+        {4, "ALTER TABLE tarvo_records DROP COLUMN job_sha256"},
+        {4, "ALTER TABLE tarvo_records DROP COLUMN operator_name"},
+        {4, "ALTER TABLE tarvo_records DROP COLUMN lot"},
+        {3, "ALTER TABLE tarvo_records DROP COLUMN tool_version"},
+        {3, "ALTER TABLE tarvo_records DROP COLUMN fuse_value"},
+        {3, "ALTER TABLE tarvo_records DROP COLUMN scanned_code"},
+        {2, "DROP INDEX tarvo_records_by_record_id"},
+        {2, "ALTER TABLE tarvo_records DROP COLUMN record_id"},
+        {2, "ALTER TABLE tarvo_reservations DROP COLUMN reason"},
+    };
+    for (const Added &a : added) {
+        if (a.version <= version)
+            continue;
+        scalar(location, QLatin1String(a.undo), error);
+        if (error && !error->isEmpty())
+            return false;
+    }
+    scalar(location, QStringLiteral("UPDATE tarvo_schema SET version = %1").arg(version), error);
+    return !error || error->isEmpty();
+}
+
 TestServer::TestServer(const QString &dir) : m_dir(dir) {}
 
 TestServer::~TestServer()

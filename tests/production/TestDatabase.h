@@ -37,6 +37,10 @@ public:
     // One statement run straight on a location (to stage or inspect what
     // the program stored); the first column of the first row, if any.
     static QVariant scalar(const QString &location, const QString &sql, QString *error = nullptr);
+    // Takes a database this program made back to an older schema version:
+    // what each later version added taken out, as a database of that
+    // version was. False with *error at the first statement refused.
+    static bool backToSchema(const QString &location, int version, QString *error);
 
 private:
     QStringList m_created;

@@ -280,20 +280,23 @@ private slots:
         const DeviceRecord r = hostileRecord();
         QCOMPARE(DeviceRecord::csvHeader(), QStringLiteral("time,host,port,port_path,bios_code,device,commands,file,image_sha256,"
                                                            "buffer_sum,serial,serial_text,outcome,passed,duration_ms,success,failure,"
-                                                           "version,fuse_value,scan"));
+                                                           "version,fuse_value,scan,job,job_sha256,operator,lot"));
         QCOMPARE(r.csvRow().toUtf8(),
                  QByteArray("2026-12-01T23:59:59.007+07:00,\"line \"\"2\"\", bay\n3\",\"Com1,\\\",\"/dev/tty\\S0\r\n\",\"\"\"\"\"\","
                             "AT89C2051,erase program lock2,\"C:\\งาน\\เฟิร์มแวร์, \"\"final\"\"\n.hex\","
                             "ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff,1A2BH,18446744073709551615,"
                             "FF FF FF FF FF FF FF FF,\"Program..Fail:01A3 ทดสอบ, \"\"x\"\" \\ | Command......Abort\",fail,"
-                            "9007199254740993,2147483647,1,,,"));
+                            "9007199254740993,2147483647,1,,,'; DROP TABLE tarvo_records; --,\"งาน \"\"A\"\", 'B'\n<script>\","
+                            "0000000000000000000000000000000000000000000000000000000000000000,สมชาย O'Brien,\"'=HYPERLINK(\"\"x\"\"),\\\t7\""));
         QCOMPARE(r.jsonLine(),
                  QByteArray("{\"bios_code\":\"\\\"\\\"\",\"buffer_sum\":\"1A2BH\",\"commands\":[\"erase\",\"program\",\"lock2\"],"
                             "\"device\":\"AT89C2051\",\"duration_ms\":9007199254740993,\"failure\":1,"
                             "\"file\":\"C:\\\\งาน\\\\เฟิร์มแวร์, \\\"final\\\"\\n.hex\",\"fuse_value\":\"\",\"host\":\"line \\\"2\\\", bay\\n3\","
                             "\"image_sha256\":\"ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff\","
+                            "\"job\":\"งาน \\\"A\\\", 'B'\\n<script>\",\"job_sha256\":\"0000000000000000000000000000000000000000000000000000000000000000\","
+                            "\"lot\":\"=HYPERLINK(\\\"x\\\"),\\\\\\t7\",\"operator\":\"สมชาย O'Brien\","
                             "\"outcome\":[\"Program..Fail:01A3 ทดสอบ, \\\"x\\\" \\\\\",\"Command......Abort\"],\"passed\":false,"
-                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"scan\":\"\",\"serial\":\"18446744073709551615\","
+                            "\"port\":\"Com1,\\\\\",\"port_path\":\"/dev/tty\\\\S0\\r\\n\",\"scan\":\"'; DROP TABLE tarvo_records; --\",\"serial\":\"18446744073709551615\","
                             "\"serial_text\":\"FF FF FF FF FF FF FF FF\",\"success\":2147483647,"
                             "\"time\":\"2026-12-01T23:59:59.007+07:00\",\"version\":\"\"}"));
     }
@@ -323,9 +326,20 @@ private slots:
             QString error;
             QCOMPARE(DeviceRecord::fromCsvRow(r.csvRow(1), &error), std::optional<DeviceRecord>(r));
             QJsonObject old = r.toJson();
-            for (const char *key : {"version", "fuse_value", "scan"})
+            for (const char *key : {"version", "fuse_value", "scan", "job", "job_sha256", "operator", "lot"})
                 old.remove(QLatin1String(key));
             QCOMPARE(DeviceRecord::fromJson(old, &error), std::optional<DeviceRecord>(r));
+        }
+        // And one of the second form, without the job, the operator and the lot.
+        {
+            DeviceRecord r = hostileRecord();
+            r.jobName.clear();
+            r.jobSha256.clear();
+            r.operatorName.clear();
+            r.lot.clear();
+            QString error;
+            QCOMPARE(DeviceRecord::fromCsvRow(r.csvRow(2), &error), std::optional<DeviceRecord>(r));
+            QCOMPARE(DeviceRecord::csvForm(DeviceRecord::csvHeader(2)), 2);
         }
 
         const QString row = sampleRecord().csvRow();
@@ -334,9 +348,10 @@ private slots:
             {QString(row).replace(QLatin1String("2026-03-01T"), QLatin1String("2026-13-01T")), "The field time cannot be"},
             {QString(row).replace(QLatin1String(",3,1"), QLatin1String(",2147483648,1")), "The field success cannot be"},
             {QString(row).replace(QLatin1String(",1000,"), QLatin1String(",-1,")), "The field serial cannot be"},
-            {row + QLatin1String(",extra"), "The CSV row has 21 fields; a record has 20."},
-            {row.left(row.lastIndexOf(QLatin1Char(','))), "The CSV row has 19 fields; a record has 20."},
-            {sampleRecord().csvRow(1) + QLatin1String(",x"), "The CSV row has 18 fields; a record has 20."},
+            {row + QLatin1String(",extra"), "The CSV row has 25 fields; a record has 24."},
+            {row.left(row.lastIndexOf(QLatin1Char(','))), "The CSV row has 23 fields; a record has 24."},
+            {sampleRecord().csvRow(1) + QLatin1String(",x"), "The CSV row has 18 fields; a record has 24."},
+            {sampleRecord().csvRow(2) + QLatin1String(",x"), "The CSV row has 21 fields; a record has 24."},
             {QString(row).replace(QLatin1String(".hex\","), QLatin1String(".hex\"x,")), "goes on after its closing quote"},
             {QString(row).replace(QLatin1String("Com1"), QLatin1String("Co\"m1")), "An unquoted field of the CSV row holds a quote"},
             {row.left(row.indexOf(QLatin1String(".hex"))), "has no closing quote"},

@@ -99,15 +99,12 @@ private slots:
             ProductionDatabase db(DatabaseLocation::parse(location));
             QVERIFY2(db.open(&error), qPrintable(error));
         }
-        // Back to the first schema: what each later version added taken out.
-        for (const char *sql : {"DROP INDEX tarvo_records_by_record_id", "ALTER TABLE tarvo_records DROP COLUMN record_id",
-                                "ALTER TABLE tarvo_reservations DROP COLUMN reason",
-                                "ALTER TABLE tarvo_records DROP COLUMN tool_version",
-                                "ALTER TABLE tarvo_records DROP COLUMN fuse_value",
-                                "ALTER TABLE tarvo_records DROP COLUMN scanned_code", "UPDATE tarvo_schema SET version = 1",
-                                "INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, passed, success) "
-                                "VALUES ('2026-01-02T03:04:05.000+00:00', '2026-01-02T03:04:05.000Z', '2026-01-02', 1, 7)"})
-            TestDatabase::scalar(location, QLatin1String(sql), &error);
+        // Back to the first schema, with a row of its time.
+        QVERIFY2(TestDatabase::backToSchema(location, 1, &error), qPrintable(error));
+        TestDatabase::scalar(location,
+                             QStringLiteral("INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, passed, success) "
+                                            "VALUES ('2026-01-02T03:04:05.000+00:00', '2026-01-02T03:04:05.000Z', '2026-01-02', 1, 7)"),
+                             &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         for (int run = 0; run < 2; ++run) {
             ProductionDatabase db(DatabaseLocation::parse(location));
@@ -119,6 +116,16 @@ private slots:
         QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT record_id FROM tarvo_records")).isNull());
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT success FROM tarvo_records")).toInt(), 7);
         QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT tool_version FROM tarvo_records")).isNull());
+        QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT job_name FROM tarvo_records")).isNull());
+        // The benches' board, empty, and the indexes its questions use.
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_benches"), &error).toInt(), 0);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QString indexes = backend == QLatin1String("sqlite")
+                                    ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'index' AND name IN "
+                                                     "('tarvo_records_by_day', 'tarvo_reservations_retired')")
+                                    : QStringLiteral("SELECT COUNT(*) FROM pg_indexes WHERE indexname IN "
+                                                     "('tarvo_records_by_day', 'tarvo_reservations_retired')");
+        QCOMPARE(TestDatabase::scalar(location, indexes).toInt(), 2);
     }
 
     void newerSchemaRefusedUntouched_data() { TestDatabase::addBackendRows(); }
@@ -129,18 +136,21 @@ private slots:
         // A database a later version of the program made: a new table, and
         // one of ours gone.
         QString error;
-        for (const char *sql : {"CREATE TABLE tarvo_schema (version INTEGER NOT NULL)", "INSERT INTO tarvo_schema VALUES (4)",
-                                "CREATE TABLE tarvo_future (x INTEGER)"})
-            TestDatabase::scalar(location, QLatin1String(sql), &error);
+        const int newer = ProductionDatabase::SchemaVersion + 1;
+        for (const QString &sql : {QStringLiteral("CREATE TABLE tarvo_schema (version INTEGER NOT NULL)"),
+                                   QStringLiteral("INSERT INTO tarvo_schema VALUES (%1)").arg(newer),
+                                   QStringLiteral("CREATE TABLE tarvo_future (x INTEGER)")})
+            TestDatabase::scalar(location, sql, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
 
         for (auto mode : {ProductionDatabase::OpenMode::Create, ProductionDatabase::OpenMode::Existing}) {
             ProductionDatabase db(DatabaseLocation::parse(location));
             QVERIFY(!db.open(&error, mode));
-            QVERIFY2(error.contains(QLatin1String("schema version 4, newer than version 3")), qPrintable(error));
+            QVERIFY2(error.contains(QStringLiteral("schema version %1, newer than version %2").arg(newer).arg(newer - 1)),
+                     qPrintable(error));
         }
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_schema")).toInt(), 1);
-        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), 4);
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT version FROM tarvo_schema")).toInt(), newer);
         TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records"), &error);
         QVERIFY2(!error.isEmpty(), "the refused database got our tables");
     }

@@ -112,6 +112,10 @@ private slots:
         RecordSummary counted;
         counted.byDay = {{QStringLiteral("2026-12-01"), {1, 1}}, {QStringLiteral("2026-12-02"), {2, 0}}};
         counted.byDevice = {{QStringLiteral("AT89C2051"), {2, 1}}, {QStringLiteral("AT89S52"), {1, 0}}};
+        counted.byJobLot = {{{QString(), QString()}, {3, 1}}};
+        counted.byBench = {{{QStringLiteral("line-2"), QStringLiteral("Com1")}, {2, 1}},
+                           {{QString(), QStringLiteral("Com1")}, {1, 0}}};
+        counted.failedSteps = {{QStringLiteral("program"), 1}};
         counted.total = {3, 1};
         QCOMPARE(summary, counted);
         QVERIFY2(report.summary(QStringLiteral("2026-12-02"), &summary, &error), qPrintable(error));
@@ -174,14 +178,16 @@ private slots:
                                                  "buffer_sum text YES, serial_sequence text YES, serial text YES, serial_text text YES, "
                                                  "outcome text YES, passed integer NO, duration_ms bigint YES, success integer YES, "
                                                  "failure integer YES, record_id text YES, tool_version text YES, fuse_value text YES, "
-                                                 "scanned_code text YES")
+                                                 "scanned_code text YES, job_name text YES, job_sha256 text YES, "
+                                                 "operator_name text YES, lot text YES")
                                 : QStringLiteral("CREATE TABLE tarvo_records ( id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                                  "recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL, "
                                                  "host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT, "
                                                  "commands TEXT, file TEXT, image_sha256 TEXT, buffer_sum TEXT, serial_sequence TEXT, "
                                                  "serial TEXT, serial_text TEXT, outcome TEXT, passed INTEGER NOT NULL, "
                                                  "duration_ms BIGINT, success INTEGER, failure INTEGER, record_id TEXT, tool_version TEXT, "
-                                                 "fuse_value TEXT, scanned_code TEXT)"));
+                                                 "fuse_value TEXT, scanned_code TEXT, job_name TEXT, job_sha256 TEXT, "
+                                                 "operator_name TEXT, lot TEXT)"));
     }
 
     // The database refuses the row: append says so with the driver's text,

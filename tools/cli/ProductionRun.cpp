@@ -1,14 +1,17 @@
 #include "ProductionRun.h"
 
+#include "BenchLiveness.h"
 #include "BufferRange.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
+#include "CommandRunner.h"
 #include "ExitCode.h"
 #include "HexFileActions.h"
 #include "HexText.h"
 #include "SelectionState.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 ProductionCycle::Settings ProductionRun::cycleSettings(const CliOptions &options)
 {
@@ -82,10 +85,21 @@ int ProductionRun::run(const Line &line)
         input->setScan(m_options.jobScan);
     }
     m_input = input.get();
+    // The bench's row on the line's board, where the records are a database.
+    BenchLiveness *bench = m_cycle.liveness();
+    if (bench) {
+        bench->setPort(line.portEntry);
+        bench->setJob(m_options.jobName.isEmpty() && !m_options.job.isEmpty() ? QFileInfo(m_options.job).completeBaseName()
+                                                                               : m_options.jobName,
+                      m_options.lot);
+        m_parts.runner.addListener(bench);
+    }
     int worst = ExitCode::Passed;
     QElapsedTimer clock;
     qint64 busyMs = 0;
     while (!m_stopped && !m_cycle.allDone()) {
+        if (bench && m_input)
+            bench->waiting();
         if (m_input && !awaitGo())
             break;
         clock.start();
@@ -107,6 +121,10 @@ int ProductionRun::run(const Line &line)
         }
     }
     m_input = nullptr;
+    if (bench) {
+        bench->stopped();
+        m_parts.runner.removeListener(bench);
+    }
     const int devices = m_cycle.devices();
     m_output.summary(devices, m_cycle.passed(), devices - m_cycle.passed(), devices > 0 ? busyMs / devices : 0);
     // Nothing was programmed: not a success.
@@ -125,6 +143,12 @@ void ProductionRun::fuseWritten(uint8_t value, bool passed)
 int ProductionRun::runDevice(bool &passed)
 {
     m_fuseValue.clear();
+    if (BenchLiveness *bench = m_cycle.liveness()) {
+        QStringList names;
+        for (const CliCommand &c : m_options.commands)
+            names << c.name();
+        bench->deviceStarted(names.join(QLatin1Char(' ')));
+    }
     int code = m_parts.runCommands();
     const ProductionCycle::DeviceEnd end = m_cycle.endDevice(code == ExitCode::Passed);
     for (const QString &error : end.errors)
