@@ -360,4 +360,8 @@ void OperatorMode::describe(DeviceRecord &record) const
     record.device = session.device();
     record.fileName = session.fileName();
     record.bufferChecksum = session.checksum();
+    record.jobName = m_job->name;
+    record.jobSha256 = m_job->fileSha256;
+    record.operatorName = m_operatorName;
+    record.lot = m_lot;
 }

@@ -2,6 +2,7 @@
 // panel, the PIN, serial numbers into flash and the database, the image
 // guard, the counts) through the real window against the emulated
 // programmer.
+#include "BenchBoard.h"
 #include "DatabaseLocation.h"
 #include "DeviceCatalogue.h"
 #include "DeviceRecord.h"
@@ -252,7 +253,10 @@ private slots:
             j.serial->sequence = QStringLiteral("blink");
             j.database = QStringLiteral("line.db");
             j.devices = 2;
+            j.askOperator = JobFile::Ask::Optional;
+            j.askLot = JobFile::Ask::Required;
         });
+        m_prompter->textAnswers = {QStringLiteral("Anna"), QStringLiteral("L-42")};
         QVERIFY(m_form->openJob(job));
         QList<QByteArray> flashes;
         operate(
@@ -267,7 +271,7 @@ private slots:
         QVERIFY(QTest::qWaitFor([this] { return !m_prompter->texts().isEmpty(); }, 5000));
         QCOMPARE(m_prompter->texts(), QStringList{"Job done: 2 devices, 2 passed."});
         QCOMPARE(m_form->operatorMode().panel().text(),
-                 QStringLiteral("Operator: -; Lot: -; Next serial: 1014 (F6 03 00 00); Devices: 2 of 2; Yield: 100.0 % (2 passed, 0 failed)"));
+                 QStringLiteral("Operator: Anna; Lot: L-42; Next serial: 1014 (F6 03 00 00); Devices: 2 of 2; Yield: 100.0 % (2 passed, 0 failed)"));
         // Stopped: nothing can be armed any more.
         for (QAction *a : m_form->controls().deviceItems())
             QVERIFY2(!a->isEnabled(), qPrintable(a->objectName()));
@@ -284,6 +288,19 @@ private slots:
         QCOMPARE(rows.at(1).device, QStringLiteral("AT89C2051"));
         QCOMPARE(rows.at(1).fileName, QStringLiteral("fw.hex"));
         QCOMPARE(rows.at(1).successCount, 2);
+        // The job, its file's checksum, the operator and the lot.
+        QCOMPARE(rows.at(1).jobName, QStringLiteral("Line 1 blink"));
+        QCOMPARE(rows.at(1).jobSha256, JobFile::sha256OfFile(job, &error));
+        QCOMPARE(rows.at(1).operatorName, QStringLiteral("Anna"));
+        QCOMPARE(rows.at(1).lot, QStringLiteral("L-42"));
+        // The bench's row on the line's board says the same.
+        QList<BenchRow> benches;
+        QVERIFY2(BenchBoard(db).benches(&benches, &error), qPrintable(error));
+        QCOMPARE(benches.size(), 1);
+        QCOMPARE(benches.at(0).job, QStringLiteral("Line 1 blink"));
+        QCOMPARE(benches.at(0).lot, QStringLiteral("L-42"));
+        QCOMPARE(benches.at(0).portEntry, QStringLiteral("Com1"));
+        QCOMPARE(benches.at(0).devices, qint64(2));
     }
 
     // A changed image stops the job before the device: nothing goes out.
