@@ -199,6 +199,9 @@ void OperatorMode::enter()
     }
     m_stoppedText.clear();
     m_title = m_form.windowTitle();
+    // Device after device: Enter after a pass runs the next one.
+    m_keptRunFocus = m_form.runDisplay().keepRunFocus();
+    m_form.setKeepRunFocus(true);
     m_form.setWindowTitle(QStringLiteral("%1 - %2").arg(m_job->name, m_title));
     m_panel->attach(&m_form);
     showFigures();
@@ -249,6 +252,7 @@ void OperatorMode::leave()
     m_command = nullptr;
     m_panel->detach(&m_form);
     m_form.setWindowTitle(m_title);
+    m_form.setKeepRunFocus(m_keptRunFocus);
     m_form.setJobLock({});
     if (activeChanged)
         activeChanged(false);

@@ -80,4 +80,5 @@ private:
     QString m_title;
     QString m_stoppedText;
     bool m_armPending = false;
+    bool m_keptRunFocus = false;
 };
