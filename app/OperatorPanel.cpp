@@ -1,5 +1,6 @@
 #include "OperatorPanel.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QMainWindow>
@@ -7,7 +8,7 @@
 
 namespace {
 
-QLabel *field(QGridLayout *grid, int row, int column, const QString &name, const char *objectName)
+QLabel *field(QGridLayout *grid, int row, int column, const QString &name, const char *objectName, int span = 1)
 {
     auto *caption = new QLabel(name + QLatin1Char(':'));
     auto *value = new QLabel;
@@ -16,7 +17,7 @@ QLabel *field(QGridLayout *grid, int row, int column, const QString &name, const
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     caption->setBuddy(value);
     grid->addWidget(caption, row, column);
-    grid->addWidget(value, row, column + 1);
+    grid->addWidget(value, row, column + 1, 1, span);
     return value;
 }
 
@@ -27,14 +28,16 @@ OperatorPanel::OperatorPanel(QWidget *parent)
 {
     setObjectName(QStringLiteral("OperatorPanel"));
     setAccessibleName(QStringLiteral("Job"));
+    // The status bar's font: the window's own is too wide for five fields.
+    setFont(QApplication::font());
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(7, 4, 7, 4);
     grid->setVerticalSpacing(2);
     m_operator = field(grid, 0, 0, QStringLiteral("Operator"), "JobOperator");
-    m_lot = field(grid, 1, 0, QStringLiteral("Lot"), "JobLot");
-    m_serial = field(grid, 2, 0, QStringLiteral("Next serial"), "JobNextSerial");
-    m_done = field(grid, 0, 2, QStringLiteral("Devices"), "JobDevices");
-    m_yield = field(grid, 1, 2, QStringLiteral("Yield"), "JobYield");
+    m_lot = field(grid, 0, 2, QStringLiteral("Lot"), "JobLot");
+    m_serial = field(grid, 1, 0, QStringLiteral("Next serial"), "JobNextSerial", 3);
+    m_done = field(grid, 2, 0, QStringLiteral("Devices"), "JobDevices");
+    m_yield = field(grid, 2, 2, QStringLiteral("Yield"), "JobYield");
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
 }
@@ -83,10 +86,10 @@ QString OperatorPanel::yieldText(int passed, int done)
 {
     if (done == 0)
         return QStringLiteral("-");
-    return QStringLiteral("%1 % (%2 passed, %3 failed)")
+    return QStringLiteral("%1 % (%2 of %3)")
         .arg(QString::number(100.0 * passed / done, 'f', 1))
         .arg(passed)
-        .arg(done - passed);
+        .arg(done);
 }
 
 void OperatorPanel::show(const Figures &f)
