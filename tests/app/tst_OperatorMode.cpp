@@ -409,6 +409,27 @@ private slots:
         QCOMPARE(m_form->operatorMode().cycle()->passed(), 1);
         QCOMPARE(m_emu->blocksReceived() > 0, true);
     }
+
+    // Exit leaves the job's command only for it to be armed again: the
+    // operator cannot drop out of the job that way.
+    void exitArmsTheJobAgain()
+    {
+        QVERIFY(m_form->openJob(saveJob([](JobFile &j) { j.devices = 1; })));
+        bool leftAfterExit = false;
+        operate(
+            [&](int waits) {
+                if (waits == 0) {
+                    m_form->StopRunClick();
+                    return false;
+                }
+                leftAfterExit = m_form->operatorMode().active() && m_form->operatorMode().cycle()->devices() == 0;
+                return true;
+            },
+            [this] { return !m_form->operatorMode().stoppedText().isEmpty() && !m_form->runner().active(); });
+        QVERIFY(leftAfterExit);
+        QCOMPARE(m_form->operatorMode().cycle()->devices(), 1);
+        QCOMPARE(m_form->operatorMode().cycle()->passed(), 1);
+    }
 };
 
 QTEST_MAIN(TestOperatorMode)
