@@ -1,8 +1,8 @@
 #include "FuseExchange.h"
 
 #include "FuseView.h"
-#include "HexText.h"
 #include "ProgrammerLink.h"
+#include "ProgrammerReply.h"
 #include "Prompter.h"
 #include "SelectionState.h"
 
@@ -94,23 +94,22 @@ bool FuseExchange::readOne(const QString &command, const ReadTexts &texts, uint8
         BreakFuse();
         return false;
     }
-    char pair[2];
-    for (char &c : pair) {
+    ProgrammerReply reply(ProgrammerReply::Kind::HexByte);
+    while (!reply.ended()) {
         uint8_t received = 0;
         if (!readReply(received)) {
             m_view.setResult(text(texts.timeOut));
             BreakFuse();
             return false;
         }
-        if (!HexText::HEX(char(received))) {
+        if (reply.feed(received) == ProgrammerReply::Step::NotHex) {
             m_view.setResult(text(texts.error));
             BreakFuse();
             return false;
         }
-        c = char(received);
     }
     m_view.setResult(text(texts.complete));
-    byte = HexText::HexStr2ToByte(pair, 2);
+    byte = reply.value();
     leaveExchange();
     return true;
 }
@@ -246,7 +245,7 @@ void FuseExchange::writeClick()
         BreakFuse();
         return;
     }
-    if (reply != uint8_t(Ctl::ACK)) {
+    if (ProgrammerReply::answer(reply, Ctl::ACK) != ProgrammerReply::Answer::Expected) {
         m_view.setResult(QStringLiteral("Program Fuse Error"));
         BreakFuse();
         return;

@@ -68,9 +68,16 @@ int ComPortMap::naturalCompare(const QString &a, const QString &b)
     return j < b.size() ? -1 : a.compare(b);
 }
 
-ComPortMap ComPortMap::build(const QList<PortDescription> &listed, const QMap<int, QString> &overrides,
+ComPortMap ComPortMap::build(const QList<PortDescription> &listing, const QMap<int, QString> &overrides,
                              Platform platform)
 {
+    // A device listed twice is offered once (the first listing counts), and
+    // a port without a device is nothing to open.
+    QList<PortDescription> listed;
+    for (const PortDescription &p : listing)
+        if (!p.path.isEmpty()
+            && std::none_of(listed.cbegin(), listed.cend(), [&p](const PortDescription &q) { return q.path == p.path; }))
+            listed.append(p);
     ComPortMap map;
     PortDescription entries[EntryCount];
     bool taken[EntryCount] = {};

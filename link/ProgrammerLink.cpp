@@ -1,11 +1,11 @@
 #include "ProgrammerLink.h"
 
 #include "HexText.h"
+#include "ProgrammerReply.h"
 #include "Prompter.h"
 
 #include <QCoreApplication>
 #include <QThread>
-#include <algorithm>
 
 namespace {
 
@@ -175,30 +175,20 @@ std::optional<QString> ProgrammerLink::ReadVersion()
     emit statusText(QStringLiteral("Waiting to Initial Hardware"));
     SendCommand(QStringLiteral("0D000000"));
 
+    ProgrammerReply reply(m_strictDetection ? ProgrammerReply::Kind::StrictDetection
+                                            : ProgrammerReply::Kind::Detection);
     bool ok = true;
-    QByteArray date;
-    uint8_t sum = 0;
     uint8_t b = 0;
-    for (int i = 0; ok && i < 8; ++i) {
+    while (ok && !reply.ended()) {
         ok = ReadByte(b, ReplyTimeoutMs);
-        if (ok) {
-            sum = uint8_t(sum + b);
-            date.append(char(b));
-        }
+        if (ok)
+            reply.feed(b);
     }
-    if (ok && m_strictDetection)
-        ok = std::all_of(date.cbegin(), date.cend(), [](char c) { return c >= '0' && c <= '9'; });
-    if (ok) {
-        char pair[2];
-        for (int i = 0; ok && i < 2; ++i) {
-            ok = ReadByte(b, ReplyTimeoutMs);
-            pair[i] = char(b);
-        }
-        ok = ok && HexText::HexStr2ToByte(pair, 2) == sum;
-    }
+    ok = ok && reply.last() == ProgrammerReply::Step::Complete;
     if (ok) {
         SendByte(Ctl::DC3);
-        ok = ReadByte(b, ReplyTimeoutMs) && b == uint8_t(Ctl::ACK);
+        ok = ReadByte(b, ReplyTimeoutMs)
+             && ProgrammerReply::answer(b, Ctl::ACK) == ProgrammerReply::Answer::Expected;
     }
     if (!ok) {
         if (!m_shutdown && !m_strictDetection)
@@ -209,8 +199,7 @@ std::optional<QString> ProgrammerLink::ReadVersion()
     emit statusText(QStringLiteral("Search Hardware On Com") + QString::number(m_port.comNumber()) + QStringLiteral(" OK"));
     m_hardwareFound = true;
     SendByte(Ctl::CAN);
-    const QString text = QString::fromLatin1(date);
-    return text.mid(0, 2) + QLatin1Char('/') + text.mid(2, 2) + QLatin1Char('/') + text.mid(4, 4);
+    return reply.firmwareDate();
 }
 
 void ProgrammerLink::waitForEvents()

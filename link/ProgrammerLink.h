@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ComPort.h"
+#include "ControlBytes.h"
 
 #include <QObject>
 #include <QString>
@@ -9,18 +10,6 @@
 #include <optional>
 
 class Prompter;
-
-// Control bytes of the protocol.
-namespace Ctl {
-constexpr char STX = 0x02;
-constexpr char ETX = 0x03;
-constexpr char ENQ = 0x05;
-constexpr char ACK = 0x06;
-constexpr char DC1 = 0x11;
-constexpr char DC3 = 0x13;
-constexpr char NAK = 0x15;
-constexpr char CAN = 0x18;
-} // namespace Ctl
 
 // The byte-level protocol with the programmer: sending with the stop
 // handshake, reply waits against the reply timer, command frames and the

@@ -3,6 +3,7 @@
 #include "HexText.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
+#include "ProgrammerReply.h"
 #include "RunEvents.h"
 
 #include <QStringBuilder>
@@ -64,11 +65,15 @@ std::optional<QString> BlockTransfer::expectReply(uint8_t expected, const Comman
     uint8_t reply = 0;
     if (!m_link.ReadByte(reply, m_replyMs))
         return interruptedText(texts);
-    if (reply == uint8_t(Ctl::NAK))
+    switch (ProgrammerReply::answer(reply, char(expected))) {
+    case ProgrammerReply::Answer::Expected:
+        return std::nullopt;
+    case ProgrammerReply::Answer::Nak:
         return texts.failReportPrefix % failureReport();
-    if (reply != expected)
-        return texts.error;
-    return std::nullopt;
+    case ProgrammerReply::Answer::Other:
+        break;
+    }
+    return texts.error;
 }
 
 std::optional<QString> BlockTransfer::sendBlock(uint16_t start, const CommandTexts &texts, int total)

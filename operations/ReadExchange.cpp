@@ -1,12 +1,12 @@
 #include "ReadExchange.h"
 
 #include "CommandTexts.h"
-#include "HexText.h"
 #include "MemoryBuffer.h"
 #include "ProgrammerLink.h"
+#include "ProgrammerReply.h"
 #include "RunEvents.h"
 
-#include <QStringBuilder>
+#include <algorithm>
 
 ReadExchange::ReadExchange(ProgrammerLink &link, RunEvents &events, MemoryBuffer &buffer, int replyMs)
     : m_link(link)
@@ -26,22 +26,27 @@ ExchangeOutcome ReadExchange::run(const QString &commandWord, uint16_t deviceEnd
     uint16_t start = 0;
     for (;;) {
         m_events.progress(start, int(start), total);
-        uint8_t sum = 0;
-        for (int i = 0; i < BlockSize; ++i) {
-            const uint16_t address = uint16_t(start + i);
-            uint8_t b = 0;
-            m_address = address;
-            if (!readHexByte(b))
-                return ExchangeOutcome::fail(m_failure, address);
-            m_buffer.set(address, b);
-            sum = uint8_t(sum + b);
-            m_events.progress(address, int(address) + 1, total);
+        ProgrammerReply block(ProgrammerReply::Kind::ReadBlock);
+        while (!block.ended()) {
+            // The address being read; the block's last one while its sum comes.
+            const auto offset = std::min<qsizetype>(block.data().size(), BlockSize - 1);
+            const uint16_t address = uint16_t(start + offset);
+            uint8_t byte = 0;
+            if (!m_link.ReadByte(byte, m_replyMs))
+                return ExchangeOutcome::fail(interruptedText(), address);
+            switch (block.feed(byte)) {
+            case ProgrammerReply::Step::Byte:
+                m_buffer.set(address, block.value());
+                m_events.progress(address, int(address) + 1, total);
+                break;
+            case ProgrammerReply::Step::NotHex:
+                return ExchangeOutcome::fail(texts.error, address);
+            case ProgrammerReply::Step::BadChecksum:
+                return ExchangeOutcome::fail(texts.checksumError, address);
+            default:
+                break;
+            }
         }
-        uint8_t blockSum = 0;
-        if (!readHexByte(blockSum))
-            return ExchangeOutcome::fail(m_failure, m_address);
-        if (blockSum != sum)
-            return ExchangeOutcome::fail(texts.checksumError, m_address);
         start = uint16_t(start + BlockSize);
         // A wrap to 0 means the whole address space came in.
         const bool more = start != 0 && start < deviceEnd;
@@ -54,33 +59,9 @@ ExchangeOutcome ReadExchange::run(const QString &commandWord, uint16_t deviceEnd
     uint8_t reply = 0;
     if (!m_link.ReadByte(reply, m_replyMs))
         return ExchangeOutcome::fail(interruptedText());
-    if (reply != uint8_t(Ctl::ACK))
+    if (ProgrammerReply::answer(reply, Ctl::ACK) != ProgrammerReply::Answer::Expected)
         return ExchangeOutcome::fail(texts.error);
     return ExchangeOutcome::pass();
-}
-
-bool ReadExchange::readHexByte(uint8_t &value)
-{
-    char pair[2];
-    if (!readHexChar(pair[0]) || !readHexChar(pair[1]))
-        return false;
-    value = HexText::HexStr2ToByte(pair, 2);
-    return true;
-}
-
-bool ReadExchange::readHexChar(char &c)
-{
-    uint8_t byte = 0;
-    if (!m_link.ReadByte(byte, m_replyMs)) {
-        m_failure = interruptedText();
-        return false;
-    }
-    c = char(byte);
-    if (!HexText::HEX(c)) {
-        m_failure = CommandTexts::read().error;
-        return false;
-    }
-    return true;
 }
 
 QString ReadExchange::interruptedText() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ExchangeOutcome.h"
+#include "ProgrammerReply.h"
 
 #include <cstdint>
 
@@ -15,7 +16,7 @@ class RunEvents;
 class ReadExchange
 {
 public:
-    static constexpr int BlockSize = 64;
+    static constexpr int BlockSize = ProgrammerReply::BlockSize;
 
     ReadExchange(ProgrammerLink &link, RunEvents &events, MemoryBuffer &buffer, int replyMs);
 
@@ -24,16 +25,10 @@ public:
     ExchangeOutcome run(const QString &commandWord, uint16_t deviceEnd);
 
 private:
-    // False with m_failure set when the character did not come or is no
-    // hex digit.
-    bool readHexChar(char &c);
-    bool readHexByte(uint8_t &value);
     QString interruptedText() const;
 
     ProgrammerLink &m_link;
     RunEvents &m_events;
     MemoryBuffer &m_buffer;
     int m_replyMs;
-    QString m_failure;
-    uint16_t m_address = 0;
 };

@@ -1,6 +1,7 @@
 #include "SingleReplyCommand.h"
 
 #include "ProgrammerLink.h"
+#include "ProgrammerReply.h"
 
 SingleReplyCommand::SingleReplyCommand(ProgrammerLink &link, int timeoutMs)
     : m_link(link)
@@ -15,9 +16,13 @@ ExchangeOutcome SingleReplyCommand::run(const QString &commandWord, const Comman
     // time-out. An incomplete frame gets no reply, so none is awaited.
     if (!m_link.SendCommand(commandWord) || !m_link.ReadByte(reply, m_timeoutMs))
         return ExchangeOutcome::fail(texts.timeOut);
-    if (reply == uint8_t(Ctl::NAK))
+    switch (ProgrammerReply::answer(reply, Ctl::ACK)) {
+    case ProgrammerReply::Answer::Expected:
+        return ExchangeOutcome::pass();
+    case ProgrammerReply::Answer::Nak:
         return ExchangeOutcome::fail(texts.fail);
-    if (reply != uint8_t(Ctl::ACK))
-        return ExchangeOutcome::fail(texts.error);
-    return ExchangeOutcome::pass();
+    case ProgrammerReply::Answer::Other:
+        break;
+    }
+    return ExchangeOutcome::fail(texts.error);
 }

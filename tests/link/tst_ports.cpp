@@ -152,6 +152,24 @@ private slots:
                  (QStringList{"/dev/ttyUSB0", "", "/dev/ttyS2", ""}));
     }
 
+    // A listing that names a device twice (as TARVO_PORTS may) or a port
+    // without a device: each device is offered once, on every platform.
+    void aDeviceListedTwiceIsOfferedOnce()
+    {
+        PortDescription nameless;
+        nameless.name = QStringLiteral("COM2");
+        for (Platform platform : {Platform::Linux, Platform::Windows}) {
+            PortDescription twice = adapter("ttyUSB0", "A5", "1-1:1.0");
+            if (platform == Platform::Windows)
+                twice.path = twice.name = QStringLiteral("COM2");
+            PortDescription again = twice;
+            again.serialNumber = QStringLiteral("A0");
+            const ComPortMap map = ComPortMap::build({nameless, twice, again}, {}, platform);
+            QCOMPARE(order(map), QStringList{twice.path});
+            QCOMPARE(map.ports().first().serialNumber, QStringLiteral("A5"));
+        }
+    }
+
     void environmentOverridesAnEntry()
     {
         const QMap<int, QString> overrides{{2, "/dev/ttyUSB0"}, {1, "/dev/pts/7"}};
