@@ -8,6 +8,7 @@
 const QString DialogFileChooser::OpenFilter =
     QStringLiteral("All Hex  Files (*.Hex,*.Rom) (*.HEX *.ROM *.Hex *.Rom *.hex *.rom)");
 const QString DialogFileChooser::SaveFilter = QStringLiteral("All Hex  Files (*.Hex) (*.Hex *.HEX *.hex)");
+const QString DialogFileChooser::JobFilter = QStringLiteral("Tarvo Jobs (*.tarvojob) (*.tarvojob)");
 
 QString DialogFileChooser::filterName(const QString &filter)
 {
@@ -40,4 +41,14 @@ QString DialogFileChooser::openFileName()
 QString DialogFileChooser::saveFileName()
 {
     return runDialog(m_parent, QFileDialog::AcceptSave, SaveFilter);
+}
+
+QString DialogFileChooser::openJobName()
+{
+    return runDialog(m_parent, QFileDialog::AcceptOpen, JobFilter);
+}
+
+QString DialogFileChooser::saveJobName()
+{
+    return runDialog(m_parent, QFileDialog::AcceptSave, JobFilter);
 }

@@ -14,8 +14,11 @@ public:
 
     QString openFileName() override;
     QString saveFileName() override;
+    QString openJobName() override;
+    QString saveJobName() override;
 
     static const QString OpenFilter;
+    static const QString JobFilter;
     static const QString SaveFilter;
     // What the dialog shows for a filter: its text before the patterns,
     // blanks as written ("All Hex  Files (*.Hex)").

@@ -11,4 +11,8 @@ public:
     virtual ~FileChooser() = default;
     virtual QString openFileName() = 0;
     virtual QString saveFileName() = 0;
+    // A production job (.tarvojob) to open or save; a chooser without job
+    // dialogs answers as cancelled.
+    virtual QString openJobName() { return QString(); }
+    virtual QString saveJobName() { return QString(); }
 };

@@ -1,5 +1,7 @@
 #include "MessageBoxPrompter.h"
 
+#include <QInputDialog>
+
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
@@ -68,4 +70,15 @@ Prompter::Answer MessageBoxPrompter::show(Icon icon, const QString &text, Button
     default:
         return question ? Answer::No : Answer::Ok;
     }
+}
+
+std::optional<QString> MessageBoxPrompter::askText(const QString &question, bool secret)
+{
+    QWidget *parent = QApplication::activeWindow() ? QApplication::activeWindow() : m_parent.data();
+    bool ok = false;
+    const QString text = QInputDialog::getText(parent, Title, question, secret ? QLineEdit::Password : QLineEdit::Normal,
+                                               QString(), &ok);
+    if (!ok)
+        return std::nullopt;
+    return text;
 }

@@ -18,6 +18,7 @@ public:
     void setParentWidget(QWidget *parent) { m_parent = parent; }
 
     Answer show(Icon icon, const QString &text, Buttons buttons) override;
+    std::optional<QString> askText(const QString &question, bool secret) override;
 
 private:
     QPointer<QWidget> m_parent;

@@ -5,6 +5,7 @@
 #include "HexFileActions.h"
 #include "KeyRepeatGuard.h"
 #include "ListKeyChoice.h"
+#include "OperatorMode.h"
 #include "PaintThrottle.h"
 #include "PercentGauge.h"
 #include "Prompter.h"
@@ -14,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFileInfo>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -47,11 +49,38 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     WindowNames::nameMainWindow(ui);
     for (QComboBox *list : {ui.SelectComPort, ui.SelectDevice})
         new ListKeyChoice(list);
+    addJobItems();
     wireControls();
     FormCreate();
+    m_operator = std::make_unique<OperatorMode>(*this);
 }
 
-TTarvoForm::~TTarvoForm() = default;
+TTarvoForm::~TTarvoForm()
+{
+    // Off the runner before the runner goes.
+    m_operator.reset();
+}
+
+// The job items come after the File menu's own.
+void TTarvoForm::addJobItems()
+{
+    QMenu *file = ui.File1;
+    file->addSeparator()->setObjectName(QStringLiteral("N2"));
+    const auto add = [file](const char *name, const QString &text, const QString &hint) {
+        QAction *a = file->addAction(text);
+        a->setObjectName(QLatin1String(name));
+        a->setStatusTip(hint);
+        return a;
+    };
+    m_jobItems.open = add("FileOpenJobItem", QStringLiteral("Open Job..."), QStringLiteral("Run A Production Job"));
+    m_jobItems.save = add("FileSaveJobItem", QStringLiteral("Save Job..."),
+                          QStringLiteral("Save Device, File, Command And Production Settings As A Job"));
+    m_jobItems.close = add("FileCloseJobItem", QStringLiteral("Close Job"), QStringLiteral("Leave The Production Job"));
+    // In the menu only while a job is open (WindowModes).
+    file->removeAction(m_jobItems.close);
+    m_jobItems.close->setParent(this);
+    m_modes.setJobItems(m_jobItems);
+}
 
 void TTarvoForm::createSecondaryWindows(const SecondaryWindows::Factories &factories)
 {
@@ -110,6 +139,9 @@ void TTarvoForm::wireControls()
     wire(ui.FileSaveItem, &QAction::triggered, &TTarvoForm::FileSave1Execute);
     wire(ui.Buffer1, &QAction::triggered, &TTarvoForm::FileBufferExecute);
     wire(ui.FileExitItem, &QAction::triggered, &TTarvoForm::FileExit1Execute);
+    wire(m_jobItems.open, &QAction::triggered, &TTarvoForm::FileOpenJobExecute);
+    wire(m_jobItems.save, &QAction::triggered, &TTarvoForm::FileSaveJobExecute);
+    wire(m_jobItems.close, &QAction::triggered, &TTarvoForm::FileCloseJobExecute);
 
     wire(ui.EraseDevice, &QAction::triggered, &TTarvoForm::EraseDeviceClick);
     wire(ui.BlankDevice, &QAction::triggered, &TTarvoForm::BlankDeviceClick);
@@ -273,6 +305,7 @@ void TTarvoForm::setMode(WindowModes::Mode mode)
 
 void TTarvoForm::showReadBuffer(const QString &bufferEnd, const QString &bufferSum)
 {
+    m_openedFile.clear();
     ui.Buffer_End->setText(bufferEnd);
     m_session.setChecksum(bufferSum);
     m_session.setFileName(QString());
@@ -312,6 +345,7 @@ void TTarvoForm::FileOpen1Execute()
     const HexFileActions::OpenOutcome out = HexFileActions::OpenHexFile(path, m_buffer, m_selection, m_prompter);
     if (out.showBufferEnd)
         ui.Buffer_End->setText(out.bufferEndText);
+    m_openedFile = out.finished ? path : QString();
     if (out.finished) {
         if (out.enableBufferCommands)
             enableBufferCommands();
@@ -386,4 +420,46 @@ void TTarvoForm::HelpAbout1Execute()
 {
     showModal(m_windows.aboutBox());
     focusResetCount();
+}
+
+// ---- Jobs ----
+
+bool TTarvoForm::openJob(const QString &path)
+{
+    if (!m_operator->open(path))
+        return false;
+    m_jobSaver.takeSettings(*m_operator->job(), path);
+    return true;
+}
+
+void TTarvoForm::showImage(const QString &path, const QString &checksum)
+{
+    m_openedFile = path;
+    m_session.setFileName(HexFileActions::bareFileName(path));
+    m_session.setChecksum(checksum);
+}
+
+void TTarvoForm::FileOpenJobExecute()
+{
+    if (const QString path = m_chooser->openJobName(); !path.isEmpty())
+        openJob(path);
+}
+
+void TTarvoForm::FileSaveJobExecute()
+{
+    const QString path = m_chooser->saveJobName();
+    if (path.isEmpty())
+        return;
+    if (QFileInfo::exists(path) && !m_prompter.confirm(QStringLiteral("%1 exists. Replace it?").arg(path)))
+        return;
+    if (QString why; !m_jobSaver.save(path, &why))
+        m_prompter.defaultError(why);
+    else
+        ui.StatusBar->showMessage(QStringLiteral("Job saved: %1").arg(path));
+    focusResetCount();
+}
+
+void TTarvoForm::FileCloseJobExecute()
+{
+    m_operator->close();
 }

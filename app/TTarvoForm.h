@@ -7,6 +7,7 @@
 #include "HandlerDepth.h"
 #include "HelpSystem.h"
 #include "HelpViewer.h"
+#include "JobSaver.h"
 #include "MemoryBuffer.h"
 #include "PortChoice.h"
 #include "ProgrammerLink.h"
@@ -17,8 +18,11 @@
 #include "WindowRunDisplay.h"
 #include "WindowModes.h"
 
+#include <memory>
+
 #include <QMainWindow>
 
+class OperatorMode;
 class PaintThrottle;
 class Prompter;
 class ResetConfirmation;
@@ -74,6 +78,19 @@ public:
     // Armed (held for a command) or Idle.
     void setWindowLocked(bool locked);
 
+    // Operator mode: the job's lock on the controls, the job and Save Job.
+    void setJobLock(const WindowModes::JobLock &lock) { m_modes.setJobLock(lock); }
+    OperatorMode &operatorMode() { return *m_operator; }
+    JobSaver &jobSaver() { return m_jobSaver; }
+    // Opens the job at path in operator mode; false after an error box.
+    bool openJob(const QString &path);
+    // The image file the buffer was loaded from, empty after a read.
+    const QString &openedFile() const { return m_openedFile; }
+    // An image loaded by other means than File > Open: the session shows it.
+    void showImage(const QString &path, const QString &checksum);
+    // Closed by the close box while a handler waits: it closes once unwound.
+    bool closePending() const { return m_closePending; }
+
     // RunDisplayHost
     void setMode(WindowModes::Mode mode) override;
     void enableBufferCommands() override;
@@ -106,6 +123,9 @@ public slots:
     void TarvoHelpItemClick();
     void HelpEnglish1Click();
     void HelpAbout1Execute();
+    void FileOpenJobExecute();
+    void FileSaveJobExecute();
+    void FileCloseJobExecute();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -124,6 +144,7 @@ private:
     void runHandler(Handler handler);
     void runShortcut(QAction *item, const QMenu *menu);
     void closeWhenUnwound();
+    void addJobItems();
 
     Prompter &m_prompter;
     ProgrammerLink m_link;
@@ -143,6 +164,10 @@ private:
     DialogFileChooser m_dialogChooser;
     FileChooser *m_chooser = &m_dialogChooser;
     ResetConfirmation *m_resetConfirmation = nullptr;
+    JobSaver m_jobSaver{*this};
+    std::unique_ptr<OperatorMode> m_operator;
+    QString m_openedFile;
+    WindowModes::JobItems m_jobItems;
 
     HandlerDepth m_handlers{[this] { closeWhenUnwound(); }};
     bool m_exitRequested = false;

@@ -2,6 +2,10 @@
 
 #include "DeviceMenuState.h"
 
+#include <optional>
+
+class QAction;
+
 struct TarvoLayout;
 
 // The window's mode and the one place that turns it into the enabled state
@@ -33,6 +37,23 @@ public:
     };
     static States states(Mode mode);
 
+    // Operator mode: a job holds the device, the file and the command.
+    struct JobLock
+    {
+        bool active = false;
+        // The port list, once the job's programmer was found on a port.
+        bool portLocked = false;
+        // The only Device item that may be chosen; none once the job stopped.
+        std::optional<DeviceMenuItem> command;
+    };
+    // The File menu's job items (Open Job..., Save Job..., Close Job).
+    struct JobItems
+    {
+        QAction *open = nullptr;
+        QAction *save = nullptr;
+        QAction *close = nullptr;
+    };
+
     explicit WindowModes(const TarvoLayout &ui);
 
     Mode mode() const { return m_mode; }
@@ -44,11 +65,20 @@ public:
     // others are left as they are.
     void enableBufferCommands();
 
-    // Sets every control and item from the mode and the Device items.
+    const JobLock &jobLock() const { return m_job; }
+    void setJobLock(const JobLock &lock);
+    void setJobItems(const JobItems &items);
+
+    // Sets every control and item from the mode and the Device items (and
+    // the job's lock while a job is open).
     void apply() const;
 
 private:
     const TarvoLayout &m_ui;
     Mode m_mode = Mode::Idle;
     DeviceMenuState m_deviceMenu;
+    JobLock m_job;
+    JobItems m_jobItems;
+
+    void applyJobLock() const;
 };

@@ -43,7 +43,10 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
                                 QStringLiteral("Keep the records in the production database at LOCATION, "
                                                "instead of a log (or TARVO_DB)."),
                                 QStringLiteral("LOCATION"));
-    parser.addOptions({help, version, keep, log, db});
+    const QCommandLineOption job(QStringLiteral("job"),
+                                 QStringLiteral("Run the production job FILE (.tarvojob) in operator mode."),
+                                 QStringLiteral("FILE"));
+    parser.addOptions({help, version, keep, log, db, job});
 
     WindowOptions options;
     // Options the window does not know are not ours to refuse; a known one
@@ -61,7 +64,8 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
         return options;
     }
     if (!parsed && !arguments.isEmpty()
-        && (arguments.constLast() == QLatin1String("--log") || arguments.constLast() == QLatin1String("--db"))) {
+        && (arguments.constLast() == QLatin1String("--log") || arguments.constLast() == QLatin1String("--db")
+            || arguments.constLast() == QLatin1String("--job"))) {
         options.error = QStringLiteral("Missing value after '%1'.").arg(arguments.constLast());
         return options;
     }
@@ -69,8 +73,20 @@ WindowOptions WindowOptions::parse(const QStringList &arguments)
         options.error = QStringLiteral("--db keeps the records: leave out --log");
         return options;
     }
+    if (parser.isSet(job) && (parser.isSet(log) || parser.isSet(db))) {
+        options.error = QStringLiteral("--job says where the records go: leave out %1")
+                            .arg(parser.isSet(log) ? QStringLiteral("--log") : QStringLiteral("--db"));
+        return options;
+    }
+    options.keepRunFocus = parser.isSet(keep) || qEnvironmentVariable("TARVO_KEEP_RUN_FOCUS") == QLatin1String("1");
+    // The job's records go where the job says, whatever the variables say.
+    if (parser.isSet(job)) {
+        options.job = parser.value(job);
+        if (options.job.isEmpty())
+            options.error = QStringLiteral("--job needs the job's file");
+        return options;
+    }
     options.stores.logFile = optionOrVariable(parser, log, "TARVO_LOG");
     options.stores.database = optionOrVariable(parser, db, "TARVO_DB");
-    options.keepRunFocus = parser.isSet(keep) || qEnvironmentVariable("TARVO_KEEP_RUN_FOCUS") == QLatin1String("1");
     return options;
 }

@@ -20,6 +20,7 @@ public:
 
     // Production: the focus stays on Run after each pass (--keep-run-focus).
     void setKeepRunFocus(bool keep) { m_keepRunFocus = keep; }
+    bool keepRunFocus() const { return m_keepRunFocus; }
 
     // "Success : n" and "Failure : n".
     void showCounts(RunCounts counts);

@@ -12,11 +12,11 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
 {
     m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
     m_recorder.onRecord = [this](const DeviceRecord &record) {
-        if (!write(record))
+        if (!m_paused && !write(record))
             // After a pass the command waits for Run again: it is left as by Exit.
             m_form.runner().StopRunClick();
     };
-    m_recorder.mayStart = [this] { return ready(); };
+    m_recorder.mayStart = [this] { return m_paused || ready(); };
     m_form.runner().addListener(&m_recorder);
     // After the recorder: a run's record is written before the bench's
     // row hears that the run ended.
@@ -87,4 +87,21 @@ void WindowRunLog::fuseWritten(quint8 value, bool passed, const QString &result)
     DeviceRecord record = m_recorder.single(QStringLiteral("fuse-write"), result, passed);
     record.fuseValue = HexText::HexByteToStr2(value);
     write(record);
+}
+
+void WindowRunLog::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    // The job's own store keeps the bench's row meanwhile.
+    if (BenchLiveness *bench = m_store->liveness()) {
+        if (paused) {
+            m_form.runner().removeListener(bench);
+        } else {
+            m_form.runner().addListener(bench);
+            bench->setPort(m_form.session().portEntry());
+            bench->waiting();
+        }
+    }
 }

@@ -22,6 +22,8 @@ public:
     // Makes the log ready before the first run: an error box when it cannot
     // be written.
     bool open();
+    // While paused (a job keeps the records) nothing is written or checked.
+    void setPaused(bool paused);
 
     // The fuse editor (wired by recordFuseWrites): before a write, whether
     // its record can be kept (an error box when not); after it, the record.
@@ -41,4 +43,5 @@ private:
     TTarvoForm &m_form;
     std::unique_ptr<RecordStore> m_store;
     RunRecorder m_recorder;
+    bool m_paused = false;
 };

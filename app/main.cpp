@@ -2,6 +2,7 @@
 #include "ProgramDialogs.h"
 #include "StoreFactory.h"
 #include "TTarvoForm.h"
+#include "OperatorMode.h"
 #include "TarvoApplication.h"
 #include "WindowOptions.h"
 #include "WindowRunLog.h"
@@ -41,6 +42,7 @@ int main(int argc, char *argv[])
     form.setKeepRunFocus(options.keepRunFocus);
     prompter.setParentWidget(&form);
     form.createSecondaryWindows(programDialogs(form));
+    form.jobSaver().setWindowStores(options.stores);
     form.show();
     app.closeOnSignals(&form);
 
@@ -54,5 +56,13 @@ int main(int argc, char *argv[])
     } else if (!error.isEmpty()) {
         prompter.defaultError(error);
     }
+    // A job keeps its own records: the window's log waits while one is open.
+    form.operatorMode().activeChanged = [&log](bool active) {
+        if (log)
+            log->setPaused(active);
+    };
+    // An operator is never left with an unlocked window instead of the job.
+    if (!options.job.isEmpty() && !form.openJob(options.job))
+        return 2;
     return app.exec();
 }

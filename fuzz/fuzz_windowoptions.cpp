@@ -2,7 +2,9 @@
 // bytes into arguments. Besides surviving any line it checks that the
 // records never go to a place the line or the variables did not name: a
 // refused line names no store, and an accepted one names only what follows
-// --log/--db or -log/-db (as the next argument or after "="), or the variable.
+// --log/--db or -log/-db (as the next argument or after "="), or the variable;
+// a job comes only from --job, and with one the records go where the job
+// says (no store from the line or the variables).
 #include "WindowOptions.h"
 
 #include <cstdlib>
@@ -44,10 +46,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     const WindowOptions options = WindowOptions::parse(arguments);
     if (!options.error.isEmpty()) {
-        if (!options.stores.logFile.isEmpty() || !options.stores.database.isEmpty())
+        if (!options.stores.logFile.isEmpty() || !options.stores.database.isEmpty() || !options.job.isEmpty())
             abort();
         return 0;
     }
+    if (!options.job.isEmpty()
+        && (!options.stores.logFile.isEmpty() || !options.stores.database.isEmpty()
+            || !named(arguments, options.job, QStringLiteral("--job"), "TARVO_NO_SUCH_VARIABLE")))
+        abort();
     if (!options.stores.logFile.isEmpty() && !options.stores.database.isEmpty()
         && options.stores.logFile != QLatin1String("env.csv"))
         abort(); // both given on the line must have been refused

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <optional>
 
 // Every message box of the program goes through this interface: the window
 // shows a real message box, tests answer from a script and check the exact
@@ -19,6 +20,14 @@ public:
     // Shows one modal box titled with the application title and returns the
     // button chosen.
     virtual Answer show(Icon icon, const QString &text, Buttons buttons) = 0;
+    // Asks for one line of text (secret: not shown as typed, for a PIN);
+    // nothing when cancelled. A prompter that cannot ask answers as cancelled.
+    virtual std::optional<QString> askText(const QString &question, bool secret)
+    {
+        Q_UNUSED(question);
+        Q_UNUSED(secret);
+        return std::nullopt;
+    }
 
     void error(const QString &text) { show(Icon::Error, text, Buttons::Ok); }
     void warning(const QString &text) { show(Icon::Warning, text, Buttons::Ok); }

@@ -464,3 +464,19 @@ bool JobFile::pinMatches(const QString &text) const
         diff |= char(typed[k] ^ pin->hash[k]);
     return typed.size() == pin->hash.size() && diff == 0;
 }
+
+StoreOptions JobFile::stores(const QString &jobPath) const
+{
+    StoreOptions o;
+    if (serial) {
+        o.serial = serial->format;
+        if (!serial->stateFile.isEmpty())
+            o.serialStateFile = resolvedPath(jobPath, serial->stateFile);
+        o.serialSequence = serial->sequence;
+    }
+    if (!logFile.isEmpty())
+        o.logFile = resolvedPath(jobPath, logFile);
+    if (!database.isEmpty())
+        o.database = database.contains(QLatin1String("://")) ? database : resolvedPath(jobPath, database);
+    return o;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "SerialFormat.h"
+#include "StoreOptions.h"
 
 #include <QByteArray>
 #include <QString>
@@ -81,6 +82,11 @@ public:
     static QString relativePath(const QString &jobPath, const QString &path);
     // SHA-256 (hex) of a file's content; empty with error when unreadable.
     static QString sha256OfFile(const QString &path, QString *error);
+
+    // Where the job's records and numbers go, its files resolved against
+    // the job file's folder (a server's location as it stands).
+    StoreOptions stores(const QString &jobPath) const;
+    bool retireFailed() const { return serial && serial->failed == FailedNumber::Retire; }
 
     // A fresh random salt and the PIN's hash; pinMatches checks one typed.
     void setPin(const QString &pin);

@@ -289,7 +289,8 @@ private slots:
         QStringList file;
         for (QAction *a : menu("File1")->actions())
             file << a->objectName();
-        QCOMPARE(file, QStringList({"FileOpenItem", "FileSaveItem", "Buffer1", "N1", "FileExitItem"}));
+        QCOMPARE(file, QStringList({"FileOpenItem", "FileSaveItem", "Buffer1", "N1", "FileExitItem", "N2",
+                                    "FileOpenJobItem", "FileSaveJobItem"}));
         QVERIFY(action("N1")->isSeparator());
         QStringList device;
         for (QAction *a : menu("Operation1")->actions())

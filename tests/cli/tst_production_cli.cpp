@@ -194,7 +194,8 @@ private slots:
         QVERIFY(lines.at(0).startsWith("time,host,port,port_path,bios_code,device,commands,file,image_sha256"));
         QVERIFY2(lines.at(1).contains(",500,F4 01 00 00,Erase.........Pass | Blank.....Time-Out | Command......Abort,fail,"),
                  lines.at(1).constData());
-        // The counts, then the program's version; no fuse value, no scan, no job.
+        // The counts, then the program's version; no fuse value, no scan,
+        // no job, job checksum, operator or lot.
         const QRegularExpression counts(QStringLiteral(",(\\d+),(\\d+),\\d+\\.\\d+[^,]*,,,,,,$"));
         QCOMPARE(counts.match(QString::fromUtf8(lines.at(1))).capturedTexts().mid(1), (QStringList{"0", "1"}));
         QVERIFY2(lines.at(2).contains(",Erase.........Pass | Blank.........Pass | Program..Fail:00C0 | Command......Abort,fail,"),
@@ -297,6 +298,7 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = f.readAll().split('\n');
         QCOMPARE(lines.size(), 4);
+        // The scanned code, then no job, job checksum, operator or lot.
         QVERIFY2(lines.at(1).endsWith(",,SN-0001,,,,"), lines.at(1).constData());
         QVERIFY2(lines.at(2).endsWith(",,'=2+3,,,,"), lines.at(2).constData());
         QString error;

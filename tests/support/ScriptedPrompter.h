@@ -19,6 +19,17 @@ public:
     using Handler = std::function<Answer(const Shown &)>;
 
     Answer show(Icon icon, const QString &text, Buttons buttons) override;
+    // Answers textAnswers in order (cancelled once none is left); the
+    // questions asked are kept in asked.
+    std::optional<QString> askText(const QString &question, bool secret) override
+    {
+        asked << (secret ? QStringLiteral("secret: ") : QString()) + question;
+        if (textAnswers.isEmpty())
+            return std::nullopt;
+        return textAnswers.takeFirst();
+    }
+    QStringList textAnswers;
+    QStringList asked;
 
     // Answers used in order; when none is queued, Yes/No boxes get
     // defaultAnswer and OK boxes get Ok.

@@ -6,6 +6,7 @@
 #include "ExitCode.h"
 #include "ImageFileLoader.h"
 #include "JobFile.h"
+#include "ProductionCycle.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -125,14 +126,7 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
 
 bool CliJob::imageUnchanged(const CliOptions &o, QString *why)
 {
-    QString error;
-    const QString now = JobFile::sha256OfFile(o.file, &error);
-    if (now.isEmpty())
-        *why = QStringLiteral("the job's image %1 cannot be read: %2").arg(o.file, error);
-    else if (now != o.jobImageSha256)
-        *why = QStringLiteral("the job's image %1 has changed since the job was saved (SHA-256 %2, the job keeps %3)")
-                   .arg(o.file, now, o.jobImageSha256);
-    return why->isEmpty();
+    return ProductionCycle::imageUnchanged(o.file, o.jobImageSha256, why);
 }
 
 int CliJob::open(CliOptions &o, CliOutput &output)
@@ -185,21 +179,9 @@ int CliJob::open(CliOptions &o, CliOutput &output)
         }
         o.commands << command;
     }
-    if (job->serial) {
-        o.stores.serial = job->serial->format;
-        if (!job->serial->stateFile.isEmpty())
-            o.stores.serialStateFile = JobFile::resolvedPath(o.job, job->serial->stateFile);
-        o.stores.serialSequence = job->serial->sequence;
-        o.serialFailed = job->serial->failed == JobFile::FailedNumber::Retire ? QStringLiteral("retire") : QString();
-    }
-    if (!job->logFile.isEmpty())
-        o.stores.logFile = JobFile::resolvedPath(o.job, job->logFile);
-    if (!job->database.isEmpty())
-        o.stores.database = job->database.contains(QLatin1String("://")) ? job->database
-                                                                          : JobFile::resolvedPath(o.job, job->database);
+    o.stores = job->stores(o.job);
+    o.serialFailed = job->retireFailed() ? QStringLiteral("retire") : QString();
     o.repeat = true;
-    // The job's own name, as the bench's row on the line's board shows it.
-    o.jobName = job->name;
     o.jobScan = job->scan;
     o.jobDevices = job->devices > 0 ? QString::number(job->devices) : QString();
     o.jobStopAfter = job->stopAfterFailures > 0 ? QString::number(job->stopAfterFailures) : QString();

@@ -2,7 +2,6 @@
 
 #include "BenchLiveness.h"
 #include "BufferRange.h"
-#include "CliJob.h"
 #include "CliOptions.h"
 #include "CliOutput.h"
 #include "CommandRunner.h"
@@ -10,44 +9,33 @@
 #include "HexFileActions.h"
 #include "HexText.h"
 #include "SelectionState.h"
-#include "SerialState.h"
-#include "StoreFactory.h"
 
 #include <QElapsedTimer>
 
-namespace {
-
-QString rangeText(uint16_t first, uint16_t last)
+ProductionCycle::Settings ProductionRun::cycleSettings(const CliOptions &options)
 {
-    return BufferRange::addressText(first) + QLatin1Char('-') + BufferRange::addressText(last);
+    ProductionCycle::Settings s;
+    s.stores = options.stores;
+    s.retireFailed = options.retireFailed();
+    s.serialOverwrite = options.serialOverwrite;
+    s.imagePath = options.file;
+    if (!options.job.isEmpty())
+        s.imageSha256 = options.jobImageSha256;
+    s.devices = options.jobDevices.toInt();
+    s.stopAfterFailures = options.jobStopAfter.toInt();
+    return s;
 }
-
-QString notFitText(const SerialFormat &format, quint64 number)
-{
-    return QStringLiteral("serial number %1 does not fit %2 bytes (%3)")
-        .arg(number)
-        .arg(format.bytes)
-        .arg(SerialFormat::formName(format.form));
-}
-
-} // namespace
 
 ProductionRun::ProductionRun(const CliOptions &options, CliOutput &output, const Parts &parts)
     : m_options(options)
     , m_output(output)
     , m_parts(parts)
-    , m_recorder(parts.buffer, parts.selection)
+    , m_cycle(cycleSettings(options), parts.buffer, parts.selection, parts.runner)
 {
-    m_recorder.describe = [this](DeviceRecord &record) { describe(record); };
-    m_parts.runner.addListener(&m_recorder);
-    m_parts.runner.addListener(&m_mark);
+    m_cycle.describe = [this](DeviceRecord &record) { describe(record); };
 }
 
-ProductionRun::~ProductionRun()
-{
-    m_parts.runner.removeListener(&m_mark);
-    m_parts.runner.removeListener(&m_recorder);
-}
+ProductionRun::~ProductionRun() = default;
 
 int ProductionRun::refuse(const QString &text)
 {
@@ -55,58 +43,10 @@ int ProductionRun::refuse(const QString &text)
     return ExitCode::UsageOrFile;
 }
 
-QString ProductionRun::overwriteText(const SerialFormat &format) const
-{
-    if (m_options.serialOverwrite)
-        return QString();
-    const uint16_t last = uint16_t(format.address + format.bytes - 1);
-    const int taken = m_parts.buffer.firstFromFile(format.address, last);
-    if (taken < 0)
-        return QString();
-    return QStringLiteral("serial number at %1 would replace data of %2 at %3; give --serial-overwrite to allow it")
-        .arg(rangeText(format.address, last), m_options.file, BufferRange::addressText(uint16_t(taken)));
-}
-
 int ProductionRun::prepare()
 {
     QString error;
-    m_log = StoreFactory::recordStore(m_options.stores, &error);
-    if (!error.isEmpty())
-        return refuse(error);
-    if (m_log && !m_log->open(&error))
-        return refuse(error);
-    m_serials = StoreFactory::serialSource(m_options.stores, &error);
-    if (!error.isEmpty())
-        return refuse(error);
-    if (!m_serials)
-        return ExitCode::Passed;
-
-    const StructureDevice &device = m_parts.selection.SelectedDevice;
-    auto outside = [&device](const SerialFormat &format) {
-        return format.fitsDevice(device.deviceEnd())
-                   ? QString()
-                   : QStringLiteral("serial number at %1 lies outside the %2 (%3)")
-                         .arg(rangeText(format.address, uint16_t(format.address + format.bytes - 1)), device.DeviceName,
-                              rangeText(0, device.deviceEnd()));
-    };
-    // The form given is checked before a store keeps anything of it.
-    if (m_options.stores.serial && !(error = outside(*m_options.stores.serial)).isEmpty())
-        return refuse(error);
-    if (!m_serials->open(&error))
-        return refuse(error);
-    // A database sequence writes the form kept with it.
-    m_format = m_serials->keptFormat() ? m_serials->keptFormat() : m_options.stores.serial;
-    const SerialFormat &format = *m_format;
-    if (!(error = outside(format)).isEmpty())
-        return refuse(error);
-    if (!(error = overwriteText(format)).isEmpty())
-        return refuse(error);
-    const std::optional<quint64> next = m_serials->peek(&error);
-    if (!next)
-        return refuse(error);
-    if (!format.fits(*next))
-        return refuse(notFitText(format, *next));
-    return ExitCode::Passed;
+    return m_cycle.prepare(&error) ? ExitCode::Passed : refuse(error);
 }
 
 bool ProductionRun::awaitGo()
@@ -145,55 +85,35 @@ int ProductionRun::run(const Line &line)
     }
     m_input = input.get();
     // The bench's row on the line's board, where the records are a database.
-    BenchLiveness *bench = m_log ? m_log->liveness() : nullptr;
+    BenchLiveness *bench = m_cycle.liveness();
     if (bench) {
         bench->setPort(line.portEntry);
-        bench->setJob(m_options.jobName, m_options.lot);
+        bench->setJob(m_options.openJobName, m_options.lot);
         m_parts.runner.addListener(bench);
     }
-    int devices = 0;
-    int passed = 0;
     int worst = ExitCode::Passed;
     QElapsedTimer clock;
     qint64 busyMs = 0;
-    int failedInRow = 0;
-    const int deviceLimit = m_options.jobDevices.toInt();
-    const int stopAfter = m_options.jobStopAfter.toInt();
-    while (!m_stopped && (deviceLimit == 0 || devices < deviceLimit)) {
+    while (!m_stopped && !m_cycle.allDone()) {
         if (bench && m_input)
             bench->waiting();
         if (m_input && !awaitGo())
             break;
-        // A database that stopped answering stops the run before the device.
-        if (QString error; m_log && !m_log->ready(&error)) {
+        clock.start();
+        if (QString error; !m_cycle.beginDevice(&error)) {
             worst = refuse(error);
             break;
         }
-        // A job's image is checked again before each device: nothing goes
-        // to a device from an image other than the job's.
-        if (QString why; !m_options.job.isEmpty() && !CliJob::imageUnchanged(m_options, &why)) {
-            worst = refuse(why);
-            break;
-        }
-        clock.start();
-        std::optional<quint64> serial;
-        if (int code = ExitCode::Passed; m_serials && !(serial = takeSerial(&code))) {
-            worst = std::max(worst, code);
-            break;
-        }
         bool devicePassed = false;
-        const int code = runDevice(++devices, serial, devicePassed);
+        const int code = runDevice(devicePassed);
         busyMs += clock.elapsed();
-        passed += devicePassed ? 1 : 0;
         worst = std::max(worst, code);
         // A failed device is counted and the next one may come; a line or
         // a store that failed, or a stop, ends the run.
         if (!m_input || (code != ExitCode::Passed && code != ExitCode::CommandFailed))
             break;
-        failedInRow = devicePassed ? 0 : failedInRow + 1;
-        if (stopAfter > 0 && failedInRow >= stopAfter) {
-            m_output.message(Prompter::Icon::Error,
-                             QStringLiteral("Stopped: %1 devices failed in a row").arg(failedInRow), std::nullopt);
+        if (m_cycle.stoppedForFailures()) {
+            m_output.message(Prompter::Icon::Error, m_cycle.stopText(), std::nullopt);
             break;
         }
     }
@@ -202,114 +122,39 @@ int ProductionRun::run(const Line &line)
         bench->stopped();
         m_parts.runner.removeListener(bench);
     }
-    m_output.summary(devices, passed, devices - passed, devices > 0 ? busyMs / devices : 0);
+    const int devices = m_cycle.devices();
+    m_output.summary(devices, m_cycle.passed(), devices - m_cycle.passed(), devices > 0 ? busyMs / devices : 0);
     // Nothing was programmed: not a success.
     if (devices == 0 && worst == ExitCode::Passed)
         return ExitCode::CommandFailed;
     return worst;
 }
 
-std::optional<quint64> ProductionRun::takeSerial(int *code)
-{
-    QString error;
-    const std::optional<quint64> serial = m_serials->reserve(&error);
-    // The last number that fits went to an earlier device: the run ends
-    // cleanly before this one.
-    const bool usedUp = serial ? !m_format->fits(*serial) : error.contains(SerialState::exhaustedText());
-    if (serial && !usedUp && m_format->write(m_parts.buffer, *serial))
-        return serial;
-    if (serial)
-        m_serials->release(*serial, &error);
-    *code = refuse(usedUp || serial ? QStringLiteral("serial numbers used up") : error);
-    return std::nullopt;
-}
-
 void ProductionRun::fuseWritten(uint8_t value, bool passed)
 {
     m_fuseValue = HexText::HexByteToStr2(value);
-    m_recorder.addOutcome(QStringLiteral("fuse-write %1 %2").arg(m_fuseValue, passed ? QLatin1String("Pass") : QLatin1String("Fail")),
-                          passed);
+    m_cycle.addOutcome(QStringLiteral("fuse-write %1 %2").arg(m_fuseValue, passed ? QLatin1String("Pass") : QLatin1String("Fail")),
+                       passed);
 }
 
-int ProductionRun::runDevice(int number, std::optional<quint64> serial, bool &passed)
+int ProductionRun::runDevice(bool &passed)
 {
-    m_recorder.begin();
     m_fuseValue.clear();
-    QString error;
-    const SerialFormat *format = m_serials ? &*m_format : nullptr;
-
-    if (serial)
-        m_mark.arm(m_serials.get(), *serial, format->address, uint16_t(format->address + format->bytes - 1));
-    if (BenchLiveness *bench = m_log ? m_log->liveness() : nullptr) {
+    if (BenchLiveness *bench = m_cycle.liveness()) {
         QStringList names;
         for (const CliCommand &c : m_options.commands)
             names << c.name();
         bench->deviceStarted(names.join(QLatin1Char(' ')));
     }
     int code = m_parts.runCommands();
-    m_mark.disarm();
-    DeviceRecord record = m_recorder.finish();
-    record.passed = record.passed && code == ExitCode::Passed;
-    if (!m_mark.error().isEmpty()) {
-        // The number could not be marked written, so it was never sent.
-        record.outcome << m_mark.error();
-        code = refuse(m_mark.error());
-    }
-    bool committed = false;
-    if (serial) {
-        record.serial = serial;
-        record.serialText = format->text(*serial);
-        committed = record.passed && settleSerial(*serial, true, &error);
-        if (!committed && (record.passed || !settleSerial(*serial, false, &error))) {
-            // Its number may have gone to another device: not a pass.
-            if (record.passed)
-                record.outcome << error;
-            record.passed = false;
-            code = refuse(error);
-        }
-    }
-    // The devices of this run, counted without wrapping.
-    const auto count = [this](DeviceRecord &r) {
-        r.successCount = m_success + (r.passed ? 1 : 0);
-        r.failureCount = m_failure + (r.passed ? 0 : 1);
-    };
-    count(record);
-    if (m_log && !m_log->append(record, &error)) {
-        // Without its record the device does not count as passed, and its
-        // number, used by a device without a record, is retired.
-        record.passed = false;
-        count(record);
+    const ProductionCycle::DeviceEnd end = m_cycle.endDevice(code == ExitCode::Passed);
+    for (const QString &error : end.errors)
         code = refuse(error);
-        if (committed)
-            m_serials->retire(*serial, QStringLiteral("its device's record could not be kept"), &error);
-    }
-    m_success = record.successCount;
-    m_failure = record.failureCount;
+    const DeviceRecord &record = end.record;
     passed = record.passed;
-    m_output.device(number, record.passed, serial ? QString::number(*serial) : QString(), record.successCount,
-                    record.failureCount);
+    m_output.device(m_cycle.devices(), record.passed, record.serial ? QString::number(*record.serial) : QString(),
+                    record.successCount, record.failureCount);
     return code;
-}
-
-bool ProductionRun::settleSerial(quint64 serial, bool passed, QString *error)
-{
-    if (passed) {
-        if (m_serials->commit(serial, error))
-            return true;
-        // The device holds the number but the source could not say so: it
-        // is retired if the source still answers, and otherwise stays
-        // written, which retires it once this bench is gone.
-        if (m_mark.written()) {
-            QString ignored;
-            m_serials->retire(serial, QStringLiteral("its commit failed after it was written: ") + *error, &ignored);
-        }
-        return false;
-    }
-    // A number that never left goes to the next device; one that may be in
-    // the failed device does too, unless the line scraps those.
-    if (m_mark.written() && m_options.retireFailed())
-        return m_serials->retire(serial, QStringLiteral("its device failed after it was written"), error);
-    return m_serials->release(serial, error);
 }
 
 void ProductionRun::describe(DeviceRecord &record) const
