@@ -1,6 +1,6 @@
 #pragma once
 
-class TarvoLayout;
+struct TarvoLayout;
 
 // Names for assistive technology that the controls do not get by
 // themselves, each distinct within its window and made of what a sighted
