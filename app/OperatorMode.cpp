@@ -2,6 +2,7 @@
 
 #include "BenchLiveness.h"
 #include "BufferRange.h"
+#include "RunRecorder.h"
 #include "DeviceCatalogue.h"
 #include "DeviceCommand.h"
 #include "ImageFileLoader.h"
@@ -357,13 +358,7 @@ void OperatorMode::showFigures()
 
 void OperatorMode::describe(DeviceRecord &record) const
 {
-    const BenchSession &session = m_form.session();
-    record.portEntry = session.portEntry();
-    record.portPath = session.portPath();
-    record.biosCode = session.firmwareDate();
-    record.device = session.device();
-    record.fileName = session.fileName();
-    record.bufferChecksum = session.checksum();
+    RunRecorder::describeBench(m_form.session(), record);
     record.jobName = m_job->name;
     record.jobSha256 = m_job->fileSha256;
     record.operatorName = m_operatorName;

@@ -52,13 +52,7 @@ bool WindowRunLog::open()
 
 void WindowRunLog::describe(DeviceRecord &record) const
 {
-    const BenchSession &session = m_form.session();
-    record.portEntry = session.portEntry();
-    record.portPath = session.portPath();
-    record.biosCode = session.firmwareDate();
-    record.device = session.device();
-    record.fileName = session.fileName();
-    record.bufferChecksum = session.checksum();
+    RunRecorder::describeBench(m_form.session(), record);
 }
 
 bool WindowRunLog::fuseMayWrite()

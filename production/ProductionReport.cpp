@@ -133,14 +133,8 @@ bool ProductionReport::latest(const ReportFilter &filter, int limit,
         *error = m_database.faultText(m_database.lastFault());
         return false;
     }
-    while (query.next()) {
-        DeviceRecord record;
-        int c = 0;
-        for (const RecordField &f : RecordField::all())
-            if (f.inRecord())
-                f.setFromSql(record, query.value(c++));
-        visit(record);
-    }
+    while (query.next())
+        visit(SqlRecordStore::recordAt(query));
     return true;
 }
 

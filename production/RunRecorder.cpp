@@ -1,5 +1,6 @@
 #include "RunRecorder.h"
 
+#include "BenchSession.h"
 #include "MemoryBuffer.h"
 #include "DeviceCommand.h"
 #include "SelectionState.h"
@@ -98,4 +99,14 @@ void RunRecorder::countsChanged(RunCounts counts)
         m_failure = counts.failure;
     }
     m_lastCounts = counts;
+}
+
+void RunRecorder::describeBench(const BenchSession &session, DeviceRecord &record)
+{
+    record.portEntry = session.portEntry();
+    record.portPath = session.portPath();
+    record.biosCode = session.firmwareDate();
+    record.device = session.device();
+    record.fileName = session.fileName();
+    record.bufferChecksum = session.checksum();
 }

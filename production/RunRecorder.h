@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <functional>
 
+class BenchSession;
 class MemoryBuffer;
 struct SelectionState;
 
@@ -46,6 +47,9 @@ public:
 
     // SHA-256, lower-case hex, of the buffer's bytes 0..last.
     static QString imageHash(const MemoryBuffer &buffer, uint16_t last);
+    // What the bench's session says of the record: port, programmer,
+    // device, file and checksum.
+    static void describeBench(const BenchSession &session, DeviceRecord &record);
 
 private:
     const MemoryBuffer &m_buffer;

@@ -102,13 +102,17 @@ bool SqlRecordStore::read(ProductionDatabase &database, const QString &since,
         *error = database.faultText(database.lastFault());
         return false;
     }
-    while (query.next()) {
-        DeviceRecord record;
-        int c = 0;
-        for (const RecordField &f : RecordField::all())
-            if (f.inRecord())
-                f.setFromSql(record, query.value(c++));
-        visit(record);
-    }
+    while (query.next())
+        visit(recordAt(query));
     return true;
+}
+
+DeviceRecord SqlRecordStore::recordAt(const QSqlQuery &query)
+{
+    DeviceRecord record;
+    int c = 0;
+    for (const RecordField &f : RecordField::all())
+        if (f.inRecord())
+            f.setFromSql(record, query.value(c++));
+    return record;
 }

@@ -3,6 +3,8 @@
 #include "RecordStore.h"
 
 #include <QString>
+
+class QSqlQuery;
 #include <QVariantList>
 #include <functional>
 #include <memory>
@@ -40,6 +42,8 @@ public:
     // The WHERE clause and its value for `since`; empty clause for all.
     // False when since is neither a day nor a time.
     static bool sinceFilter(const QString &since, QString *clause, QVariantList *values, QString *error);
+    // The record on query's row, selected with RecordField::recordColumns.
+    static DeviceRecord recordAt(const QSqlQuery &query);
 
 private:
     std::shared_ptr<ProductionDatabase> m_database;
