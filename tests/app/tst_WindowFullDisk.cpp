@@ -1,5 +1,6 @@
 // The window's log on a disk that fills: a device starts only when its
 // record has room, on a real small tmpfs, against the emulated programmer.
+#include "RunPresses.h"
 #include "DeviceCatalogue.h"
 #include "EmulatorReceived.h"
 #include "JsonLines.h"
@@ -62,23 +63,7 @@ class TestWindowFullDisk : public QObject
 
     // Arms Erase and presses Run up to `runs` times while the command stays
     // armed (a refusal leaves it), then Exit.
-    void erase(int runs)
-    {
-        int pressed = 0;
-        QTimer press;
-        press.setInterval(5);
-        connect(&press, &QTimer::timeout, this, [&] {
-            CommandRunner &r = m_form->runner();
-            if (!r.active() || r.running() || !m_form->runEnabled())
-                return;
-            if (pressed++ < runs)
-                m_form->StartRunClick();
-            else
-                m_form->StopRunClick();
-        });
-        press.start();
-        m_form->EraseDeviceClick();
-    }
+    void erase(int runs) { WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, runs); }
     // The stores of `tarvo --log <disk>/window.jsonl`, as the window's main sets them up.
     StoreOptions logOption() const
     {

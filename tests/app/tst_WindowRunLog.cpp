@@ -1,5 +1,6 @@
 // The window's production log: a record of every run of every Device
 // command, through the real window against the emulated programmer.
+#include "RunPresses.h"
 #include "BenchBoard.h"
 #include "DeviceCatalogue.h"
 #include "EmulatorFault.h"
@@ -44,26 +45,6 @@ class TestWindowRunLog : public QObject
 
     QString logPath() const { return m_dir.filePath(QStringLiteral("window.jsonl")); }
     QList<QJsonObject> records() const { return readJsonLines(logPath()); }
-    // Arms a command and presses Run `runs` times (a run that fails leaves
-    // the command by itself), then Exit.
-    void runCommand(void (TTarvoForm::*handler)(), int runs)
-    {
-        int pressed = 0;
-        QTimer press;
-        press.setInterval(5);
-        connect(&press, &QTimer::timeout, this, [&] {
-            CommandRunner &r = m_form->runner();
-            if (!r.active() || r.running() || !m_form->runEnabled())
-                return;
-            if (pressed++ < runs)
-                m_form->StartRunClick();
-            else
-                m_form->StopRunClick();
-        });
-        press.start();
-        (m_form.get()->*handler)();
-    }
-
 private slots:
     void init()
     {
@@ -138,9 +119,9 @@ private slots:
         // The record names the device the port opened, not what Com1 maps
         // to by the time the run ends.
         qputenv("TARVO_COM1", "/dev/tarvo-other");
-        runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 2);
         m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
-        runCommand(&TTarvoForm::BlankDeviceClick, 1);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::BlankDeviceClick, 1);
         QCOMPARE(m_prompter->texts(), QStringList());
 
         const QList<QJsonObject> r = records();
@@ -229,7 +210,7 @@ private slots:
         {
             WindowRunLog log(*m_form, StoreFactory::recordStore(stores, &error));
             QVERIFY(log.open());
-            runCommand(&TTarvoForm::EraseDeviceClick, 2);
+            WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 2);
         }
         QCOMPARE(m_prompter->texts(), QStringList());
         QVERIFY(!QFile::exists(logPath()));
@@ -280,14 +261,14 @@ private slots:
         QCOMPARE(row().portEntry, QStringLiteral("Com1"));
 
         m_form->runner().addListener(&watch);
-        runCommand(&TTarvoForm::EraseDeviceClick, 2);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 2);
         QCOMPARE(watch.seen, QStringList({"running", "running"}));
         QCOMPARE(row().state, QStringLiteral("passed"));
         QCOMPARE(row().devices, 2);
         QTRY_COMPARE_WITH_TIMEOUT(row().state, QStringLiteral("waiting"), 10000);
 
         m_emu->addFault(EmulatorFault::at(EmulatorFault::Event::CommandReply, EmulatorFault::Action::Nak).forCommand(0x0A));
-        runCommand(&TTarvoForm::BlankDeviceClick, 1);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::BlankDeviceClick, 1);
         m_form->runner().removeListener(&watch);
         BenchRow failed = row();
         QCOMPARE(failed.state, QStringLiteral("failed"));
@@ -311,7 +292,7 @@ private slots:
         QLineEdit *portEdit = m_form->controls().SelectComPort->lineEdit();
         QTest::keyClicks(portEdit, QStringLiteral("9"));
         QCOMPARE(m_form->controls().SelectComPort->currentText(), QStringLiteral("Com19"));
-        runCommand(&TTarvoForm::EraseDeviceClick, 1);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 1);
 
         const QList<QJsonObject> r = records();
         QCOMPARE(r.size(), 1);
@@ -331,7 +312,7 @@ private slots:
         QVERIFY(!log.open());
         m_prompter->clear();
         const int frames = m_emu->frameCount();
-        runCommand(&TTarvoForm::EraseDeviceClick, 3);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 3);
         QCOMPARE(m_prompter->texts(), QStringList{logPath() + QStringLiteral(": Is a directory.")});
         QVERIFY(!m_form->runner().active());
         QCOMPARE(m_form->findChild<QLabel *>(QStringLiteral("PassCount"))->text(), QStringLiteral("Success : 0"));
@@ -340,7 +321,7 @@ private slots:
         // Once the log can be written again, the next run goes ahead.
         QDir().rmdir(logPath());
         m_prompter->clear();
-        runCommand(&TTarvoForm::EraseDeviceClick, 1);
+        WindowDriver::pressRun(*m_form, &TTarvoForm::EraseDeviceClick, 1);
         QCOMPARE(m_prompter->texts(), QStringList());
         QCOMPARE(records().size(), 1);
     }
