@@ -3,6 +3,7 @@
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
+#include "RecordTally.h"
 
 #include <QSqlQuery>
 #include <QUuid>
@@ -21,11 +22,14 @@ BulkWriter::BulkWriter(ProductionDatabase &database) : m_database(database)
     }
 }
 
-bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList &values, QString *error)
+bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList &values, QString *error,
+                            const std::function<bool()> &before, const std::function<bool()> &after)
 {
     const QString row = QLatin1Char('(') + QStringLiteral("?, ").repeated(columns).chopped(2) + QLatin1Char(')');
     return m_database.transact(
         [&](QString *) {
+            if (before && !before())
+                return false;
             QSqlQuery query = m_database.newQuery();
             const qsizetype rows = values.size() / columns;
             for (qsizetype first = 0; first < rows; first += RowsPerStatement) {
@@ -35,7 +39,7 @@ bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList
                                      values.mid(first * columns, count * columns)))
                     return false;
             }
-            return true;
+            return !after || after();
         },
         error);
 }
@@ -60,8 +64,11 @@ bool BulkWriter::records(const QList<DeviceRecord> &records, const QString &sequ
     }
     if (records.isEmpty())
         return true;
+    // The records are counted in the same transaction (RecordTally).
+    qint64 lastId = -1;
     return insertRows(QStringLiteral("INSERT INTO tarvo_records (%1) VALUES ").arg(RecordField::allColumns()), columns,
-                      values, error);
+                      values, error, [&] { return (lastId = RecordTally::lastRecordId(m_database)) >= 0; },
+                      [&] { return RecordTally::countRecords(m_database, lastId); });
 }
 
 bool BulkWriter::numbers(const QString &sequence, const QList<Number> &numbers, QString *error)

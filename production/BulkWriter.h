@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 class DeviceRecord;
 class ProductionDatabase;
@@ -40,8 +41,10 @@ public:
     bool numbers(const QString &sequence, const QList<Number> &numbers, QString *error);
 
 private:
-    // The rows in statements of RowsPerStatement, in one transaction.
-    bool insertRows(const QString &head, int columns, const QVariantList &values, QString *error);
+    // The rows in statements of RowsPerStatement, in one transaction,
+    // with the work before and after them in it too.
+    bool insertRows(const QString &head, int columns, const QVariantList &values, QString *error,
+                    const std::function<bool()> &before = {}, const std::function<bool()> &after = {});
 
     ProductionDatabase &m_database;
 };

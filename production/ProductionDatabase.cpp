@@ -1,6 +1,7 @@
 #include "ProductionDatabase.h"
 
 #include "RecordField.h"
+#include "RecordTally.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
@@ -27,6 +28,15 @@ constexpr char BenchesTable[] = "CREATE TABLE tarvo_benches ("
                                 " devices BIGINT NOT NULL, job TEXT NOT NULL, lot TEXT NOT NULL, step TEXT NOT NULL,"
                                 " text TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
                                 " PRIMARY KEY (host, port))";
+// The records counted by hour and group (RecordTally), and the two ways
+// a summary picks its rows without a job: from a day, from an hour.
+constexpr char CountsTable[] = "CREATE TABLE tarvo_record_counts ("
+                               " record_day TEXT NOT NULL, hour_utc TEXT NOT NULL, device TEXT NOT NULL,"
+                               " job_name TEXT NOT NULL, lot TEXT NOT NULL, host TEXT NOT NULL, port TEXT NOT NULL,"
+                               " passed INTEGER NOT NULL, step TEXT NOT NULL, devices BIGINT NOT NULL,"
+                               " PRIMARY KEY (job_name, lot, record_day, hour_utc, device, host, port, passed, step))";
+constexpr char CountsByDayIndex[] = "CREATE INDEX tarvo_record_counts_by_day ON tarvo_record_counts (record_day)";
+constexpr char CountsByHourIndex[] = "CREATE INDEX tarvo_record_counts_by_hour ON tarvo_record_counts (hour_utc)";
 constexpr char RetiredIndex[] =
     "CREATE INDEX tarvo_reservations_retired ON tarvo_reservations (sequence_name, number) WHERE state = 'retired'";
 
@@ -60,16 +70,21 @@ const char *const SchemaStatements[] = {
     "CREATE INDEX tarvo_reservations_by_state ON tarvo_reservations (sequence_name, state, number)",
     RetiredIndex,
     BenchesTable,
+    CountsTable,
+    CountsByDayIndex,
+    CountsByHourIndex,
 };
 
 // What brings a database of an older version to this one, in order; it
-// gets them on its first use by a bench. A step is a statement, or the
-// columns of the record's fields of a form (as the field table names them).
+// gets them on its first use by a bench. A step is a statement, the
+// columns of the record's fields of a form (as the field table names them),
+// or work on the rows.
 struct Upgrade
 {
     int toVersion;
     const char *statement;
     int recordForm = 0;
+    bool (*work)(ProductionDatabase &) = nullptr;
 };
 constexpr Upgrade Upgrades[] = {
     // A number is also written (it may be in a device) or retired (never
@@ -90,6 +105,11 @@ constexpr Upgrade Upgrades[] = {
     // every number used.
     {5, BenchesTable},
     {5, RetiredIndex},
+    // The records counted by hour, and the records already there counted.
+    {6, CountsTable},
+    {6, CountsByDayIndex},
+    {6, CountsByHourIndex},
+    {6, nullptr, 0, [](ProductionDatabase &database) { return RecordTally::countRecords(database, 0); }},
 };
 static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
 
@@ -339,7 +359,10 @@ bool ProductionDatabase::createSchema(QString *reason)
     for (const Upgrade &u : Upgrades) {
         if (u.toVersion <= version)
             continue;
-        if (u.recordForm ? !addRecordFormColumns(u.recordForm) : !exec(query, QString::fromLatin1(u.statement)))
+        const bool done = u.work         ? u.work(*this)
+                          : u.recordForm ? addRecordFormColumns(u.recordForm)
+                                         : exec(query, QString::fromLatin1(u.statement));
+        if (!done)
             return false;
     }
     return exec(query, QStringLiteral("UPDATE tarvo_schema SET version = ?"), {SchemaVersion});

@@ -22,8 +22,9 @@ public:
     // 2: numbers written and retired, the record's id; 3: the record's fields
     // of form 2 (version, fuse value, scanned code); 4: those of form 3 (job,
     // operator, lot) and the report's indexes; 5: the benches' rows
-    // (tarvo_benches) and the index of the retired numbers.
-    static constexpr int SchemaVersion = 5;
+    // (tarvo_benches) and the index of the retired numbers; 6: the records
+    // counted by hour (tarvo_record_counts, RecordTally).
+    static constexpr int SchemaVersion = 6;
     static constexpr int BenchesVersion = 5;
 
     enum class OpenMode {

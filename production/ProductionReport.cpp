@@ -3,6 +3,7 @@
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
+#include "RecordTally.h"
 #include "SqlRecordStore.h"
 
 #include <QHash>
@@ -66,6 +67,44 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
     QVariantList values;
     if (!where(filter, &clause, &values, error))
         return false;
+    *summary = RecordSummary();
+    if (m_database.schemaVersion() < RecordTally::SinceVersion)
+        return countRecords(clause, values, summary, error);
+    // Whole hours from the tally; a time within an hour counts the records
+    // of the rest of its hour one by one.
+    QString tallyClause;
+    QVariantList tallyValues;
+    const auto add = [&](const QString &condition, const QVariant &value) {
+        tallyClause += tallyClause.isEmpty() ? QLatin1String(" WHERE ") : QLatin1String(" AND ");
+        tallyClause += condition;
+        tallyValues << value;
+    };
+    const QDateTime time = QDateTime::fromString(filter.since, Qt::ISODateWithMs);
+    if (!filter.since.isEmpty() && (filter.since.size() == 10 || !time.isValid())) {
+        add(QStringLiteral("record_day >= ?"), values.constFirst());
+    } else if (!filter.since.isEmpty()) {
+        const QDateTime hour = hourOf(time);
+        const QDateTime nextHour = hour == time ? hour : hour.addSecs(3600);
+        add(QStringLiteral("hour_utc >= ?"), RecordField::utcText(nextHour).left(13));
+        if (nextHour != time
+            && !countRecords(clause + QLatin1String(" AND recorded_utc < ?"), values + QVariantList{RecordField::utcText(nextHour)},
+                             summary, error))
+            return false;
+    }
+    if (!filter.job.isEmpty())
+        add(QStringLiteral("job_name = ?"), filter.job);
+    if (!filter.lot.isEmpty())
+        add(QStringLiteral("lot = ?"), filter.lot);
+    if (!RecordTally::addTo(m_database, tallyClause, tallyValues, summary)) {
+        *error = m_database.faultText(m_database.lastFault());
+        return false;
+    }
+    return true;
+}
+
+bool ProductionReport::countRecords(const QString &clause, const QVariantList &values, RecordSummary *summary,
+                                    QString *error)
+{
     // One pass over the records asked for, grouped by everything a grouping
     // needs and by the texts a failure ended with (failures repeat the same
     // few texts); the groupings are added up here. One statement keeps the
@@ -80,29 +119,14 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
         *error = m_database.faultText(m_database.lastFault());
         return false;
     }
-    *summary = RecordSummary();
-    const RecordField &outcome = *std::ranges::find_if(RecordField::all(), [](const RecordField &f) {
-        return f.kind == RecordField::Kind::Lines;
-    });
     QHash<QString, QString> stepOfText;
     while (query.next()) {
-        const auto text = [&query](int i) { return query.value(i).toString(); };
+        QStringList group;
+        for (int i = 0; i < 6; ++i)
+            group << query.value(i).toString();
         const bool passed = query.value(6).toInt() != 0;
-        const qint64 count = query.value(8).toLongLong();
-        for (RecordCounts *c : {&summary->byDay[text(0)], &summary->byDevice[text(1)],
-                                &summary->byJobLot[{text(2), text(3)}], &summary->byBench[{text(4), text(5)}],
-                                &summary->total})
-            (passed ? c->passed : c->failed) += count;
-        if (passed)
-            continue;
-        const QString texts = text(7);
-        auto step = stepOfText.find(texts);
-        if (step == stepOfText.end()) {
-            DeviceRecord record;
-            outcome.setFromSql(record, texts);
-            step = stepOfText.insert(texts, DeviceRecord::failedStepOf(record.outcome));
-        }
-        summary->failedSteps[*step] += count;
+        RecordTally::add(summary, group, passed, passed ? QString() : RecordTally::failedStepOf(query.value(7), &stepOfText),
+                         query.value(8).toLongLong());
     }
     return true;
 }

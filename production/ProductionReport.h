@@ -43,6 +43,8 @@ public:
 private:
     // " WHERE ..." and its values for filter; empty for all.
     bool where(const ReportFilter &filter, QString *clause, QVariantList *values, QString *error) const;
+    // Adds the records the clause selects to summary, counted one by one.
+    bool countRecords(const QString &clause, const QVariantList &values, RecordSummary *summary, QString *error);
     // The record field's column, or NULL where the table predates it.
     QString column(const char *name) const;
 

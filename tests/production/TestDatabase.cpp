@@ -138,6 +138,7 @@ bool TestDatabase::backToSchema(const QString &location, int version, QString *e
         const char *undo;
     };
     static const Added added[] = {
+        {6, "DROP TABLE tarvo_record_counts"},
         {5, "DROP TABLE tarvo_benches"},
         {5, "DROP INDEX tarvo_reservations_retired"},
         {4, "DROP INDEX tarvo_records_by_job_lot"},
