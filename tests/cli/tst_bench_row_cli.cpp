@@ -51,6 +51,11 @@ class TestBenchRowCli : public QObject
     }
     QString state() { return row().state; }
     qint64 records() { return TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong(); }
+    // The records as their hourly counts have them.
+    qint64 counted()
+    {
+        return TestDatabase::scalar(location, QStringLiteral("SELECT COALESCE(SUM(devices), 0) FROM tarvo_record_counts")).toLongLong();
+    }
 
 private slots:
     void initTestCase()
@@ -139,8 +144,9 @@ private slots:
     // The row is written with the record, in one statement: while another
     // session holds the row longer than the bench waits, the record is not
     // kept either (and the device does not pass); a bench killed while
-    // that statement waits leaves both or neither. The row alone, refused
-    // meanwhile, never keeps the device from running.
+    // that statement waits leaves both or neither, and the record's count
+    // with the record. The row alone, refused meanwhile, never keeps the
+    // device from running.
     void recordAndRowTogether()
     {
         location = databases.fresh(QStringLiteral("postgres"));
@@ -183,6 +189,7 @@ private slots:
                 QCOMPARE(records(), 0);
                 QCOMPARE(state(), QStringLiteral("waiting"));
             }
+            QCOMPARE(counted(), records());
         }
     }
 };

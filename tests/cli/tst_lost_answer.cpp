@@ -94,6 +94,8 @@ private slots:
         const auto count = [&direct](const QString &sql) { return TestDatabase::scalar(direct, sql).toInt(); };
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tarvo_records")), 1);
         QCOMPARE(count(QStringLiteral("SELECT COUNT(DISTINCT record_id) FROM tarvo_records WHERE passed = 1")), 1);
+        // Counted once: the retry found its record there and added no count.
+        QCOMPARE(count(QStringLiteral("SELECT SUM(devices) FROM tarvo_record_counts")), 1);
         // The number in the device is the record's, used once.
         QVERIFY(EmulatorReceived::endsWith(*emu, char(0x05)));
         const quint32 inFlash = qFromLittleEndian<quint32>(emu->flash(Type2051).mid(0x7F0, 4).constData());
