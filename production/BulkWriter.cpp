@@ -3,7 +3,6 @@
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
-#include "RecordTally.h"
 
 #include <QSqlQuery>
 #include <QUuid>
@@ -22,14 +21,11 @@ BulkWriter::BulkWriter(ProductionDatabase &database) : m_database(database)
     }
 }
 
-bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList &values, QString *error,
-                            const std::function<bool()> &before, const std::function<bool()> &after)
+bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList &values, QString *error)
 {
     const QString row = QLatin1Char('(') + QStringLiteral("?, ").repeated(columns).chopped(2) + QLatin1Char(')');
     return m_database.transact(
         [&](QString *) {
-            if (before && !before())
-                return false;
             QSqlQuery query = m_database.newQuery();
             const qsizetype rows = values.size() / columns;
             for (qsizetype first = 0; first < rows; first += RowsPerStatement) {
@@ -39,7 +35,7 @@ bool BulkWriter::insertRows(const QString &head, int columns, const QVariantList
                                      values.mid(first * columns, count * columns)))
                     return false;
             }
-            return !after || after();
+            return true;
         },
         error);
 }
@@ -64,11 +60,8 @@ bool BulkWriter::records(const QList<DeviceRecord> &records, const QString &sequ
     }
     if (records.isEmpty())
         return true;
-    // The records are counted in the same transaction (RecordTally).
-    qint64 lastId = -1;
     return insertRows(QStringLiteral("INSERT INTO tarvo_records (%1) VALUES ").arg(RecordField::allColumns()), columns,
-                      values, error, [&] { return (lastId = RecordTally::lastRecordId(m_database)) >= 0; },
-                      [&] { return RecordTally::countRecords(m_database, lastId); });
+                      values, error);
 }
 
 bool BulkWriter::numbers(const QString &sequence, const QList<Number> &numbers, QString *error)

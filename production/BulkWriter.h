@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QString>
-#include <functional>
 
 class DeviceRecord;
 class ProductionDatabase;
@@ -41,10 +40,8 @@ public:
     bool numbers(const QString &sequence, const QList<Number> &numbers, QString *error);
 
 private:
-    // The rows in statements of RowsPerStatement, in one transaction,
-    // with the work before and after them in it too.
-    bool insertRows(const QString &head, int columns, const QVariantList &values, QString *error,
-                    const std::function<bool()> &before = {}, const std::function<bool()> &after = {});
+    // The rows in statements of RowsPerStatement, in one transaction.
+    bool insertRows(const QString &head, int columns, const QVariantList &values, QString *error);
 
     ProductionDatabase &m_database;
 };

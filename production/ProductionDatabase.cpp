@@ -105,10 +105,13 @@ constexpr Upgrade Upgrades[] = {
     // every number used.
     {5, BenchesTable},
     {5, RetiredIndex},
-    // The records counted by hour, and the records already there counted.
+    // The records counted by hour as they are written (a trigger), and
+    // the records already there counted.
+    {6, "ALTER TABLE tarvo_records ADD COLUMN failed_step TEXT"},
     {6, CountsTable},
     {6, CountsByDayIndex},
     {6, CountsByHourIndex},
+    {6, nullptr, 0, &RecordTally::createTrigger},
     {6, nullptr, 0, [](ProductionDatabase &database) { return RecordTally::countRecords(database, 0); }},
 };
 static_assert(std::end(Upgrades)[-1].toVersion == ProductionDatabase::SchemaVersion);
@@ -354,7 +357,8 @@ bool ProductionDatabase::createSchema(QString *reason)
             if (!exec(query, sql))
                 return false;
         }
-        return exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
+        return RecordTally::createTrigger(*this)
+            && exec(query, QStringLiteral("INSERT INTO tarvo_schema (version) VALUES (?)"), {SchemaVersion});
     }
     for (const Upgrade &u : Upgrades) {
         if (u.toVersion <= version)

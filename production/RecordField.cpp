@@ -94,6 +94,10 @@ const RecordField Fields[] = {
     field<&DeviceRecord::jobSha256>("job_sha256", "job_sha256", "TEXT", Kind::Text, 3),
     field<&DeviceRecord::operatorName>("operator", "operator_name", "TEXT", Kind::Text, 3),
     field<&DeviceRecord::lot>("lot", "lot", "TEXT", Kind::Text, 3),
+    // Schema 6 (last, as its upgrade adds it): what the records are
+    // counted by (RecordTally); a writer that leaves it NULL predates the
+    // counts and is refused.
+    column("failed_step", "TEXT", Kind::FailedStep),
 };
 
 QString columnList(bool recordOnly, QString (*item)(const RecordField &))
@@ -195,6 +199,8 @@ QVariant RecordField::sqlValue(const DeviceRecord &record, const RecordRowContex
         return context.sequence.isEmpty() ? nullText() : QVariant(context.sequence);
     case Kind::RecordId:
         return context.recordId.isEmpty() ? nullText() : QVariant(context.recordId);
+    case Kind::FailedStep:
+        return sqlText(record.failedStep());
     case Kind::UtcTime:
         return utcText(record.time);
     case Kind::Day:

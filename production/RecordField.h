@@ -41,12 +41,14 @@ public:
         Flag,
         Count,
         // Columns of the database only: the time in UTC (for --since), the
-        // bench's day, the process, the sequence.
+        // bench's day, the process, the sequence, the record's id, and the
+        // step a failed device failed at (empty when it passed).
         UtcTime,
         Day,
         Pid,
         Sequence,
         RecordId,
+        FailedStep,
     };
 
     // CSV column and JSON key; nullptr for a column of the database only.

@@ -19,17 +19,18 @@ namespace {
 struct KeyColumn
 {
     const char *name;
+    // %1: where the record's columns come from ("", "NEW.").
     const char *fromRecord;
 };
 constexpr KeyColumn Key[] = {
-    {"record_day", "record_day"},
-    {"hour_utc", "SUBSTR(recorded_utc, 1, 13)"},
-    {"device", "COALESCE(device, '')"},
-    {"job_name", "COALESCE(job_name, '')"},
-    {"lot", "COALESCE(lot, '')"},
-    {"host", "COALESCE(host, '')"},
-    {"port", "COALESCE(port, '')"},
-    {"passed", "passed"},
+    {"record_day", "%1record_day"},
+    {"hour_utc", "SUBSTR(%1recorded_utc, 1, 13)"},
+    {"device", "COALESCE(%1device, '')"},
+    {"job_name", "COALESCE(%1job_name, '')"},
+    {"lot", "COALESCE(%1lot, '')"},
+    {"host", "COALESCE(%1host, '')"},
+    {"port", "COALESCE(%1port, '')"},
+    {"passed", "%1passed"},
 };
 constexpr int KeyColumns = int(std::size(Key));
 // Rows per INSERT of a bulk count.
@@ -43,13 +44,17 @@ QString keyList()
     return names.join(QLatin1String(", ")) + QLatin1String(", step");
 }
 
-QString fromRecordList()
+QString fromRecordList(const QString &row = QString())
 {
     QStringList items;
     for (const KeyColumn &k : Key)
-        items << QLatin1String(k.fromRecord);
+        items << QString::fromLatin1(k.fromRecord).arg(row);
     return items.join(QLatin1String(", "));
 }
+
+// Why a record of a program that does not count is refused.
+constexpr char OlderWriter[] = "This database counts its records by the hour since schema version 6; "
+                               "the program that wrote this record is older and does not: update it.";
 
 // An empty text, not NULL: a null QString binds as NULL.
 QVariant notNull(const QString &text)
@@ -63,18 +68,29 @@ QString upsertTail()
         .arg(keyList());
 }
 
-} // namespace
-
-QString RecordTally::countStatement(const QString &source)
+// The count of the record just inserted (NEW), as the trigger adds it.
+QString countNew()
 {
-    return QStringLiteral("INSERT INTO tarvo_record_counts (%1, devices) SELECT %2, ?, 1 FROM %3")
-               .arg(keyList(), fromRecordList(), source)
+    return QStringLiteral("INSERT INTO tarvo_record_counts (%1, devices) VALUES (%2, NEW.failed_step, 1)")
+               .arg(keyList(), fromRecordList(QStringLiteral("NEW.")))
         + upsertTail();
 }
 
-QString RecordTally::returnedColumns()
+} // namespace
+
+bool RecordTally::createTrigger(ProductionDatabase &database)
 {
-    return QStringLiteral("record_day, recorded_utc, device, job_name, lot, host, port, passed");
+    QSqlQuery query = database.newQuery();
+    if (!database.isPostgres())
+        return database.exec(query, QStringLiteral("CREATE TRIGGER tarvo_records_counted AFTER INSERT ON tarvo_records BEGIN "
+                                                   "SELECT RAISE(ABORT, '%1') WHERE NEW.failed_step IS NULL; %2; END")
+                                        .arg(QLatin1String(OlderWriter), countNew()));
+    return database.exec(query, QStringLiteral("CREATE FUNCTION tarvo_count_record() RETURNS trigger LANGUAGE plpgsql AS $$ "
+                                               "BEGIN IF NEW.failed_step IS NULL THEN RAISE EXCEPTION '%1'; END IF; "
+                                               "%2; RETURN NULL; END $$")
+                                    .arg(QLatin1String(OlderWriter), countNew()))
+        && database.exec(query, QStringLiteral("CREATE TRIGGER tarvo_records_counted AFTER INSERT ON tarvo_records "
+                                               "FOR EACH ROW EXECUTE FUNCTION tarvo_count_record()"));
 }
 
 qint64 RecordTally::lastRecordId(ProductionDatabase &database)
@@ -87,15 +103,28 @@ qint64 RecordTally::lastRecordId(ProductionDatabase &database)
 
 bool RecordTally::countRecords(ProductionDatabase &database, qint64 afterId)
 {
+    // In spans of ids: each statement stays well within the server's
+    // statement time-out however many records a database holds.
+    const qint64 last = lastRecordId(database);
+    if (last < 0)
+        return false;
+    for (qint64 from = afterId; from < last; from += IdsPerCount)
+        if (!countRange(database, from, std::min(last, from + IdsPerCount)))
+            return false;
+    return true;
+}
+
+bool RecordTally::countRange(ProductionDatabase &database, qint64 afterId, qint64 lastId)
+{
     // Grouped by the failure's texts (a few, repeated), whose step is
     // read here, then added up by step.
     QSqlQuery query = database.newQuery();
     query.setForwardOnly(true);
     if (!database.exec(query,
                        QStringLiteral("SELECT %1, CASE WHEN passed = 0 THEN outcome END, COUNT(*) FROM tarvo_records "
-                                      "WHERE id > ? GROUP BY %2")
+                                      "WHERE id > ? AND id <= ? GROUP BY %2")
                            .arg(fromRecordList(), QStringLiteral("1, 2, 3, 4, 5, 6, 7, 8, 9")),
-                       {afterId}))
+                       {afterId, lastId}))
         return false;
     QHash<QString, QString> stepOfText;
     QHash<QStringList, qint64> counts;

@@ -11,26 +11,26 @@ struct RecordSummary;
 // them by (the bench's day, device, job, lot, host, port, passed, the step
 // a failed device failed at), in `tarvo_record_counts` beside the records:
 // a job's whole life is added up from a few rows an hour, not read record
-// by record. Every writer of records counts them in the same statement or
-// transaction, so the counts never differ from the records.
+// by record. The database counts each record as it is inserted (a trigger),
+// so the counts never differ from the records.
 class RecordTally
 {
 public:
     // The schema version that brought the counts.
     static constexpr int SinceVersion = 6;
 
-    // The rest of a statement that counts the rows of source: the records
-    // just written, each row giving tarvo_records' columns. Its one value
-    // is the failed step (empty when passed), bound before any of source's.
-    static QString countStatement(const QString &source);
-    // What an INSERT INTO tarvo_records must return for countStatement() to
-    // count the rows it wrote (PostgreSQL).
-    static QString returnedColumns();
+    // The trigger that counts each record as it is inserted, whoever
+    // inserts it, and refuses a record without its failed_step (a program
+    // that predates the counts). A record not inserted (ON CONFLICT DO
+    // NOTHING: a retry that finds its record there) is not counted.
+    static bool createTrigger(ProductionDatabase &database);
 
     // Counts the records whose id is above afterId in the transaction under
-    // way (the records a bulk write added, or all of them on the schema's
-    // upgrade). False after a failed statement.
+    // way: the records already there when the schema is upgraded. False
+    // after a failed statement.
     static bool countRecords(ProductionDatabase &database, qint64 afterId);
+    // Records counted a statement, at most.
+    static constexpr qint64 IdsPerCount = 250000;
     // The highest record id, 0 for none; -1 after a failed statement.
     static qint64 lastRecordId(ProductionDatabase &database);
 
@@ -45,4 +45,8 @@ public:
     // The step a failure's texts (the outcome column) name; known keeps the
     // texts already read, as failures repeat the same few.
     static QString failedStepOf(const QVariant &outcomeColumn, QHash<QString, QString> *known);
+
+private:
+    // Counts the records of ids afterId + 1 to lastId.
+    static bool countRange(ProductionDatabase &database, qint64 afterId, qint64 lastId);
 };

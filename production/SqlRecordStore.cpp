@@ -5,7 +5,6 @@
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "RecordField.h"
-#include "RecordTally.h"
 
 #include <QCoreApplication>
 #include <QSqlQuery>
@@ -47,34 +46,17 @@ bool SqlRecordStore::append(const DeviceRecord &record, QString *error)
     const QString insert =
         QStringLiteral("INSERT INTO tarvo_records (%1) VALUES (%2) ON CONFLICT DO NOTHING").arg(RecordField::allColumns(), places);
     const BenchRow row = m_liveness->afterRecord(record);
-    // The record is counted with it (RecordTally), once: a record already
-    // there (a retry after a lost answer) is not counted again.
-    // An empty text, not NULL: a null QString binds as NULL.
-    QString step = record.failedStep();
-    if (step.isNull())
-        step = QStringLiteral("");
-    if (m_database->isPostgres()) {
-        // One statement writes all: one round trip, as the record alone.
-        QString with = QStringLiteral("WITH ");
-        QVariantList all;
-        if (!row.portEntry.isEmpty()) {
-            with += QStringLiteral("bench AS (%1), ").arg(BenchBoard::writeStatement(*m_database));
-            all = BenchBoard::writeValues(row, m_liveness->pid());
-        }
-        with += QStringLiteral("inserted AS (%1 RETURNING %2) ").arg(insert, RecordTally::returnedColumns());
-        return m_database->execute(with + RecordTally::countStatement(QStringLiteral("inserted")), all + values + QVariantList{step},
-                                   error);
-    }
+    if (row.portEntry.isEmpty())
+        return m_database->execute(insert, values, error);
+    // On PostgreSQL one statement writes both: one round trip, as the
+    // record alone.
+    if (m_database->isPostgres())
+        return m_database->execute(QStringLiteral("WITH bench AS (%1) ").arg(BenchBoard::writeStatement(*m_database)) + insert,
+                                   BenchBoard::writeValues(row, m_liveness->pid()) + values, error);
     return m_database->transact(
         [&](QString *) {
             QSqlQuery query = m_database->newQuery();
-            if (!m_database->exec(query, insert, values))
-                return false;
-            if (query.numRowsAffected() == 1
-                && !m_database->exec(query, RecordTally::countStatement(QStringLiteral("tarvo_records WHERE record_id = ?")),
-                                     {step, context.recordId}))
-                return false;
-            return row.portEntry.isEmpty() || BenchBoard::write(*m_database, row, m_liveness->pid());
+            return m_database->exec(query, insert, values) && BenchBoard::write(*m_database, row, m_liveness->pid());
         },
         error);
 }

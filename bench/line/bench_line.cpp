@@ -15,7 +15,9 @@
 #include "DeviceRecord.h"
 #include "ProductionDatabase.h"
 #include "ProductionReport.h"
+#include "RecordField.h"
 #include "RecordSummary.h"
+#include "RecordTally.h"
 #include "SqlRecordStore.h"
 #include "SqlSerialSequence.h"
 
@@ -139,11 +141,15 @@ struct Query
     std::function<bool(QString *error)> run;
 };
 
-void timeQueries(ProductionDatabase &db, double targetMs)
+void timeQueries(ProductionDatabase &db, qint64 count, double targetMs)
 {
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     // This quarter's job, as the last records have it.
-    const QString job = yearRecord(Benches, Benches + 1, QDateTime::currentDateTime(), *QRandomGenerator::global()).jobName;
+    const DeviceRecord last = yearRecord(Benches, Benches + 1, QDateTime::currentDateTime(), *QRandomGenerator::global());
+    const QString job = last.jobName;
+    const QString lot = last.lot;
+    // A time within an hour: the rest of its hour is counted record by record.
+    const QString monthAgo = RecordField::timeText(QDateTime::currentDateTime().addDays(-30).addSecs(-1234));
     qint64 seen = 0;
     const auto summary = [&](const ReportFilter &filter, QString *e) {
         RecordSummary counted;
@@ -161,6 +167,14 @@ void timeQueries(ProductionDatabase &db, double targetMs)
         {"summary since today", [&](QString *e) { return summary({today, QString(), QString()}, e); }},
         {"summary, today, a job", [&](QString *e) { return summary({today, job, QString()}, e); }},
         {"summary of a job", [&](QString *e) { return summary({QString(), job, QString()}, e); }},
+        {"summary of a job's lot", [&](QString *e) { return summary({QString(), job, lot}, e); }},
+        {"summary, 30 days, a job", [&](QString *e) { return summary({monthAgo, job, QString()}, e); }},
+        {"summary of all", [&](QString *e) {
+             const bool ok = summary({}, e);
+             if (ok && seen != count)
+                 fail(QStringLiteral("summary of all"), QStringLiteral("%1 devices counted of %2").arg(seen).arg(count));
+             return ok;
+         }},
         {"latest 50", [&](QString *e) {
              seen = 0;
              return ProductionReport(db).latest({}, 50, [&](const DeviceRecord &) { ++seen; }, e);
@@ -204,6 +218,26 @@ void timeQueries(ProductionDatabase &db, double targetMs)
         std::printf("  %-24s median %8.2f ms  (max %8.2f ms, %lld rows)  %s\n", q.name, m,
                     *std::max_element(ms.begin(), ms.end()), qlonglong(seen), m < targetMs ? "OK" : "OVER TARGET");
     }
+}
+
+// What an upgrade to the hourly counts does with a year's records: every
+// record counted, in one transaction (rolled back here).
+void timeCounting(ProductionDatabase &db)
+{
+    QElapsedTimer clock;
+    QString error;
+    db.transact(
+        [&](QString *why) {
+            clock.start();
+            if (!RecordTally::countRecords(db, 0))
+                return false;
+            *why = QStringLiteral("rolled back");
+            return false;
+        },
+        &error);
+    if (error != QLatin1String("rolled back"))
+        fail(QStringLiteral("counting the records"), error);
+    std::printf("  counting every record (the upgrade's work, the write lock held): %.1f s\n", clock.elapsed() / 1000.0);
 }
 
 // A device's database work on a bench, with its row and without: the
@@ -255,7 +289,8 @@ void measure(const char *name, const DatabaseLocation &location, qint64 count, d
     if (!db.open(&error))
         fail(QString::fromLatin1(name), error);
     generate(db, count);
-    timeQueries(db, targetMs);
+    timeQueries(db, count, targetMs);
+    timeCounting(db);
     timeLiveness(location);
     std::fflush(stdout);
 }

@@ -132,13 +132,19 @@ QVariant TestDatabase::scalar(const QString &location, const QString &sql, QStri
 bool TestDatabase::backToSchema(const QString &location, int version, QString *error)
 {
     // What each version added, newest first.
+    enum class On { Both, Sqlite, Postgres };
     struct Added
     {
         int version;
         const char *undo;
+        On on = On::Both;
     };
     static const Added added[] = {
+        {6, "DROP TRIGGER tarvo_records_counted ON tarvo_records", On::Postgres},
+        {6, "DROP FUNCTION tarvo_count_record", On::Postgres},
+        {6, "DROP TRIGGER tarvo_records_counted", On::Sqlite},
         {6, "DROP TABLE tarvo_record_counts"},
+        {6, "ALTER TABLE tarvo_records DROP COLUMN failed_step"},
         {5, "DROP TABLE tarvo_benches"},
         {5, "DROP INDEX tarvo_reservations_retired"},
         {4, "DROP INDEX tarvo_records_by_job_lot"},
@@ -156,8 +162,9 @@ bool TestDatabase::backToSchema(const QString &location, int version, QString *e
         {2, "ALTER TABLE tarvo_records DROP COLUMN record_id"},
         {2, "ALTER TABLE tarvo_reservations DROP COLUMN reason"},
     };
+    const On here = location.startsWith(QLatin1String("postgresql://")) ? On::Postgres : On::Sqlite;
     for (const Added &a : added) {
-        if (a.version <= version)
+        if (a.version <= version || (a.on != On::Both && a.on != here))
             continue;
         scalar(location, QLatin1String(a.undo), error);
         if (error && !error->isEmpty())

@@ -209,6 +209,25 @@ private slots:
         QVERIFY(store(after));
         QVERIFY(summariesMatch(before + after));
     }
+
+    // A bench of the previous version, still running when another bench
+    // upgraded the database, writes its record as it always did (without
+    // the failed step): refused with why, so its device does not pass
+    // uncounted; nothing of it stays.
+    void recordOfAnOlderProgramRefused_data() { TestDatabase::addBackendRows(); }
+    void recordOfAnOlderProgramRefused()
+    {
+        QVERIFY(store(lineOfDevices(3, 7)));
+        QString error;
+        TestDatabase::scalar(location,
+                             QStringLiteral("INSERT INTO tarvo_records (recorded_at, recorded_utc, record_day, host, port, "
+                                            "passed, record_id) VALUES ('2026-12-01T10:00:00.000+00:00', "
+                                            "'2026-12-01T10:00:00.000Z', '2026-12-01', 'old-bench', 'Com1', 1, 'r-old')"),
+                             &error);
+        QVERIFY2(error.contains(QLatin1String("counts its records by the hour since schema version 6")), qPrintable(error));
+        QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toInt(), 3);
+        QCOMPARE(counted(), 3);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordTally)

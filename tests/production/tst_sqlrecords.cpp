@@ -179,7 +179,7 @@ private slots:
                                                  "outcome text YES, passed integer NO, duration_ms bigint YES, success integer YES, "
                                                  "failure integer YES, record_id text YES, tool_version text YES, fuse_value text YES, "
                                                  "scanned_code text YES, job_name text YES, job_sha256 text YES, "
-                                                 "operator_name text YES, lot text YES")
+                                                 "operator_name text YES, lot text YES, failed_step text YES")
                                 : QStringLiteral("CREATE TABLE tarvo_records ( id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                                  "recorded_at TEXT NOT NULL, recorded_utc TEXT NOT NULL, record_day TEXT NOT NULL, "
                                                  "host TEXT, pid BIGINT, port TEXT, port_path TEXT, bios_code TEXT, device TEXT, "
@@ -187,7 +187,7 @@ private slots:
                                                  "serial TEXT, serial_text TEXT, outcome TEXT, passed INTEGER NOT NULL, "
                                                  "duration_ms BIGINT, success INTEGER, failure INTEGER, record_id TEXT, tool_version TEXT, "
                                                  "fuse_value TEXT, scanned_code TEXT, job_name TEXT, job_sha256 TEXT, "
-                                                 "operator_name TEXT, lot TEXT)"));
+                                                 "operator_name TEXT, lot TEXT, failed_step TEXT)"));
     }
 
     // The database refuses the row: append says so with the driver's text,
