@@ -28,15 +28,15 @@ constexpr char BenchesTable[] = "CREATE TABLE tarvo_benches ("
                                 " devices BIGINT NOT NULL, job TEXT NOT NULL, lot TEXT NOT NULL, step TEXT NOT NULL,"
                                 " text TEXT NOT NULL, pid BIGINT NOT NULL, changed_ms BIGINT NOT NULL,"
                                 " PRIMARY KEY (host, port))";
-// The records counted by hour and group (RecordTally), and the two ways
-// a summary picks its rows without a job: from a day, from an hour.
+// The records counted by day and group (RecordTally), and the two ways
+// a summary picks its rows without a job: from a bench's day, from a UTC day.
 constexpr char CountsTable[] = "CREATE TABLE tarvo_record_counts ("
-                               " record_day TEXT NOT NULL, hour_utc TEXT NOT NULL, device TEXT NOT NULL,"
+                               " record_day TEXT NOT NULL, utc_day TEXT NOT NULL, device TEXT NOT NULL,"
                                " job_name TEXT NOT NULL, lot TEXT NOT NULL, host TEXT NOT NULL, port TEXT NOT NULL,"
                                " passed INTEGER NOT NULL, step TEXT NOT NULL, devices BIGINT NOT NULL,"
-                               " PRIMARY KEY (job_name, lot, record_day, hour_utc, device, host, port, passed, step))";
+                               " PRIMARY KEY (job_name, lot, record_day, utc_day, device, host, port, passed, step))";
 constexpr char CountsByDayIndex[] = "CREATE INDEX tarvo_record_counts_by_day ON tarvo_record_counts (record_day)";
-constexpr char CountsByHourIndex[] = "CREATE INDEX tarvo_record_counts_by_hour ON tarvo_record_counts (hour_utc)";
+constexpr char CountsByUtcDayIndex[] = "CREATE INDEX tarvo_record_counts_by_utc_day ON tarvo_record_counts (utc_day)";
 constexpr char RetiredIndex[] =
     "CREATE INDEX tarvo_reservations_retired ON tarvo_reservations (sequence_name, number) WHERE state = 'retired'";
 
@@ -72,7 +72,7 @@ const char *const SchemaStatements[] = {
     BenchesTable,
     CountsTable,
     CountsByDayIndex,
-    CountsByHourIndex,
+    CountsByUtcDayIndex,
 };
 
 // What brings a database of an older version to this one, in order; it
@@ -105,12 +105,12 @@ constexpr Upgrade Upgrades[] = {
     // every number used.
     {5, BenchesTable},
     {5, RetiredIndex},
-    // The records counted by hour as they are written (a trigger), and
+    // The records counted by day as they are written (a trigger), and
     // the records already there counted.
     {6, "ALTER TABLE tarvo_records ADD COLUMN failed_step TEXT"},
     {6, CountsTable},
     {6, CountsByDayIndex},
-    {6, CountsByHourIndex},
+    {6, CountsByUtcDayIndex},
     {6, nullptr, 0, &RecordTally::createTrigger},
     {6, nullptr, 0, [](ProductionDatabase &database) { return RecordTally::countRecords(database, 0); }},
 };

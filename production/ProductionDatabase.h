@@ -23,7 +23,7 @@ public:
     // of form 2 (version, fuse value, scanned code); 4: those of form 3 (job,
     // operator, lot) and the report's indexes; 5: the benches' rows
     // (tarvo_benches) and the index of the retired numbers; 6: the records
-    // counted by hour (tarvo_record_counts, RecordTally).
+    // counted by day (tarvo_record_counts, RecordTally).
     static constexpr int SchemaVersion = 6;
     static constexpr int BenchesVersion = 5;
 

@@ -70,8 +70,8 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
     *summary = RecordSummary();
     if (m_database.schemaVersion() < RecordTally::SinceVersion)
         return countRecords(clause, values, summary, error);
-    // Whole hours from the tally; a time within an hour counts the records
-    // of the rest of its hour one by one.
+    // Whole days from the tally; a time within a (UTC) day counts the
+    // records of the rest of its day one by one.
     QString tallyClause;
     QVariantList tallyValues;
     const auto add = [&](const QString &condition, const QVariant &value) {
@@ -83,11 +83,11 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
     if (!filter.since.isEmpty() && (filter.since.size() == 10 || !time.isValid())) {
         add(QStringLiteral("record_day >= ?"), values.constFirst());
     } else if (!filter.since.isEmpty()) {
-        const QDateTime hour = hourOf(time);
-        const QDateTime nextHour = hour == time ? hour : hour.addSecs(3600);
-        add(QStringLiteral("hour_utc >= ?"), RecordField::utcText(nextHour).left(13));
-        if (nextHour != time
-            && !countRecords(clause + QLatin1String(" AND recorded_utc < ?"), values + QVariantList{RecordField::utcText(nextHour)},
+        const QDateTime day(time.toUTC().date(), QTime(0, 0), Qt::UTC);
+        const QDateTime nextDay = day == time ? day : day.addDays(1);
+        add(QStringLiteral("utc_day >= ?"), nextDay.date().toString(Qt::ISODate));
+        if (nextDay != time
+            && !countRecords(clause + QLatin1String(" AND recorded_utc < ?"), values + QVariantList{RecordField::utcText(nextDay)},
                              summary, error))
             return false;
     }

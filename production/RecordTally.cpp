@@ -24,7 +24,7 @@ struct KeyColumn
 };
 constexpr KeyColumn Key[] = {
     {"record_day", "%1record_day"},
-    {"hour_utc", "SUBSTR(%1recorded_utc, 1, 13)"},
+    {"utc_day", "SUBSTR(%1recorded_utc, 1, 10)"},
     {"device", "COALESCE(%1device, '')"},
     {"job_name", "COALESCE(%1job_name, '')"},
     {"lot", "COALESCE(%1lot, '')"},
@@ -53,7 +53,7 @@ QString fromRecordList(const QString &row = QString())
 }
 
 // Why a record of a program that does not count is refused.
-constexpr char OlderWriter[] = "This database counts its records by the hour since schema version 6; "
+constexpr char OlderWriter[] = "This database counts its records by the day since schema version 6; "
                                "the program that wrote this record is older and does not: update it.";
 
 // An empty text, not NULL: a null QString binds as NULL.

@@ -7,10 +7,10 @@
 class ProductionDatabase;
 struct RecordSummary;
 
-// The records counted by the hour (UTC) and by everything a summary groups
-// them by (the bench's day, device, job, lot, host, port, passed, the step
+// The records counted by the day (the bench's and UTC's) and by everything
+// a summary groups them by (device, job, lot, host, port, passed, the step
 // a failed device failed at), in `tarvo_record_counts` beside the records:
-// a job's whole life is added up from a few rows an hour, not read record
+// a job's whole life is added up from a few rows a day, not read record
 // by record. The database counts each record as it is inserted (a trigger),
 // so the counts never differ from the records.
 class RecordTally

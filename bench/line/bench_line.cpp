@@ -148,7 +148,7 @@ void timeQueries(ProductionDatabase &db, qint64 count, double targetMs)
     const DeviceRecord last = yearRecord(Benches, Benches + 1, QDateTime::currentDateTime(), *QRandomGenerator::global());
     const QString job = last.jobName;
     const QString lot = last.lot;
-    // A time within an hour: the rest of its hour is counted record by record.
+    // A time within a day: the rest of its day is counted record by record.
     const QString monthAgo = RecordField::timeText(QDateTime::currentDateTime().addDays(-30).addSecs(-1234));
     qint64 seen = 0;
     const auto summary = [&](const ReportFilter &filter, QString *e) {
@@ -220,7 +220,7 @@ void timeQueries(ProductionDatabase &db, qint64 count, double targetMs)
     }
 }
 
-// What an upgrade to the hourly counts does with a year's records: every
+// What an upgrade to the daily counts does with a year's records: every
 // record counted, in one transaction (rolled back here).
 void timeCounting(ProductionDatabase &db)
 {

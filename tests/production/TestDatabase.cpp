@@ -10,6 +10,8 @@
 #include <QUrl>
 
 #include "DatabaseLocation.h"
+#include "DeviceRecord.h"
+#include "SqlRecordStore.h"
 
 namespace {
 
@@ -127,6 +129,18 @@ QVariant TestDatabase::scalar(const QString &location, const QString &sql, QStri
     if (!ok && error)
         *error = why;
     return value;
+}
+
+bool TestDatabase::storeRecords(const std::shared_ptr<ProductionDatabase> &database, const QList<DeviceRecord> &records)
+{
+    SqlRecordStore store(database);
+    QString error;
+    for (const DeviceRecord &r : records)
+        if (!store.append(r, &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+    return true;
 }
 
 bool TestDatabase::backToSchema(const QString &location, int version, QString *error)

@@ -4,6 +4,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
+#include <memory>
+
+class DeviceRecord;
+class ProductionDatabase;
 
 // Fresh production databases for a test, on real servers: SQLite files in
 // a temporary folder, or new databases on a PostgreSQL server the tests
@@ -37,6 +41,9 @@ public:
     // One statement run straight on a location (to stage or inspect what
     // the program stored); the first column of the first row, if any.
     static QVariant scalar(const QString &location, const QString &sql, QString *error = nullptr);
+    // The records appended one by one, as benches write them; false (with
+    // the store's text as a warning) at the first refused.
+    static bool storeRecords(const std::shared_ptr<ProductionDatabase> &database, const QList<DeviceRecord> &records);
     // Takes a database this program made back to an older schema version:
     // what each later version added taken out, as a database of that
     // version was. False with *error at the first statement refused.

@@ -60,17 +60,7 @@ class TestProductionReport : public QObject
     QString location;
     std::shared_ptr<ProductionDatabase> db;
 
-    bool store(const QList<DeviceRecord> &records)
-    {
-        SqlRecordStore store(db);
-        QString error;
-        for (const DeviceRecord &r : records)
-            if (!store.append(r, &error)) {
-                qWarning("%s", qPrintable(error));
-                return false;
-            }
-        return true;
-    }
+    bool store(const QList<DeviceRecord> &records) { return TestDatabase::storeRecords(db, records); }
 
     RecordSummary summaryOf(const ReportFilter &filter)
     {

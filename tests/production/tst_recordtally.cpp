@@ -1,5 +1,5 @@
-// The records' hourly counts against the records themselves, on SQLite and
-// PostgreSQL: a summary by day, by time within an hour or on it, by job and
+// The records' daily counts against the records themselves, on SQLite and
+// PostgreSQL: a summary by day, by time within a day or at its start, by job and
 // lot equals the records counted one by one here; records written in bulk
 // are counted too; a database of the previous schema is read as it is,
 // then counted in its upgrade.
@@ -30,7 +30,7 @@ const QStringList Failures[] = {
 
 // Devices over three days of two benches in different time zones (so a
 // bench's day is not the UTC day), two jobs, lots and none, failing at
-// every step now and then; times fall anywhere in an hour.
+// every step now and then; times fall anywhere in a day.
 QList<DeviceRecord> lineOfDevices(int count, quint32 seed)
 {
     QRandomGenerator random(seed);
@@ -76,14 +76,14 @@ RecordSummary expected(const QList<DeviceRecord> &records, const ReportFilter &f
     return s;
 }
 
-// The filters a line's questions use: all, from each day, from times on
-// an hour, within one, with an offset, before and after all, and by job
-// and lot.
+// The filters a line's questions use: all, from each day, from times at
+// a UTC day's start, within one, with an offset, before and after all, and
+// by job and lot.
 QList<ReportFilter> filters()
 {
     QList<ReportFilter> out{{}};
     for (const char *since : {"2026-11-30", "2026-12-01", "2026-12-02", "2026-12-03", "2026-12-04",
-                              "2026-12-02T10:00:00Z", "2026-12-02T10:17:30.250Z", "2026-12-01T23:59:59.999Z",
+                              "2026-12-02T00:00:00Z", "2026-12-02T00:00+07:00", "2026-12-02T10:17:30.250Z", "2026-12-01T23:59:59.999Z",
                               "2026-12-02T10:17+07:00", "2026-12-01T00:00:00.001-05:00", "2026-11-01T00:00Z",
                               "2026-12-09T00:00Z"})
         out << ReportFilter{QLatin1String(since), QString(), QString()};
@@ -112,17 +112,7 @@ class TestRecordTally : public QObject
         QVERIFY2(db->open(&error, mode), qPrintable(error));
     }
 
-    bool store(const QList<DeviceRecord> &records)
-    {
-        SqlRecordStore store(db);
-        QString error;
-        for (const DeviceRecord &r : records)
-            if (!store.append(r, &error)) {
-                qWarning("%s", qPrintable(error));
-                return false;
-            }
-        return true;
-    }
+    bool store(const QList<DeviceRecord> &records) { return TestDatabase::storeRecords(db, records); }
 
     // Every filter's summary against the records counted here.
     bool summariesMatch(const QList<DeviceRecord> &records)
@@ -165,7 +155,7 @@ private slots:
         const QList<DeviceRecord> records = lineOfDevices(400, 1);
         QVERIFY(store(records));
         QCOMPARE(counted(), 400);
-        // Far fewer rows than records: hours of benches, not devices.
+        // Far fewer rows than records: days of benches, not devices.
         QVERIFY(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_record_counts")).toInt() < 400);
         QVERIFY(summariesMatch(records));
     }
@@ -224,7 +214,7 @@ private slots:
                                             "passed, record_id) VALUES ('2026-12-01T10:00:00.000+00:00', "
                                             "'2026-12-01T10:00:00.000Z', '2026-12-01', 'old-bench', 'Com1', 1, 'r-old')"),
                              &error);
-        QVERIFY2(error.contains(QLatin1String("counts its records by the hour since schema version 6")), qPrintable(error));
+        QVERIFY2(error.contains(QLatin1String("counts its records by the day since schema version 6")), qPrintable(error));
         QCOMPARE(TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toInt(), 3);
         QCOMPARE(counted(), 3);
     }
