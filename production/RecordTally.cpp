@@ -103,8 +103,7 @@ qint64 RecordTally::lastRecordId(ProductionDatabase &database)
 
 bool RecordTally::countRecords(ProductionDatabase &database, qint64 afterId)
 {
-    // In spans of ids: each statement stays well within the server's
-    // statement time-out however many records a database holds.
+    // In spans of ids, however many records a database holds.
     const qint64 last = lastRecordId(database);
     if (last < 0)
         return false;

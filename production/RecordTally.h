@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QStringList>
 #include <QString>
 #include <QVariantList>
 
@@ -29,10 +30,9 @@ public:
     // way: the records already there when the schema is upgraded. False
     // after a failed statement.
     static bool countRecords(ProductionDatabase &database, qint64 afterId);
-    // Records counted a statement, at most.
+    // Records counted a statement, at most: each stays well within the
+    // server's statement time-out.
     static constexpr qint64 IdsPerCount = 250000;
-    // The highest record id, 0 for none; -1 after a failed statement.
-    static qint64 lastRecordId(ProductionDatabase &database);
 
     // Adds the counts the filter's clause selects to summary. clause is
     // " WHERE ..." over the counts' columns, or empty.
@@ -47,6 +47,8 @@ public:
     static QString failedStepOf(const QVariant &outcomeColumn, QHash<QString, QString> *known);
 
 private:
+    // The highest record id, 0 for none; -1 after a failed statement.
+    static qint64 lastRecordId(ProductionDatabase &database);
     // Counts the records of ids afterId + 1 to lastId.
     static bool countRange(ProductionDatabase &database, qint64 afterId, qint64 lastId);
 };
