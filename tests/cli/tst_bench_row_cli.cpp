@@ -51,7 +51,7 @@ class TestBenchRowCli : public QObject
     }
     QString state() { return row().state; }
     qint64 records() { return TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong(); }
-    // The records as their hourly counts have them.
+    // The records as their daily counts have them.
     qint64 counted()
     {
         return TestDatabase::scalar(location, QStringLiteral("SELECT COALESCE(SUM(devices), 0) FROM tarvo_record_counts")).toLongLong();
