@@ -61,8 +61,6 @@ OperatorMode::OperatorMode(TTarvoForm &form)
 OperatorMode::~OperatorMode()
 {
     if (m_cycle) {
-        if (BenchLiveness *bench = m_cycle->liveness())
-            m_form.runner().removeListener(bench);
         m_form.runner().removeListener(this);
         m_cycle->cancelDevice();
     }
@@ -192,12 +190,8 @@ void OperatorMode::enter()
     // The bench's row on the line's board, where the job's records keep
     // one: told after this, so that a run's record is kept before the row
     // hears that the run ended.
-    if (BenchLiveness *bench = m_cycle->liveness()) {
-        bench->setPort(m_form.session().portEntry());
-        bench->setJob(m_job->name, m_lot);
-        m_form.runner().addListener(bench);
+    if (BenchLiveness *bench = m_cycle->attachBench(m_form.session().portEntry(), m_job->name, m_lot))
         bench->waiting();
-    }
     m_stoppedText.clear();
     m_title = m_form.windowTitle();
     // Device after device: Enter after a pass runs the next one.
@@ -242,10 +236,7 @@ bool OperatorMode::close()
 
 void OperatorMode::leave()
 {
-    if (BenchLiveness *bench = m_cycle->liveness()) {
-        bench->stopped();
-        m_form.runner().removeListener(bench);
-    }
+    m_cycle->detachBench();
     m_form.runner().removeListener(this);
     m_cycle->cancelDevice();
     m_cycle.reset();

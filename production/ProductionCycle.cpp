@@ -1,5 +1,6 @@
 #include "ProductionCycle.h"
 
+#include "BenchLiveness.h"
 #include "BufferRange.h"
 #include "CommandRunner.h"
 #include "JobFile.h"
@@ -43,8 +44,31 @@ ProductionCycle::ProductionCycle(const Settings &settings, MemoryBuffer &buffer,
 
 ProductionCycle::~ProductionCycle()
 {
+    if (m_benchAttached)
+        m_runner.removeListener(liveness());
     m_runner.removeListener(&m_mark);
     m_runner.removeListener(&m_recorder);
+}
+
+BenchLiveness *ProductionCycle::attachBench(const QString &portEntry, const QString &job, const QString &lot)
+{
+    BenchLiveness *bench = liveness();
+    if (!bench || m_benchAttached)
+        return bench;
+    bench->setPort(portEntry);
+    bench->setJob(job, lot);
+    m_runner.addListener(bench);
+    m_benchAttached = true;
+    return bench;
+}
+
+void ProductionCycle::detachBench()
+{
+    if (!m_benchAttached)
+        return;
+    liveness()->stopped();
+    m_runner.removeListener(liveness());
+    m_benchAttached = false;
 }
 
 bool ProductionCycle::imageUnchanged(const QString &path, const QString &sha256, QString *why)

@@ -71,6 +71,13 @@ public:
     // The bench's row on the line's board, where the records keep one (a
     // database); null otherwise or before prepare.
     BenchLiveness *liveness() const { return m_log ? m_log->liveness() : nullptr; }
+    // That row set to this bench's port, job and lot, and told of the
+    // runner's work after the listeners the runner has so far (so that a
+    // run's record is kept before the row hears the run ended); null
+    // without one.
+    BenchLiveness *attachBench(const QString &portEntry, const QString &job, const QString &lot);
+    // The row says stopped and hears the runner no more.
+    void detachBench();
 
     // Before the first device (and before the port opens): the stores can
     // be written, the serial number fits the device and its bytes.
@@ -123,6 +130,7 @@ private:
     RunRecorder m_recorder;
     SerialWriteMark m_mark;
     Listener *m_listener = nullptr;
+    bool m_benchAttached = false;
     std::optional<quint64> m_serial;
     bool m_underWay = false;
     int m_devices = 0;

@@ -79,10 +79,11 @@ bool ProductionReport::summary(const ReportFilter &filter, RecordSummary *summar
         tallyClause += condition;
         tallyValues << value;
     };
-    const QDateTime time = QDateTime::fromString(filter.since, Qt::ISODateWithMs);
-    if (!filter.since.isEmpty() && (filter.since.size() == 10 || !time.isValid())) {
+    // where() took a since of ten characters as a day, any other as a time.
+    if (filter.since.size() == 10) {
         add(QStringLiteral("record_day >= ?"), values.constFirst());
     } else if (!filter.since.isEmpty()) {
+        const QDateTime time = QDateTime::fromString(filter.since, Qt::ISODateWithMs);
         const QDateTime day(time.toUTC().date(), QTime(0, 0), Qt::UTC);
         const QDateTime nextDay = day == time ? day : day.addDays(1);
         add(QStringLiteral("utc_day >= ?"), nextDay.date().toString(Qt::ISODate));

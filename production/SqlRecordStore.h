@@ -3,8 +3,6 @@
 #include "RecordStore.h"
 
 #include <QString>
-
-class QSqlQuery;
 #include <QVariantList>
 #include <functional>
 #include <memory>

@@ -27,10 +27,8 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>

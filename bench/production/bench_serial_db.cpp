@@ -31,7 +31,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <QUrl>
 #include <algorithm>
 #include <cstdio>
 #include <memory>

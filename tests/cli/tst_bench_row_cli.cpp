@@ -6,8 +6,6 @@
 #include "CliProcess.h"
 #include "DatabaseLocation.h"
 #include "EmulatorFault.h"
-#include "HexFileWriter.h"
-#include "MemoryBuffer.h"
 #include "ProductionDatabase.h"
 #include "ProductionEmulator.h"
 #include "ProgrammerEmulator.h"
@@ -39,34 +37,18 @@ class TestBenchRowCli : public QObject
                + commands;
     }
     // The bench's row (there is one bench), read as the board reads it.
-    BenchRow row()
-    {
-        ProductionDatabase reader(DatabaseLocation::parse(location));
-        QString error;
-        QList<BenchRow> rows;
-        if (!reader.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(reader).benches(&rows, &error)
-            || rows.size() != 1)
-            return {};
-        return rows.first();
-    }
+    BenchRow row() { return TestDatabase::onlyBench(location); }
     QString state() { return row().state; }
-    qint64 records() { return TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong(); }
+    qint64 records() { return TestDatabase::recordCount(location); }
     // The records as their daily counts have them.
-    qint64 counted()
-    {
-        return TestDatabase::scalar(location, QStringLiteral("SELECT COALESCE(SUM(devices), 0) FROM tarvo_record_counts")).toLongLong();
-    }
+    qint64 counted() { return TestDatabase::countedDevices(location); }
 
 private slots:
     void initTestCase()
     {
         QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
-        MemoryBuffer buffer;
-        buffer.fill(0x5A);
         hex = dir.filePath(QStringLiteral("fw.hex"));
-        QFile f(hex);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(HexFileWriter::image(buffer, 0x7FF));
+        QVERIFY(writeFullImage(hex));
     }
     void init()
     {

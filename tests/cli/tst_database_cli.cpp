@@ -10,8 +10,6 @@
 #include "ProductionEmulator.h"
 #include "EmulatorFault.h"
 #include "EmulatorReceived.h"
-#include "HexFileWriter.h"
-#include "MemoryBuffer.h"
 #include "ProgrammerEmulator.h"
 #include "TestDatabase.h"
 
@@ -28,7 +26,6 @@ using Fault = EmulatorFault;
 
 namespace {
 
-constexpr uint8_t Type2051 = 0x01;
 
 } // namespace
 
@@ -55,26 +52,17 @@ private slots:
     void initTestCase()
     {
         QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
-        MemoryBuffer buffer;
-        buffer.fill(0x5A);
         hex = dir.filePath(QStringLiteral("fw.hex"));
-        QFile f(hex);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(HexFileWriter::image(buffer, 0x7FF));
-        MemoryBuffer low;
-        for (int a = 0; a < 0x7C0; ++a)
-            low.set(uint16_t(a), 0x5A);
+        QVERIFY(writeFullImage(hex));
         lowHex = dir.filePath(QStringLiteral("low.hex"));
-        QFile g(lowHex);
-        QVERIFY(g.open(QIODevice::WriteOnly));
-        g.write(HexFileWriter::image(low, 0x7BF));
+        QVERIFY(writeImageBelowSerial(lowHex));
     }
     QStringList lowArgs(const QString &db) const
     {
         return {"--port", emu->slavePath(), "--device", "AT89C2051", "--file", lowHex, "--db", db,
                 "--serial-sequence", "board", "--serial", "7F0:1"};
     }
-    QByteArray serialInFlash() const { return emu->flash(Type2051).mid(0x7F0, 4); }
+    QByteArray serialInFlash() const { return ::serialInFlash(*emu); }
     // The report's line of a retired number (sequence, number, then the
     // time and the reason).
     static bool reportsRetired(const QByteArray &report, quint64 number, const QString &reason)

@@ -4,8 +4,6 @@
 #include "AnswerCutter.h"
 #include "CliProcess.h"
 #include "EmulatorReceived.h"
-#include "HexFileWriter.h"
-#include "MemoryBuffer.h"
 #include "ProductionEmulator.h"
 #include "TestDatabase.h"
 
@@ -17,7 +15,6 @@
 
 namespace {
 
-constexpr uint8_t Type2051 = 0x01;
 
 } // namespace
 
@@ -35,14 +32,8 @@ private slots:
     {
         QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest");
         // An image that leaves the serial number's bytes (7F0-7F3) free.
-        MemoryBuffer low;
-        for (int a = 0; a < 0x7C0; ++a)
-            low.set(uint16_t(a), 0x5A);
         m_hex = m_dir.filePath(QStringLiteral("low.hex"));
-        QFile f(m_hex);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(HexFileWriter::image(low, 0x7BF));
-        f.close();
+        QVERIFY(writeImageBelowSerial(m_hex));
         // The bench signs in through the proxy's folder with the server's password.
         m_proxyDir = m_dir.filePath(QStringLiteral("proxy"));
         QVERIFY(QDir().mkdir(m_proxyDir));
@@ -54,7 +45,6 @@ private slots:
         both.write(line + QByteArray(line).replace(TestDatabase::sharedServer().toLocal8Bit(), m_proxyDir.toLocal8Bit()));
         both.close();
         QVERIFY(both.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        qputenv("PGPASSFILE", both.fileName().toLocal8Bit());
     }
 
     void answerLost_data()
@@ -95,10 +85,10 @@ private slots:
         QCOMPARE(count(QStringLiteral("SELECT COUNT(*) FROM tarvo_records")), 1);
         QCOMPARE(count(QStringLiteral("SELECT COUNT(DISTINCT record_id) FROM tarvo_records WHERE passed = 1")), 1);
         // Counted once: the retry found its record there and added no count.
-        QCOMPARE(count(QStringLiteral("SELECT SUM(devices) FROM tarvo_record_counts")), 1);
+        QCOMPARE(TestDatabase::countedDevices(direct), 1);
         // The number in the device is the record's, used once.
         QVERIFY(EmulatorReceived::endsWith(*emu, char(0x05)));
-        const quint32 inFlash = qFromLittleEndian<quint32>(emu->flash(Type2051).mid(0x7F0, 4).constData());
+        const quint32 inFlash = qFromLittleEndian<quint32>(serialInFlash(*emu).constData());
         QCOMPARE(TestDatabase::scalar(direct, QStringLiteral("SELECT serial FROM tarvo_records")).toString(),
                  QString::number(inFlash));
         QCOMPARE(TestDatabase::scalar(direct, QStringLiteral("SELECT state FROM tarvo_reservations WHERE number = %1")

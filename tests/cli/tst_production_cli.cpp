@@ -39,7 +39,6 @@ using Fault = EmulatorFault;
 
 namespace {
 
-constexpr uint8_t Type2051 = 0x01;
 // The byte that ends every pass.
 constexpr char EnqByte = 0x05;
 

@@ -9,8 +9,10 @@
 #include <QTest>
 #include <QUrl>
 
+#include "BenchBoard.h"
 #include "DatabaseLocation.h"
 #include "DeviceRecord.h"
+#include "ProductionDatabase.h"
 #include "SqlRecordStore.h"
 
 namespace {
@@ -141,6 +143,32 @@ bool TestDatabase::storeRecords(const std::shared_ptr<ProductionDatabase> &datab
             return false;
         }
     return true;
+}
+
+BenchRow TestDatabase::onlyBench(const QString &location)
+{
+    ProductionDatabase reader(DatabaseLocation::parse(location));
+    QString error;
+    QList<BenchRow> rows;
+    if (!reader.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(reader).benches(&rows, &error)) {
+        qWarning("%s", qPrintable(error));
+        return {};
+    }
+    if (rows.size() != 1) {
+        qWarning("%lld rows", qlonglong(rows.size()));
+        return {};
+    }
+    return rows.first();
+}
+
+qint64 TestDatabase::recordCount(const QString &location)
+{
+    return scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong();
+}
+
+qint64 TestDatabase::countedDevices(const QString &location)
+{
+    return scalar(location, QStringLiteral("SELECT COALESCE(SUM(devices), 0) FROM tarvo_record_counts")).toLongLong();
 }
 
 bool TestDatabase::backToSchema(const QString &location, int version, QString *error)

@@ -6,6 +6,7 @@
 #include <QVariant>
 #include <memory>
 
+struct BenchRow;
 class DeviceRecord;
 class ProductionDatabase;
 
@@ -44,6 +45,12 @@ public:
     // The records appended one by one, as benches write them; false (with
     // the store's text as a warning) at the first refused.
     static bool storeRecords(const std::shared_ptr<ProductionDatabase> &database, const QList<DeviceRecord> &records);
+    // The one bench's row of the line, read as the board reads it; empty
+    // (with a warning) when there is not exactly one.
+    static BenchRow onlyBench(const QString &location);
+    // The records stored, and the devices their daily counts hold.
+    static qint64 recordCount(const QString &location);
+    static qint64 countedDevices(const QString &location);
     // Takes a database this program made back to an older schema version:
     // what each later version added taken out, as a database of that
     // version was. False with *error at the first statement refused.

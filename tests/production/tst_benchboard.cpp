@@ -39,23 +39,9 @@ class TestBenchBoard : public QObject
     QString location;
     std::shared_ptr<ProductionDatabase> db;
 
-    BenchRow onlyRow()
-    {
-        ProductionDatabase reader(DatabaseLocation::parse(location));
-        QString error;
-        QList<BenchRow> rows;
-        if (!reader.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(reader).benches(&rows, &error)) {
-            qWarning("%s", qPrintable(error));
-            return {};
-        }
-        if (rows.size() != 1) {
-            qWarning("%lld rows", qlonglong(rows.size()));
-            return {};
-        }
-        return rows.first();
-    }
+    BenchRow onlyRow() { return TestDatabase::onlyBench(location); }
     QString state() { return onlyRow().state; }
-    qint64 records() { return TestDatabase::scalar(location, QStringLiteral("SELECT COUNT(*) FROM tarvo_records")).toLongLong(); }
+    qint64 records() { return TestDatabase::recordCount(location); }
 
 private slots:
     void initTestCase() { QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest"); }

@@ -135,10 +135,7 @@ class TestRecordTally : public QObject
         return true;
     }
 
-    qint64 counted() const
-    {
-        return TestDatabase::scalar(location, QStringLiteral("SELECT SUM(devices) FROM tarvo_record_counts")).toLongLong();
-    }
+    qint64 counted() const { return TestDatabase::countedDevices(location); }
 
 private slots:
     void initTestCase() { QVERIFY2(!TestDatabase::sharedServer().isEmpty(), "TARVO_TEST_PG_DIR is not set: run under CTest"); }

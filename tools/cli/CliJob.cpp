@@ -124,11 +124,6 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
     return ExitCode::Passed;
 }
 
-bool CliJob::imageUnchanged(const CliOptions &o, QString *why)
-{
-    return ProductionCycle::imageUnchanged(o.file, o.jobImageSha256, why);
-}
-
 int CliJob::open(CliOptions &o, CliOutput &output)
 {
     const auto refuse = [&output](const QString &text) {
@@ -161,7 +156,7 @@ int CliJob::open(CliOptions &o, CliOutput &output)
     o.jobImageSha256 = job->imageSha256;
     o.openJobName = job->name;
     o.jobFileSha256 = job->fileSha256;
-    if (!imageUnchanged(o, &error))
+    if (!ProductionCycle::imageUnchanged(o.file, o.jobImageSha256, &error))
         return refuse(error);
     o.commands.clear();
     for (const QString &word : job->commands.isEmpty() ? QStringList{QStringLiteral("auto")} : job->commands) {

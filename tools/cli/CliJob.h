@@ -14,9 +14,6 @@ int save(const CliOptions &options, CliOutput &output);
 // what the operator gave, and fills the options with the job's settings.
 // The exit code (2 for a job or image that cannot be used).
 int open(CliOptions &options, CliOutput &output);
-// Whether the job's image still has the SHA-256 the job keeps; the reason
-// when not.
-bool imageUnchanged(const CliOptions &options, QString *why);
 int show(const CliOptions &options, CliOutput &output);
 
 } // namespace CliJob

@@ -180,7 +180,7 @@ bool print(ProductionDatabase &database, ProductionReport &report, const CliOpti
         return report.records(options.since, [](const DeviceRecord &r) { printLine(r.csvRow()); }, error);
     }
     RecordSummary summary;
-    if (!report.summary(ReportFilter{options.since, QString(), QString()}, &summary, error))
+    if (!report.summary(options.since, &summary, error))
         return false;
     QList<SqlSerialSequence::Retired> retired;
     if (!options.bench && !SqlSerialSequence::retiredNumbers(database, &retired, error))

@@ -12,19 +12,24 @@
 
 #include <QElapsedTimer>
 
-ProductionCycle::Settings ProductionRun::cycleSettings(const CliOptions &options)
+namespace {
+
+// The settings of the cycle the options ask for.
+ProductionCycle::Settings cycleSettings(const CliOptions &options)
 {
     ProductionCycle::Settings s;
     s.stores = options.stores;
     s.retireFailed = options.retireFailed();
     s.serialOverwrite = options.serialOverwrite;
     s.imagePath = options.file;
-    if (!options.job.isEmpty())
-        s.imageSha256 = options.jobImageSha256;
+    // Set by a job only.
+    s.imageSha256 = options.jobImageSha256;
     s.devices = options.jobDevices.toInt();
     s.stopAfterFailures = options.jobStopAfter.toInt();
     return s;
 }
+
+} // namespace
 
 ProductionRun::ProductionRun(const CliOptions &options, CliOutput &output, const Parts &parts)
     : m_options(options)
@@ -85,12 +90,7 @@ int ProductionRun::run(const Line &line)
     }
     m_input = input.get();
     // The bench's row on the line's board, where the records are a database.
-    BenchLiveness *bench = m_cycle.liveness();
-    if (bench) {
-        bench->setPort(line.portEntry);
-        bench->setJob(m_options.openJobName, m_options.lot);
-        m_parts.runner.addListener(bench);
-    }
+    BenchLiveness *bench = m_cycle.attachBench(line.portEntry, m_options.openJobName, m_options.lot);
     int worst = ExitCode::Passed;
     QElapsedTimer clock;
     qint64 busyMs = 0;
@@ -104,8 +104,7 @@ int ProductionRun::run(const Line &line)
             worst = refuse(error);
             break;
         }
-        bool devicePassed = false;
-        const int code = runDevice(devicePassed);
+        const int code = runDevice();
         busyMs += clock.elapsed();
         worst = std::max(worst, code);
         // A failed device is counted and the next one may come; a line or
@@ -118,10 +117,7 @@ int ProductionRun::run(const Line &line)
         }
     }
     m_input = nullptr;
-    if (bench) {
-        bench->stopped();
-        m_parts.runner.removeListener(bench);
-    }
+    m_cycle.detachBench();
     const int devices = m_cycle.devices();
     m_output.summary(devices, m_cycle.passed(), devices - m_cycle.passed(), devices > 0 ? busyMs / devices : 0);
     // Nothing was programmed: not a success.
@@ -137,7 +133,7 @@ void ProductionRun::fuseWritten(uint8_t value, bool passed)
                        passed);
 }
 
-int ProductionRun::runDevice(bool &passed)
+int ProductionRun::runDevice()
 {
     m_fuseValue.clear();
     if (BenchLiveness *bench = m_cycle.liveness()) {
@@ -151,7 +147,6 @@ int ProductionRun::runDevice(bool &passed)
     for (const QString &error : end.errors)
         code = refuse(error);
     const DeviceRecord &record = end.record;
-    passed = record.passed;
     m_output.device(m_cycle.devices(), record.passed, record.serial ? QString::number(*record.serial) : QString(),
                     record.successCount, record.failureCount);
     return code;

@@ -52,16 +52,13 @@ public:
     // into the device's record.
     void fuseWritten(uint8_t value, bool passed);
 
-    // The settings of the cycle the options ask for.
-    static ProductionCycle::Settings cycleSettings(const CliOptions &options);
-
 private:
     // Asks for the operator's go (typed-ahead keys dropped first): true for
     // an empty line; a line that is neither empty nor a quit is refused and
     // asked again.
     bool awaitGo();
-    // The exit code; passed tells whether the device itself passed.
-    int runDevice(bool &passed);
+    // The exit code.
+    int runDevice();
     void describe(DeviceRecord &record) const;
     int refuse(const QString &text);
 
