@@ -239,6 +239,42 @@ private slots:
                  r.out.constData());
     }
 
+    // A label column grows with its longest label, but no wider than 40
+    // characters: a longer label pushes only its own row's numbers right.
+    void longLabelsKeepTheColumnAt40()
+    {
+        const QString db = databases.fresh(QStringLiteral("sqlite"));
+        const QString longJob = QStringLiteral("Board with a name of forty-five characters 45");
+        QCOMPARE(longJob.size(), 45);
+        QList<DeviceRecord> written = {hostileRecord(), hostileRecord()};
+        written[0].jobName = longJob;
+        written[1].jobName = QStringLiteral("Board B");
+        for (DeviceRecord &r : written) {
+            r.lot = QStringLiteral("L1");
+            r.passed = true;
+        }
+        {
+            SqlRecordStore store(std::make_shared<ProductionDatabase>(DatabaseLocation::parse(db)));
+            QString error;
+            QVERIFY2(store.open(&error), qPrintable(error));
+            for (const DeviceRecord &r : written)
+                QVERIFY2(store.append(r, &error), qPrintable(error));
+        }
+        const auto r = CliProcess::run({"--db", db, "--report"});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("\n%1 %2  Devices   Passed   Failed    Yield\n"
+                                               "%3 %4        1        1        0  100.0 %\n"
+                                               "%5 %6        1        1        0  100.0 %\n")
+                                    .arg(QStringLiteral("Job"), -40)
+                                    .arg(QStringLiteral("Lot"), -16)
+                                    .arg(QStringLiteral("Board B"), -40)
+                                    .arg(QStringLiteral("L1"), -16)
+                                    .arg(longJob)
+                                    .arg(QStringLiteral("L1"), -16)
+                                    .toUtf8()),
+                 r.out.constData());
+    }
+
     void refusals_data()
     {
         QTest::addColumn<QStringList>("options");
