@@ -7,6 +7,7 @@
 #include "LineApi.h"
 #include "LineData.h"
 #include "LineFixture.h"
+#include "ProductionReport.h"
 #include "TestDatabase.h"
 
 #include <QJsonArray>
@@ -330,6 +331,19 @@ void tst_LineApi::refusals()
             QVERIFY(!jsonOf(r).value(QStringLiteral("error")).toString().isEmpty());
         }
     }
+    // The hours' span is counted in whole UTC hours, by the handler as by
+    // the query: a minute into the hour before the first is refused (400),
+    // not found out by the database (503).
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const QDateTime hour(utc.date(), QTime(utc.time().hour(), 0), Qt::UTC);
+    const auto hoursSince = [this](const QDateTime &since) {
+        return get(QStringLiteral("/api/hours?since=") + since.toString(Qt::ISODate));
+    };
+    const qint64 back = ProductionReport::MaxHours - 1;
+    QCOMPARE(hoursSince(hour.addSecs(-back * 3600 - 60)).status, 400);
+    const LineResponse oldest = hoursSince(hour.addSecs(-back * 3600));
+    QCOMPARE(oldest.status, 200);
+    QVERIFY(jsonOf(oldest).value(QStringLiteral("hours")).toArray().size() >= ProductionReport::MaxHours);
     const QString longJob = QStringLiteral("/api/summary?job=") + QString(5000, QLatin1Char('x'));
     QCOMPARE(get(longJob).status, 400);
     // More records than an export takes at once: refused, not cut short.

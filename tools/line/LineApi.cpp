@@ -193,12 +193,8 @@ LineResponse LineApi::records(const LineParameters &parameters)
 
 bool LineApi::hoursSince(const LineParameters &parameters, QString *error) const
 {
-    const QDateTime now = m_data.now();
-    if (parameters.sinceTime(now).secsTo(now) >= qint64(ProductionReport::MaxHours) * 3600) {
-        *error = QStringLiteral("since goes back at most %1 days here.").arg(ProductionReport::MaxHours / 24);
-        return false;
-    }
-    return true;
+    // The query's own rule: a since it would refuse is the asker's mistake.
+    return ProductionReport::checkHours(parameters.sinceTime(m_data.now()), error);
 }
 
 LineResponse LineApi::hours(const LineParameters &parameters)
