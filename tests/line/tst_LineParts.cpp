@@ -224,10 +224,17 @@ void tst_LineParts::chartStacksAndLabels()
     QVERIFY(svg.contains(QLatin1String("height=\"139.2\"")));
     QVERIFY(svg.contains(QLatin1String("height=\"34.8\"")));
     QVERIFY(svg.contains(QLatin1String("height=\"87.0\"")));
-    // An empty day still draws its axis and legend.
-    const QString empty = HourChart::svg({});
-    QVERIFY(empty.contains(QLatin1String("passed</text>")));
-    QVERIFY(!empty.contains(QLatin1String("class=\"passed\"")));
+    // An empty day still draws its axis, its zero line and legend; so does
+    // a day of one device an hour (scale top 1: no middle line).
+    for (const QList<HourChart::Bar> &bars : {QList<HourChart::Bar>{}, QList<HourChart::Bar>{{QStringLiteral("08:00"), 1, 0}}}) {
+        const QString chart = HourChart::svg(bars);
+        QVERIFY(chart.contains(QLatin1String("passed</text>")));
+        QVERIFY(chart.contains(QLatin1String(">0</text>")));
+        QVERIFY(chart.contains(QLatin1String(">1</text>")));
+        QCOMPARE(chart.count(QLatin1String("stroke=\"#ccc\"")), 2);
+        QCOMPARE(chart.count(QLatin1String("class=\"passed\"")), bars.size());
+    }
+    QCOMPARE(svg.count(QLatin1String("stroke=\"#ccc\"")), 3);
 }
 
 QTEST_GUILESS_MAIN(tst_LineParts)
