@@ -216,6 +216,8 @@ void tst_LineApi::countsEqualReport()
     // A job's summary counts only it.
     const QJsonObject romcheck = jsonOf(get(QStringLiteral("/api/summary?job=romcheck")));
     QCOMPARE(romcheck.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger(), 1);
+    // The retired numbers are the line's, whatever the summary is of.
+    QCOMPARE(romcheck.value(QStringLiteral("retired")), today_.value(QStringLiteral("retired")));
     const QJsonArray retired = today_.value(QStringLiteral("retired")).toArray();
     QCOMPARE(retired.size(), 1);
     QCOMPARE(retired[0][QStringLiteral("sequence")].toString(), QStringLiteral("blink"));

@@ -228,10 +228,9 @@ LineResponse LineApi::hoursSvg(const LineParameters &parameters)
 LineResponse LineApi::exportCsv(const LineParameters &parameters)
 {
     QString error;
-    QJsonObject summary;
-    if (!m_data.summary(parameters, &summary, &error))
+    qint64 records = 0;
+    if (!m_data.devices(parameters, &records, &error))
         return unavailable(error);
-    const qint64 records = summary.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger();
     if (records > m_mostExported)
         return LineResponse::jsonError(413, QStringLiteral("%1 records are more than %2 at once: give since for a shorter span, "
                                                            "or use tarvo-cli --report --csv.")

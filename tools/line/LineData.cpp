@@ -117,15 +117,30 @@ bool LineData::benches(QJsonObject *out, QString *error)
 
 bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QString *error)
 {
+    QJsonObject retired;
+    if (!counts(parameters, out, error) || !this->retired(&retired, error))
+        return false;
+    out->insert(QStringLiteral("retired"), retired.value(QStringLiteral("retired")));
+    return true;
+}
+
+bool LineData::devices(const LineParameters &parameters, qint64 *devices, QString *error)
+{
+    QJsonObject summary;
+    if (!counts(parameters, &summary, error))
+        return false;
+    *devices = summary.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger();
+    return true;
+}
+
+bool LineData::counts(const LineParameters &parameters, QJsonObject *out, QString *error)
+{
     return cached(keyOf(QStringLiteral("summary"), parameters), [this, parameters](QJsonObject *o, QString *e) {
         RecordSummary summary;
         ProductionReport report(m_database);
         if (!report.summary(filterOf(parameters), &summary, e))
             return false;
-        QList<SqlSerialSequence::Retired> retired;
-        if (!SqlSerialSequence::retiredNumbers(m_database, &retired, e))
-            return false;
-        QJsonArray days, devices, jobLots, steps, numbers;
+        QJsonArray days, devices, jobLots, steps;
         for (auto it = summary.byDay.cbegin(); it != summary.byDay.cend(); ++it)
             days.append(with(countsJson(it.value()), QStringLiteral("day"), it.key()));
         for (auto it = summary.byDevice.cbegin(); it != summary.byDevice.cend(); ++it)
@@ -135,12 +150,6 @@ bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QStri
                                 it.key().second));
         for (auto it = summary.failedSteps.cbegin(); it != summary.failedSteps.cend(); ++it)
             steps.append(QJsonObject{{QStringLiteral("step"), it.key()}, {QStringLiteral("devices"), it.value()}});
-        for (const SqlSerialSequence::Retired &r : retired)
-            numbers.append(QJsonObject{{QStringLiteral("sequence"), r.sequence},
-                                       // Text: 64 bits do not fit a JSON number.
-                                       {QStringLiteral("number"), QString::number(r.number)},
-                                       {QStringLiteral("reason"), r.reason},
-                                       {QStringLiteral("retired"), isoTime(QDateTime::fromMSecsSinceEpoch(r.sinceMs))}});
         *o = QJsonObject{{QStringLiteral("since"), parameters.since},
                          {QStringLiteral("job"), parameters.job},
                          {QStringLiteral("lot"), parameters.lot},
@@ -148,8 +157,26 @@ bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QStri
                          {QStringLiteral("byDay"), days},
                          {QStringLiteral("byDevice"), devices},
                          {QStringLiteral("byJobLot"), jobLots},
-                         {QStringLiteral("failedSteps"), steps},
-                         {QStringLiteral("retired"), numbers}};
+                         {QStringLiteral("failedSteps"), steps}};
+        return true;
+    }, out, error);
+}
+
+bool LineData::retired(QJsonObject *out, QString *error)
+{
+    // The same list whatever the summary's since, job and lot: asked once.
+    return cached(QStringLiteral("retired"), [this](QJsonObject *o, QString *e) {
+        QList<SqlSerialSequence::Retired> retired;
+        if (!SqlSerialSequence::retiredNumbers(m_database, &retired, e))
+            return false;
+        QJsonArray numbers;
+        for (const SqlSerialSequence::Retired &r : retired)
+            numbers.append(QJsonObject{{QStringLiteral("sequence"), r.sequence},
+                                       // Text: 64 bits do not fit a JSON number.
+                                       {QStringLiteral("number"), QString::number(r.number)},
+                                       {QStringLiteral("reason"), r.reason},
+                                       {QStringLiteral("retired"), isoTime(QDateTime::fromMSecsSinceEpoch(r.sinceMs))}});
+        *o = QJsonObject{{QStringLiteral("retired"), numbers}};
         return true;
     }, out, error);
 }

@@ -31,6 +31,8 @@ public:
     bool benches(QJsonObject *out, QString *error);
     // {"total", "byDay", "byDevice", "byJobLot", "failedSteps", "retired"}.
     bool summary(const LineParameters &parameters, QJsonObject *out, QString *error);
+    // The summary's total devices, without the retired numbers.
+    bool devices(const LineParameters &parameters, qint64 *devices, QString *error);
     // {"records": [...]} newest first, at most parameters.limit.
     bool records(const LineParameters &parameters, QJsonObject *out, QString *error);
     // {"hours": [{"hour", "passed", "failed"}]} one per hour from since (the
@@ -44,6 +46,9 @@ public:
 private:
     using Query = std::function<bool(QJsonObject *, QString *)>;
     bool cached(const QString &key, const Query &query, QJsonObject *out, QString *error);
+    // The summary without "retired"; {"retired": [...]}. Each kept apart.
+    bool counts(const LineParameters &parameters, QJsonObject *out, QString *error);
+    bool retired(QJsonObject *out, QString *error);
 
     struct Entry
     {
