@@ -393,7 +393,8 @@ void tst_LineApi::onlyThisMachineWithoutToken()
     serve(staged(QStringLiteral("sqlite")));
     for (const char *host : {"localhost:8040", "127.0.0.1:8040", "127.0.0.2", "[::1]:8040", "LOCALHOST"})
         QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 200, host);
-    for (const char *host : {"attacker.example:8040", "localhost.attacker.example", "10.0.0.5:8040", "[::]:8040", "127.0.0.1.nip.io"})
+    for (const char *host : {"attacker.example:8040", "localhost.attacker.example", "10.0.0.5:8040", "[::]:8040", "127.0.0.1.nip.io",
+                             "[::1", "[::1]junk"})
         QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 403, host);
 }
 

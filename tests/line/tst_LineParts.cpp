@@ -23,6 +23,8 @@ private slots:
     void optionsRefuseMistakes_data();
     void optionsRefuseMistakes();
     void tokenFromHeaders();
+    void hostNamesThisMachine_data();
+    void hostNamesThisMachine();
     void tokenFileRules();
     void parameters_data();
     void parameters();
@@ -136,6 +138,37 @@ void tst_LineParts::tokenFromHeaders()
 
     // Without a token (this machine only) everyone is admitted.
     QVERIFY(AccessToken().admits(LineRequest::get(QStringLiteral("/"))));
+}
+
+void tst_LineParts::hostNamesThisMachine_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("local");
+    QTest::newRow("none") << QByteArray() << true;
+    QTest::newRow("localhost") << QByteArray("localhost:8040") << true;
+    QTest::newRow("any case, blanks") << QByteArray(" LocalHost ") << true;
+    QTest::newRow("loopback") << QByteArray("127.0.0.2") << true;
+    QTest::newRow("ipv6") << QByteArray("[::1]:8040") << true;
+    QTest::newRow("ipv6 without port") << QByteArray("[::1]") << true;
+    QTest::newRow("empty port") << QByteArray("localhost:") << true;
+    QTest::newRow("blank") << QByteArray(" ") << false;
+    QTest::newRow("open bracket") << QByteArray("[::1") << false;
+    QTest::newRow("after the bracket") << QByteArray("[::1]junk") << false;
+    QTest::newRow("port not digits") << QByteArray("[::1]:80x") << false;
+    QTest::newRow("two brackets") << QByteArray("[::1]]") << false;
+    QTest::newRow("name then port words") << QByteArray("localhost:evil") << false;
+    QTest::newRow("two ports") << QByteArray("127.0.0.1:80:81") << false;
+    QTest::newRow("ipv6 bare") << QByteArray("::1") << false;
+    QTest::newRow("any address") << QByteArray("[::]:8040") << false;
+    QTest::newRow("other name") << QByteArray("localhost.attacker.example") << false;
+    QTest::newRow("loopback-like name") << QByteArray("127.0.0.1.nip.io") << false;
+}
+
+void tst_LineParts::hostNamesThisMachine()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(bool, local);
+    QCOMPARE(LineRequest::namesThisMachine(host), local);
 }
 
 void tst_LineParts::tokenFileRules()

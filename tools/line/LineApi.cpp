@@ -6,7 +6,6 @@
 #include "ProductionReport.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -43,26 +42,7 @@ void addCommonHeaders(LineResponse *response)
                               "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'");
 }
 
-// The host a Host header names: "localhost:8040" -> "localhost", "[::1]:80" -> "::1".
-QString hostOf(const QByteArray &header)
-{
-    QString host = QString::fromLatin1(header.trimmed());
-    if (host.startsWith(QLatin1Char('[')))
-        return host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
-    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
-    return colon < 0 ? host : host.left(colon);
-}
-
 } // namespace
-
-bool LineApi::namesThisMachine(const QByteArray &hostHeader)
-{
-    // No header (an HTTP/1.0 tool) names nothing else.
-    if (hostHeader.isEmpty())
-        return true;
-    const QString host = hostOf(hostHeader);
-    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
-}
 
 LineApi::LineApi(LineData &data, const AccessToken &token) : m_data(data), m_token(token)
 {
@@ -102,7 +82,7 @@ LineResponse LineApi::handle(const LineRequest &request)
     if (request.method != "GET") {
         response = LineResponse::jsonError(405, QStringLiteral("Only GET is answered here."));
         response.addHeader("Allow", "GET");
-    } else if (!m_token.isRequired() && !namesThisMachine(request.header("Host"))) {
+    } else if (!m_token.isRequired() && !LineRequest::namesThisMachine(request.header("Host"))) {
         // Without a token only this machine is served; a page elsewhere
         // whose name was pointed at 127.0.0.1 does not get the line's data.
         response = LineResponse::jsonError(

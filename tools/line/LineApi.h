@@ -24,9 +24,6 @@ public:
     void setMostExported(qint64 records) { m_mostExported = records; }
 
     LineResponse handle(const LineRequest &request);
-    // Whether a Host header names this machine (localhost, a loopback
-    // address): without a token nothing else is answered (403).
-    static bool namesThisMachine(const QByteArray &hostHeader);
 
 private:
     struct Route
