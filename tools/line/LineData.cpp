@@ -55,7 +55,7 @@ QString keyOf(const QString &what, const LineParameters &p)
 
 } // namespace
 
-LineData::LineData(ProductionDatabase &database, Clock clock) : m_database(database), m_clock(std::move(clock)) {}
+LineData::LineData(ProductionDatabase &database) : m_database(database) {}
 
 bool LineData::cached(const QString &key, const Query &query, QJsonObject *out, QString *error)
 {
@@ -84,7 +84,7 @@ bool LineData::benches(QJsonObject *out, QString *error)
         if (!board.benches(&rows, e))
             return false;
         // Today's devices of each bench, by the benches' calendar.
-        const QDateTime now = m_clock();
+        const QDateTime now = this->now();
         ReportFilter today;
         today.since = now.date().toString(Qt::ISODate);
         RecordSummary summary;
@@ -197,7 +197,7 @@ bool LineData::records(const LineParameters &parameters, QJsonObject *out, QStri
 bool LineData::hours(const LineParameters &parameters, QJsonObject *out, QString *error)
 {
     return cached(keyOf(QStringLiteral("hours"), parameters), [this, parameters](QJsonObject *o, QString *e) {
-        const QDateTime now = m_clock();
+        const QDateTime now = this->now();
         const QDateTime since = parameters.sinceTime(now.addSecs(-23 * 3600));
         QList<HourCounts> hours;
         ProductionReport report(m_database);

@@ -23,8 +23,7 @@ public:
     // Answers kept at most (keys come from request parameters).
     static constexpr int CacheEntries = 64;
 
-    using Clock = std::function<QDateTime()>;
-    explicit LineData(ProductionDatabase &database, Clock clock = &QDateTime::currentDateTime);
+    explicit LineData(ProductionDatabase &database);
 
     // {"benches": [...], "now": ...}: each bench's row (gone as BenchBoard
     // decides) and today's counts.
@@ -41,7 +40,7 @@ public:
     // The records as tarvo-cli --report --csv prints them, oldest first.
     bool csv(const LineParameters &parameters, QByteArray *out, QString *error);
 
-    QDateTime now() const { return m_clock(); }
+    QDateTime now() const { return QDateTime::currentDateTime(); }
 
 private:
     using Query = std::function<bool(QJsonObject *, QString *)>;
@@ -56,6 +55,5 @@ private:
         QJsonObject value;
     };
     ProductionDatabase &m_database;
-    Clock m_clock;
     QHash<QString, Entry> m_cache;
 };
