@@ -309,6 +309,14 @@ void tst_LineApi::benchTiles()
     QVERIFY(page.contains("Running erase program verify (device 12)"));
     QVERIFY(page.contains("Waiting for the operator"));
     QVERIFY(page.contains("Verify........Fail:01A3"));
+
+    // A command's text is shown as it is, marks like %1 included.
+    running.host = QStringLiteral("bench-3");
+    running.command = QStringLiteral("program %1 %2");
+    running.devices = 3;
+    QVERIFY2(line.setBench(running, &error), qPrintable(error));
+    serve(location);
+    QVERIFY(get(QStringLiteral("/")).body.contains("Running program %1 %2 (device 3)"));
 }
 
 void tst_LineApi::refusals()

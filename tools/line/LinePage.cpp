@@ -121,7 +121,9 @@ QString LinePage::stateText(const QJsonObject &bench)
     if (state == QLatin1String("waiting"))
         return QStringLiteral("Waiting for the operator");
     if (state == QLatin1String("running"))
-        return QStringLiteral("Running %1 (device %2)").arg(command).arg(bench.value(QStringLiteral("devices")).toInteger());
+        // One arg() call: a chained one would fill marks like %1 within the command's text.
+        return QStringLiteral("Running %1 (device %2)")
+            .arg(command, QString::number(bench.value(QStringLiteral("devices")).toInteger()));
     if (state == QLatin1String("passed"))
         return QStringLiteral("Passed");
     if (state == QLatin1String("failed"))
