@@ -14,9 +14,8 @@ namespace {
 // Passed in percent of the devices, one decimal; null when none ran.
 QJsonValue yieldOf(const RecordCounts &c)
 {
-    if (c.devices() == 0)
-        return QJsonValue::Null;
-    return qRound(1000.0 * double(c.passed) / double(c.devices())) / 10.0;
+    const std::optional<double> yield = c.yieldPercent();
+    return yield ? QJsonValue(qRound(*yield * 10.0) / 10.0) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject countsJson(const RecordCounts &c)
