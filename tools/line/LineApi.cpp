@@ -121,11 +121,6 @@ LineResponse LineApi::login(const LineRequest &request)
     return response;
 }
 
-LineResponse LineApi::unavailable(const QString &error)
-{
-    return LineResponse::jsonError(503, error);
-}
-
 LineResponse LineApi::page(const LineParameters &)
 {
     LinePage::Content content;
@@ -136,7 +131,7 @@ LineResponse LineApi::page(const LineParameters &)
     QString error;
     if (!m_data.benches(&content.benches, &error) || !m_data.summary(today, &content.summary, &error)
         || !m_data.records(latest, &content.records, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     return answer("text/html; charset=utf-8", LinePage::html(content));
 }
 
@@ -154,21 +149,21 @@ LineResponse LineApi::benches(const LineParameters &)
 {
     QJsonObject out;
     QString error;
-    return m_data.benches(&out, &error) ? json(out) : unavailable(error);
+    return m_data.benches(&out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::summary(const LineParameters &parameters)
 {
     QJsonObject out;
     QString error;
-    return m_data.summary(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.summary(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::records(const LineParameters &parameters)
 {
     QJsonObject out;
     QString error;
-    return m_data.records(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.records(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 bool LineApi::hoursSince(const LineParameters &parameters, QString *error) const
@@ -183,7 +178,7 @@ LineResponse LineApi::hours(const LineParameters &parameters)
     if (!hoursSince(parameters, &error))
         return LineResponse::jsonError(400, error);
     QJsonObject out;
-    return m_data.hours(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.hours(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::hoursSvg(const LineParameters &parameters)
@@ -193,7 +188,7 @@ LineResponse LineApi::hoursSvg(const LineParameters &parameters)
         return LineResponse::jsonError(400, error);
     QJsonObject out;
     if (!m_data.hours(parameters, &out, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     QList<HourChart::Bar> bars;
     for (const QJsonValue &v : out.value(QStringLiteral("hours")).toArray()) {
         const QJsonObject h = v.toObject();
@@ -210,7 +205,7 @@ LineResponse LineApi::exportCsv(const LineParameters &parameters)
     QString error;
     qint64 records = 0;
     if (!m_data.devices(parameters, &records, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     if (records > m_mostExported)
         return LineResponse::jsonError(413, QStringLiteral("%1 records are more than %2 at once: give since for a shorter span, "
                                                            "or use tarvo-cli --report --csv.")
@@ -218,7 +213,7 @@ LineResponse LineApi::exportCsv(const LineParameters &parameters)
                                                 .arg(m_mostExported));
     QByteArray text;
     if (!m_data.csv(parameters, &text, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     LineResponse response = answer("text/csv; charset=utf-8", text);
     response.addHeader("Content-Disposition", "attachment; filename=\"tarvo-records.csv\"");
     return response;

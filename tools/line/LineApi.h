@@ -46,8 +46,6 @@ private:
     LineResponse exportCsv(const LineParameters &);
     LineResponse login(const LineRequest &request);
 
-    // 503 with the database's text.
-    static LineResponse unavailable(const QString &error);
     // False when since goes back further than the report answers.
     bool hoursSince(const LineParameters &parameters, QString *error) const;
 
