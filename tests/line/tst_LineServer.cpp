@@ -130,6 +130,7 @@ void tst_LineServer::loopbackNeedsNoToken()
     QCOMPARE(css.status, 200);
     for (const QByteArray method : {"POST", "HEAD", "DELETE"})
         QCOMPARE(fetch(network, line.url() + QStringLiteral("/api/summary"), {}, method).status, 405);
+    QVERIFY(line.stop(5000));
 }
 
 void tst_LineServer::refusesMissingDatabase()
