@@ -163,23 +163,31 @@ bool ProductionReport::latest(const ReportFilter &filter, int limit,
     return true;
 }
 
-bool ProductionReport::hours(const QDateTime &since, QList<HourCounts> *hours, QString *error)
+bool ProductionReport::checkHours(const QDateTime &since, QString *error)
 {
-    hours->clear();
     if (!since.isValid()) {
         *error = QStringLiteral("The hours need a time to start from.");
         return false;
     }
-    const QDateTime first = hourOf(since);
-    const QDateTime last = hourOf(QDateTime::currentDateTimeUtc());
-    if (first > last)
-        return true;
-    if (first.secsTo(last) / 3600 >= MaxHours) {
+    // Whole hours, as hours() lists them: not the seconds between.
+    if (hourOf(since).secsTo(hourOf(QDateTime::currentDateTimeUtc())) / 3600 >= MaxHours) {
         *error = QStringLiteral("The hours go back %1 days at most, not to %2.")
                      .arg(MaxHours / 24)
                      .arg(RecordField::timeText(since));
         return false;
     }
+    return true;
+}
+
+bool ProductionReport::hours(const QDateTime &since, QList<HourCounts> *hours, QString *error)
+{
+    hours->clear();
+    if (!checkHours(since, error))
+        return false;
+    const QDateTime first = hourOf(since);
+    const QDateTime last = hourOf(QDateTime::currentDateTimeUtc());
+    if (first > last)
+        return true;
     for (QDateTime hour = first; hour <= last; hour = hour.addSecs(3600))
         hours->append({hour, {}});
     // The UTC texts sort as the times do; their first 13 characters name the hour.

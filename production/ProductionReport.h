@@ -39,6 +39,9 @@ public:
     // hours without devices included, oldest first; at most MaxHours
     // (an earlier since is refused). Nothing for a since in a later hour.
     bool hours(const QDateTime &since, QList<HourCounts> *hours, QString *error);
+    // False with the text to show when hours() refuses since now: not a
+    // time, or its hour MaxHours or more before this one.
+    static bool checkHours(const QDateTime &since, QString *error);
 
 private:
     // " WHERE ..." and its values for filter; empty for all.

@@ -29,7 +29,6 @@ public:
     qint64 waitUntil(const QString &expression, int timeoutMs);
     // A PNG of the page as shown.
     QByteArray screenshot(QString *error);
-    qint64 processId() const { return m_browser.processId(); }
 
     // The browser's program, from TARVO_CHROMIUM or "chromium".
     static QString program();

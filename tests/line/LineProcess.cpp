@@ -43,6 +43,12 @@ bool LineProcess::start(const QStringList &arguments, QString *error)
     return false;
 }
 
+bool LineProcess::stop(int ms)
+{
+    m_process.terminate();
+    return m_process.waitForFinished(ms);
+}
+
 int LineProcess::run(const QStringList &arguments, QByteArray *err, int timeoutMs)
 {
     QProcess process;

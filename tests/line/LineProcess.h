@@ -17,6 +17,8 @@ public:
     // http://127.0.0.1:PORT from the line printed.
     QString url() const { return m_url; }
     qint64 processId() const { return m_process.processId(); }
+    // Sends SIGTERM, as a service manager stops it; whether it ended within ms.
+    bool stop(int ms);
     // Runs it to its end (bounded): exit code, standard error in *err.
     static int run(const QStringList &arguments, QByteArray *err, int timeoutMs = 30000);
     static QString program();

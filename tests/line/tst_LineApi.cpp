@@ -7,6 +7,7 @@
 #include "LineApi.h"
 #include "LineData.h"
 #include "LineFixture.h"
+#include "ProductionReport.h"
 #include "TestDatabase.h"
 
 #include <QJsonArray>
@@ -215,6 +216,8 @@ void tst_LineApi::countsEqualReport()
     // A job's summary counts only it.
     const QJsonObject romcheck = jsonOf(get(QStringLiteral("/api/summary?job=romcheck")));
     QCOMPARE(romcheck.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger(), 1);
+    // The retired numbers are the line's, whatever the summary is of.
+    QCOMPARE(romcheck.value(QStringLiteral("retired")), today_.value(QStringLiteral("retired")));
     const QJsonArray retired = today_.value(QStringLiteral("retired")).toArray();
     QCOMPARE(retired.size(), 1);
     QCOMPARE(retired[0][QStringLiteral("sequence")].toString(), QStringLiteral("blink"));
@@ -249,7 +252,17 @@ void tst_LineApi::recordsAndHours()
     const LineResponse svg = get(QStringLiteral("/hours.svg?t=17"));
     QCOMPARE(svg.status, 200);
     QCOMPARE(svg.contentType, QByteArray("image/svg+xml"));
-    QVERIFY(svg.body.contains("4 passed, 1 failed") || svg.body.count("class=\"passed\"") >= 1);
+    // The bars' titles add up to the same devices.
+    qint64 drawnPassed = 0, drawnFailed = 0;
+    QRegularExpressionMatchIterator titles =
+        QRegularExpression(QStringLiteral("(\\d+) passed, (\\d+) failed")).globalMatch(QString::fromUtf8(svg.body));
+    while (titles.hasNext()) {
+        const QRegularExpressionMatch title = titles.next();
+        drawnPassed += title.captured(1).toLongLong();
+        drawnFailed += title.captured(2).toLongLong();
+    }
+    QCOMPARE(drawnPassed, 4);
+    QCOMPARE(drawnFailed, 1);
 }
 
 void tst_LineApi::benchTiles()
@@ -296,6 +309,14 @@ void tst_LineApi::benchTiles()
     QVERIFY(page.contains("Running erase program verify (device 12)"));
     QVERIFY(page.contains("Waiting for the operator"));
     QVERIFY(page.contains("Verify........Fail:01A3"));
+
+    // A command's text is shown as it is, marks like %1 included.
+    running.host = QStringLiteral("bench-3");
+    running.command = QStringLiteral("program %1 %2");
+    running.devices = 3;
+    QVERIFY2(line.setBench(running, &error), qPrintable(error));
+    serve(location);
+    QVERIFY(get(QStringLiteral("/")).body.contains("Running program %1 %2 (device 3)"));
 }
 
 void tst_LineApi::refusals()
@@ -330,6 +351,19 @@ void tst_LineApi::refusals()
             QVERIFY(!jsonOf(r).value(QStringLiteral("error")).toString().isEmpty());
         }
     }
+    // The hours' span is counted in whole UTC hours, by the handler as by
+    // the query: a minute into the hour before the first is refused (400),
+    // not found out by the database (503).
+    const QDateTime utc = QDateTime::currentDateTimeUtc();
+    const QDateTime hour(utc.date(), QTime(utc.time().hour(), 0), Qt::UTC);
+    const auto hoursSince = [this](const QDateTime &since) {
+        return get(QStringLiteral("/api/hours?since=") + since.toString(Qt::ISODate));
+    };
+    const qint64 back = ProductionReport::MaxHours - 1;
+    QCOMPARE(hoursSince(hour.addSecs(-back * 3600 - 60)).status, 400);
+    const LineResponse oldest = hoursSince(hour.addSecs(-back * 3600));
+    QCOMPARE(oldest.status, 200);
+    QVERIFY(jsonOf(oldest).value(QStringLiteral("hours")).toArray().size() >= ProductionReport::MaxHours);
     const QString longJob = QStringLiteral("/api/summary?job=") + QString(5000, QLatin1Char('x'));
     QCOMPARE(get(longJob).status, 400);
     // More records than an export takes at once: refused, not cut short.
@@ -377,7 +411,8 @@ void tst_LineApi::onlyThisMachineWithoutToken()
     serve(staged(QStringLiteral("sqlite")));
     for (const char *host : {"localhost:8040", "127.0.0.1:8040", "127.0.0.2", "[::1]:8040", "LOCALHOST"})
         QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 200, host);
-    for (const char *host : {"attacker.example:8040", "localhost.attacker.example", "10.0.0.5:8040", "[::]:8040", "127.0.0.1.nip.io"})
+    for (const char *host : {"attacker.example:8040", "localhost.attacker.example", "10.0.0.5:8040", "[::]:8040", "127.0.0.1.nip.io",
+                             "[::1", "[::1]junk"})
         QVERIFY2(get(QStringLiteral("/api/summary"), {{"Host", host}}).status == 403, host);
 }
 

@@ -23,6 +23,8 @@ private slots:
     void optionsRefuseMistakes_data();
     void optionsRefuseMistakes();
     void tokenFromHeaders();
+    void hostNamesThisMachine_data();
+    void hostNamesThisMachine();
     void tokenFileRules();
     void parameters_data();
     void parameters();
@@ -138,6 +140,37 @@ void tst_LineParts::tokenFromHeaders()
     QVERIFY(AccessToken().admits(LineRequest::get(QStringLiteral("/"))));
 }
 
+void tst_LineParts::hostNamesThisMachine_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<bool>("local");
+    QTest::newRow("none") << QByteArray() << true;
+    QTest::newRow("localhost") << QByteArray("localhost:8040") << true;
+    QTest::newRow("any case, blanks") << QByteArray(" LocalHost ") << true;
+    QTest::newRow("loopback") << QByteArray("127.0.0.2") << true;
+    QTest::newRow("ipv6") << QByteArray("[::1]:8040") << true;
+    QTest::newRow("ipv6 without port") << QByteArray("[::1]") << true;
+    QTest::newRow("empty port") << QByteArray("localhost:") << true;
+    QTest::newRow("blank") << QByteArray(" ") << false;
+    QTest::newRow("open bracket") << QByteArray("[::1") << false;
+    QTest::newRow("after the bracket") << QByteArray("[::1]junk") << false;
+    QTest::newRow("port not digits") << QByteArray("[::1]:80x") << false;
+    QTest::newRow("two brackets") << QByteArray("[::1]]") << false;
+    QTest::newRow("name then port words") << QByteArray("localhost:evil") << false;
+    QTest::newRow("two ports") << QByteArray("127.0.0.1:80:81") << false;
+    QTest::newRow("ipv6 bare") << QByteArray("::1") << false;
+    QTest::newRow("any address") << QByteArray("[::]:8040") << false;
+    QTest::newRow("other name") << QByteArray("localhost.attacker.example") << false;
+    QTest::newRow("loopback-like name") << QByteArray("127.0.0.1.nip.io") << false;
+}
+
+void tst_LineParts::hostNamesThisMachine()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(bool, local);
+    QCOMPARE(LineRequest::namesThisMachine(host), local);
+}
+
 void tst_LineParts::tokenFileRules()
 {
     QTemporaryDir dir;
@@ -224,10 +257,17 @@ void tst_LineParts::chartStacksAndLabels()
     QVERIFY(svg.contains(QLatin1String("height=\"139.2\"")));
     QVERIFY(svg.contains(QLatin1String("height=\"34.8\"")));
     QVERIFY(svg.contains(QLatin1String("height=\"87.0\"")));
-    // An empty day still draws its axis and legend.
-    const QString empty = HourChart::svg({});
-    QVERIFY(empty.contains(QLatin1String("passed</text>")));
-    QVERIFY(!empty.contains(QLatin1String("class=\"passed\"")));
+    // An empty day still draws its axis, its zero line and legend; so does
+    // a day of one device an hour (scale top 1: no middle line).
+    for (const QList<HourChart::Bar> &bars : {QList<HourChart::Bar>{}, QList<HourChart::Bar>{{QStringLiteral("08:00"), 1, 0}}}) {
+        const QString chart = HourChart::svg(bars);
+        QVERIFY(chart.contains(QLatin1String("passed</text>")));
+        QVERIFY(chart.contains(QLatin1String(">0</text>")));
+        QVERIFY(chart.contains(QLatin1String(">1</text>")));
+        QCOMPARE(chart.count(QLatin1String("stroke=\"#ccc\"")), 2);
+        QCOMPARE(chart.count(QLatin1String("class=\"passed\"")), bars.size());
+    }
+    QCOMPARE(svg.count(QLatin1String("stroke=\"#ccc\"")), 3);
 }
 
 QTEST_GUILESS_MAIN(tst_LineParts)

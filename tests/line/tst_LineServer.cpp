@@ -20,14 +20,15 @@ struct Answer
     QByteArray setCookie;
 };
 
-Answer fetch(QNetworkAccessManager &network, const QString &url, const QByteArray &authorization = {})
+Answer fetch(QNetworkAccessManager &network, const QString &url, const QByteArray &authorization = {},
+             const QByteArray &method = "GET")
 {
     QNetworkRequest request{QUrl(url)};
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(10000);
     if (!authorization.isEmpty())
         request.setRawHeader("Authorization", authorization);
-    QNetworkReply *reply = network.get(request);
+    QNetworkReply *reply = network.sendCustomRequest(request, method);
     if (!QTest::qWaitFor([reply] { return reply->isFinished(); }, 15000))
         reply->abort();
     Answer a{reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), reply->readAll(), reply->rawHeader("Set-Cookie")};
@@ -127,6 +128,9 @@ void tst_LineServer::loopbackNeedsNoToken()
     QVERIFY(summary.body.contains("\"devices\":1"));
     const Answer css = fetch(network, line.url() + QStringLiteral("/line.css"));
     QCOMPARE(css.status, 200);
+    for (const QByteArray method : {"POST", "HEAD", "DELETE"})
+        QCOMPARE(fetch(network, line.url() + QStringLiteral("/api/summary"), {}, method).status, 405);
+    QVERIFY(line.stop(5000));
 }
 
 void tst_LineServer::refusesMissingDatabase()

@@ -46,8 +46,12 @@ QString HourChart::svg(const QList<Bar> &bars)
                       "<line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#fff\" stroke-width=\"2\"/></pattern></defs>\n")
                       .arg(Width)
                       .arg(Height);
-    for (const qint64 v : {qint64(0), top / 2, top}) {
-        if (v == top / 2 && (top / 2 == 0 || top % 2 != 0))
+    const qint64 rules[] = {0, top / 2, top};
+    for (int i = 0; i < 3; ++i) {
+        const qint64 v = rules[i];
+        // The middle line only where it falls on a whole number; told by its
+        // place, since with top 1 its value is the zero line's.
+        if (i == 1 && (top / 2 == 0 || top % 2 != 0))
             continue;
         out += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" stroke=\"#ccc\"/>"
                               "<text x=\"%4\" y=\"%5\" text-anchor=\"end\">%6</text>\n")

@@ -6,7 +6,6 @@
 #include "ProductionReport.h"
 
 #include <QFile>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -43,26 +42,7 @@ void addCommonHeaders(LineResponse *response)
                               "connect-src 'self'; frame-ancestors 'none'; base-uri 'none'; form-action 'none'");
 }
 
-// The host a Host header names: "localhost:8040" -> "localhost", "[::1]:80" -> "::1".
-QString hostOf(const QByteArray &header)
-{
-    QString host = QString::fromLatin1(header.trimmed());
-    if (host.startsWith(QLatin1Char('[')))
-        return host.mid(1, host.indexOf(QLatin1Char(']')) - 1);
-    const qsizetype colon = host.lastIndexOf(QLatin1Char(':'));
-    return colon < 0 ? host : host.left(colon);
-}
-
 } // namespace
-
-bool LineApi::namesThisMachine(const QByteArray &hostHeader)
-{
-    // No header (an HTTP/1.0 tool) names nothing else.
-    if (hostHeader.isEmpty())
-        return true;
-    const QString host = hostOf(hostHeader);
-    return host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0 || QHostAddress(host).isLoopback();
-}
 
 LineApi::LineApi(LineData &data, const AccessToken &token) : m_data(data), m_token(token)
 {
@@ -102,7 +82,7 @@ LineResponse LineApi::handle(const LineRequest &request)
     if (request.method != "GET") {
         response = LineResponse::jsonError(405, QStringLiteral("Only GET is answered here."));
         response.addHeader("Allow", "GET");
-    } else if (!m_token.isRequired() && !namesThisMachine(request.header("Host"))) {
+    } else if (!m_token.isRequired() && !LineRequest::namesThisMachine(request.header("Host"))) {
         // Without a token only this machine is served; a page elsewhere
         // whose name was pointed at 127.0.0.1 does not get the line's data.
         response = LineResponse::jsonError(
@@ -141,11 +121,6 @@ LineResponse LineApi::login(const LineRequest &request)
     return response;
 }
 
-LineResponse LineApi::unavailable(const QString &error)
-{
-    return LineResponse::jsonError(503, error);
-}
-
 LineResponse LineApi::page(const LineParameters &)
 {
     LinePage::Content content;
@@ -156,7 +131,7 @@ LineResponse LineApi::page(const LineParameters &)
     QString error;
     if (!m_data.benches(&content.benches, &error) || !m_data.summary(today, &content.summary, &error)
         || !m_data.records(latest, &content.records, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     return answer("text/html; charset=utf-8", LinePage::html(content));
 }
 
@@ -174,31 +149,27 @@ LineResponse LineApi::benches(const LineParameters &)
 {
     QJsonObject out;
     QString error;
-    return m_data.benches(&out, &error) ? json(out) : unavailable(error);
+    return m_data.benches(&out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::summary(const LineParameters &parameters)
 {
     QJsonObject out;
     QString error;
-    return m_data.summary(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.summary(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::records(const LineParameters &parameters)
 {
     QJsonObject out;
     QString error;
-    return m_data.records(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.records(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 bool LineApi::hoursSince(const LineParameters &parameters, QString *error) const
 {
-    const QDateTime now = m_data.now();
-    if (parameters.sinceTime(now).secsTo(now) >= qint64(ProductionReport::MaxHours) * 3600) {
-        *error = QStringLiteral("since goes back at most %1 days here.").arg(ProductionReport::MaxHours / 24);
-        return false;
-    }
-    return true;
+    // The query's own rule: a since it would refuse is the asker's mistake.
+    return ProductionReport::checkHours(parameters.sinceTime(m_data.now()), error);
 }
 
 LineResponse LineApi::hours(const LineParameters &parameters)
@@ -207,7 +178,7 @@ LineResponse LineApi::hours(const LineParameters &parameters)
     if (!hoursSince(parameters, &error))
         return LineResponse::jsonError(400, error);
     QJsonObject out;
-    return m_data.hours(parameters, &out, &error) ? json(out) : unavailable(error);
+    return m_data.hours(parameters, &out, &error) ? json(out) : LineResponse::jsonError(503, error);
 }
 
 LineResponse LineApi::hoursSvg(const LineParameters &parameters)
@@ -217,7 +188,7 @@ LineResponse LineApi::hoursSvg(const LineParameters &parameters)
         return LineResponse::jsonError(400, error);
     QJsonObject out;
     if (!m_data.hours(parameters, &out, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     QList<HourChart::Bar> bars;
     for (const QJsonValue &v : out.value(QStringLiteral("hours")).toArray()) {
         const QJsonObject h = v.toObject();
@@ -232,10 +203,9 @@ LineResponse LineApi::hoursSvg(const LineParameters &parameters)
 LineResponse LineApi::exportCsv(const LineParameters &parameters)
 {
     QString error;
-    QJsonObject summary;
-    if (!m_data.summary(parameters, &summary, &error))
-        return unavailable(error);
-    const qint64 records = summary.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger();
+    qint64 records = 0;
+    if (!m_data.devices(parameters, &records, &error))
+        return LineResponse::jsonError(503, error);
     if (records > m_mostExported)
         return LineResponse::jsonError(413, QStringLiteral("%1 records are more than %2 at once: give since for a shorter span, "
                                                            "or use tarvo-cli --report --csv.")
@@ -243,7 +213,7 @@ LineResponse LineApi::exportCsv(const LineParameters &parameters)
                                                 .arg(m_mostExported));
     QByteArray text;
     if (!m_data.csv(parameters, &text, &error))
-        return unavailable(error);
+        return LineResponse::jsonError(503, error);
     LineResponse response = answer("text/csv; charset=utf-8", text);
     response.addHeader("Content-Disposition", "attachment; filename=\"tarvo-records.csv\"");
     return response;

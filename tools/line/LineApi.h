@@ -24,9 +24,6 @@ public:
     void setMostExported(qint64 records) { m_mostExported = records; }
 
     LineResponse handle(const LineRequest &request);
-    // Whether a Host header names this machine (localhost, a loopback
-    // address): without a token nothing else is answered (403).
-    static bool namesThisMachine(const QByteArray &hostHeader);
 
 private:
     struct Route
@@ -49,8 +46,6 @@ private:
     LineResponse exportCsv(const LineParameters &);
     LineResponse login(const LineRequest &request);
 
-    // 503 with the database's text.
-    static LineResponse unavailable(const QString &error);
     // False when since goes back further than the report answers.
     bool hoursSince(const LineParameters &parameters, QString *error) const;
 

@@ -14,9 +14,8 @@ namespace {
 // Passed in percent of the devices, one decimal; null when none ran.
 QJsonValue yieldOf(const RecordCounts &c)
 {
-    if (c.devices() == 0)
-        return QJsonValue::Null;
-    return qRound(1000.0 * double(c.passed) / double(c.devices())) / 10.0;
+    const std::optional<double> yield = c.yieldPercent();
+    return yield ? QJsonValue(qRound(*yield * 10.0) / 10.0) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject countsJson(const RecordCounts &c)
@@ -55,7 +54,7 @@ QString keyOf(const QString &what, const LineParameters &p)
 
 } // namespace
 
-LineData::LineData(ProductionDatabase &database, Clock clock) : m_database(database), m_clock(std::move(clock)) {}
+LineData::LineData(ProductionDatabase &database) : m_database(database) {}
 
 bool LineData::cached(const QString &key, const Query &query, QJsonObject *out, QString *error)
 {
@@ -84,7 +83,7 @@ bool LineData::benches(QJsonObject *out, QString *error)
         if (!board.benches(&rows, e))
             return false;
         // Today's devices of each bench, by the benches' calendar.
-        const QDateTime now = m_clock();
+        const QDateTime now = this->now();
         ReportFilter today;
         today.since = now.date().toString(Qt::ISODate);
         RecordSummary summary;
@@ -117,15 +116,30 @@ bool LineData::benches(QJsonObject *out, QString *error)
 
 bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QString *error)
 {
+    QJsonObject retired;
+    if (!counts(parameters, out, error) || !this->retired(&retired, error))
+        return false;
+    out->insert(QStringLiteral("retired"), retired.value(QStringLiteral("retired")));
+    return true;
+}
+
+bool LineData::devices(const LineParameters &parameters, qint64 *devices, QString *error)
+{
+    QJsonObject summary;
+    if (!counts(parameters, &summary, error))
+        return false;
+    *devices = summary.value(QStringLiteral("total"))[QStringLiteral("devices")].toInteger();
+    return true;
+}
+
+bool LineData::counts(const LineParameters &parameters, QJsonObject *out, QString *error)
+{
     return cached(keyOf(QStringLiteral("summary"), parameters), [this, parameters](QJsonObject *o, QString *e) {
         RecordSummary summary;
         ProductionReport report(m_database);
         if (!report.summary(filterOf(parameters), &summary, e))
             return false;
-        QList<SqlSerialSequence::Retired> retired;
-        if (!SqlSerialSequence::retiredNumbers(m_database, &retired, e))
-            return false;
-        QJsonArray days, devices, jobLots, steps, numbers;
+        QJsonArray days, devices, jobLots, steps;
         for (auto it = summary.byDay.cbegin(); it != summary.byDay.cend(); ++it)
             days.append(with(countsJson(it.value()), QStringLiteral("day"), it.key()));
         for (auto it = summary.byDevice.cbegin(); it != summary.byDevice.cend(); ++it)
@@ -135,12 +149,6 @@ bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QStri
                                 it.key().second));
         for (auto it = summary.failedSteps.cbegin(); it != summary.failedSteps.cend(); ++it)
             steps.append(QJsonObject{{QStringLiteral("step"), it.key()}, {QStringLiteral("devices"), it.value()}});
-        for (const SqlSerialSequence::Retired &r : retired)
-            numbers.append(QJsonObject{{QStringLiteral("sequence"), r.sequence},
-                                       // Text: 64 bits do not fit a JSON number.
-                                       {QStringLiteral("number"), QString::number(r.number)},
-                                       {QStringLiteral("reason"), r.reason},
-                                       {QStringLiteral("retired"), isoTime(QDateTime::fromMSecsSinceEpoch(r.sinceMs))}});
         *o = QJsonObject{{QStringLiteral("since"), parameters.since},
                          {QStringLiteral("job"), parameters.job},
                          {QStringLiteral("lot"), parameters.lot},
@@ -148,8 +156,26 @@ bool LineData::summary(const LineParameters &parameters, QJsonObject *out, QStri
                          {QStringLiteral("byDay"), days},
                          {QStringLiteral("byDevice"), devices},
                          {QStringLiteral("byJobLot"), jobLots},
-                         {QStringLiteral("failedSteps"), steps},
-                         {QStringLiteral("retired"), numbers}};
+                         {QStringLiteral("failedSteps"), steps}};
+        return true;
+    }, out, error);
+}
+
+bool LineData::retired(QJsonObject *out, QString *error)
+{
+    // The same list whatever the summary's since, job and lot: asked once.
+    return cached(QStringLiteral("retired"), [this](QJsonObject *o, QString *e) {
+        QList<SqlSerialSequence::Retired> retired;
+        if (!SqlSerialSequence::retiredNumbers(m_database, &retired, e))
+            return false;
+        QJsonArray numbers;
+        for (const SqlSerialSequence::Retired &r : retired)
+            numbers.append(QJsonObject{{QStringLiteral("sequence"), r.sequence},
+                                       // Text: 64 bits do not fit a JSON number.
+                                       {QStringLiteral("number"), QString::number(r.number)},
+                                       {QStringLiteral("reason"), r.reason},
+                                       {QStringLiteral("retired"), isoTime(QDateTime::fromMSecsSinceEpoch(r.sinceMs))}});
+        *o = QJsonObject{{QStringLiteral("retired"), numbers}};
         return true;
     }, out, error);
 }
@@ -170,7 +196,7 @@ bool LineData::records(const LineParameters &parameters, QJsonObject *out, QStri
 bool LineData::hours(const LineParameters &parameters, QJsonObject *out, QString *error)
 {
     return cached(keyOf(QStringLiteral("hours"), parameters), [this, parameters](QJsonObject *o, QString *e) {
-        const QDateTime now = m_clock();
+        const QDateTime now = this->now();
         const QDateTime since = parameters.sinceTime(now.addSecs(-23 * 3600));
         QList<HourCounts> hours;
         ProductionReport report(m_database);

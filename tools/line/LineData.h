@@ -23,14 +23,15 @@ public:
     // Answers kept at most (keys come from request parameters).
     static constexpr int CacheEntries = 64;
 
-    using Clock = std::function<QDateTime()>;
-    explicit LineData(ProductionDatabase &database, Clock clock = &QDateTime::currentDateTime);
+    explicit LineData(ProductionDatabase &database);
 
     // {"benches": [...], "now": ...}: each bench's row (gone as BenchBoard
     // decides) and today's counts.
     bool benches(QJsonObject *out, QString *error);
     // {"total", "byDay", "byDevice", "byJobLot", "failedSteps", "retired"}.
     bool summary(const LineParameters &parameters, QJsonObject *out, QString *error);
+    // The summary's total devices, without the retired numbers.
+    bool devices(const LineParameters &parameters, qint64 *devices, QString *error);
     // {"records": [...]} newest first, at most parameters.limit.
     bool records(const LineParameters &parameters, QJsonObject *out, QString *error);
     // {"hours": [{"hour", "passed", "failed"}]} one per hour from since (the
@@ -39,11 +40,14 @@ public:
     // The records as tarvo-cli --report --csv prints them, oldest first.
     bool csv(const LineParameters &parameters, QByteArray *out, QString *error);
 
-    QDateTime now() const { return m_clock(); }
+    QDateTime now() const { return QDateTime::currentDateTime(); }
 
 private:
     using Query = std::function<bool(QJsonObject *, QString *)>;
     bool cached(const QString &key, const Query &query, QJsonObject *out, QString *error);
+    // The summary without "retired"; {"retired": [...]}. Each kept apart.
+    bool counts(const LineParameters &parameters, QJsonObject *out, QString *error);
+    bool retired(QJsonObject *out, QString *error);
 
     struct Entry
     {
@@ -51,6 +55,5 @@ private:
         QJsonObject value;
     };
     ProductionDatabase &m_database;
-    Clock m_clock;
     QHash<QString, Entry> m_cache;
 };

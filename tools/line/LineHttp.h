@@ -19,6 +19,10 @@ struct LineRequest
     QByteArray header(const QByteArray &name) const;
     // A request for path?query with the given headers (tests, the server).
     static LineRequest get(const QString &pathAndQuery, const QList<QPair<QByteArray, QByteArray>> &headers = {});
+    // Whether a Host header names this machine: localhost or a loopback
+    // address, with at most ":port" (digits) after it; an IPv6 address in
+    // brackets that close. No header (an HTTP/1.0 tool) names nothing else.
+    static bool namesThisMachine(const QByteArray &hostHeader);
 };
 
 struct LineResponse

@@ -55,10 +55,45 @@ QString rows(const QJsonArray &list, std::initializer_list<Column> columns, cons
     return out;
 }
 
+// The state's class and mark: "failed", "gone", ...
+QString stateClass(const QJsonObject &bench)
+{
+    if (bench.value(QStringLiteral("gone")).toBool())
+        return QStringLiteral("gone");
+    const QString state = bench.value(QStringLiteral("state")).toString();
+    for (const char *known : {"waiting", "running", "passed", "failed", "stopped"})
+        if (state == QLatin1String(known))
+            return state;
+    return QStringLiteral("unknown");
+}
+
+// Words for a bench's state, never colour alone: "Failed at verify".
+QString stateText(const QJsonObject &bench)
+{
+    const QString state = stateClass(bench);
+    const QString command = bench.value(QStringLiteral("command")).toString();
+    const QString step = bench.value(QStringLiteral("step")).toString();
+    if (state == QLatin1String("gone"))
+        return QStringLiteral("Gone: not heard from since %1").arg(bench.value(QStringLiteral("changed")).toString());
+    if (state == QLatin1String("waiting"))
+        return QStringLiteral("Waiting for the operator");
+    if (state == QLatin1String("running"))
+        // One arg() call: a chained one would fill marks like %1 within the command's text.
+        return QStringLiteral("Running %1 (device %2)")
+            .arg(command, QString::number(bench.value(QStringLiteral("devices")).toInteger()));
+    if (state == QLatin1String("passed"))
+        return QStringLiteral("Passed");
+    if (state == QLatin1String("failed"))
+        return step.isEmpty() ? QStringLiteral("Failed") : QStringLiteral("Failed at %1").arg(step);
+    if (state == QLatin1String("stopped"))
+        return QStringLiteral("Stopped");
+    return QStringLiteral("Unknown state %1").arg(bench.value(QStringLiteral("state")).toString());
+}
+
 QString tile(const QJsonObject &b)
 {
     const QJsonObject today = b.value(QStringLiteral("today")).toObject();
-    const QString state = LinePage::stateClass(b);
+    const QString state = stateClass(b);
     // The run's last failure stays on the tile after later passes.
     const QString failure = esc(b.value(QStringLiteral("text")));
     return QStringLiteral("<article class=\"tile %1\">"
@@ -68,7 +103,7 @@ QString tile(const QJsonObject &b)
                           "<dt>Today</dt><dd class=\"today\">%7 devices, %8 passed</dd>"
                           "<dt>Last failure</dt><dd class=\"failure\">%9</dd></dl></article>\n")
         .arg(state, esc(b.value(QStringLiteral("host"))), esc(b.value(QStringLiteral("port"))),
-             HtmlText::escape(LinePage::stateText(b)), esc(b.value(QStringLiteral("job"))), esc(b.value(QStringLiteral("lot"))),
+             HtmlText::escape(stateText(b)), esc(b.value(QStringLiteral("job"))), esc(b.value(QStringLiteral("lot"))),
              QString::number(today.value(QStringLiteral("devices")).toInteger()), yieldText(today.value(QStringLiteral("yield"))),
              failure.isEmpty() ? QStringLiteral("-") : failure);
 }
@@ -99,37 +134,6 @@ QString resourceText(const QString &path)
 }
 
 } // namespace
-
-QString LinePage::stateClass(const QJsonObject &bench)
-{
-    if (bench.value(QStringLiteral("gone")).toBool())
-        return QStringLiteral("gone");
-    const QString state = bench.value(QStringLiteral("state")).toString();
-    for (const char *known : {"waiting", "running", "passed", "failed", "stopped"})
-        if (state == QLatin1String(known))
-            return state;
-    return QStringLiteral("unknown");
-}
-
-QString LinePage::stateText(const QJsonObject &bench)
-{
-    const QString state = stateClass(bench);
-    const QString command = bench.value(QStringLiteral("command")).toString();
-    const QString step = bench.value(QStringLiteral("step")).toString();
-    if (state == QLatin1String("gone"))
-        return QStringLiteral("Gone: not heard from since %1").arg(bench.value(QStringLiteral("changed")).toString());
-    if (state == QLatin1String("waiting"))
-        return QStringLiteral("Waiting for the operator");
-    if (state == QLatin1String("running"))
-        return QStringLiteral("Running %1 (device %2)").arg(command).arg(bench.value(QStringLiteral("devices")).toInteger());
-    if (state == QLatin1String("passed"))
-        return QStringLiteral("Passed");
-    if (state == QLatin1String("failed"))
-        return step.isEmpty() ? QStringLiteral("Failed") : QStringLiteral("Failed at %1").arg(step);
-    if (state == QLatin1String("stopped"))
-        return QStringLiteral("Stopped");
-    return QStringLiteral("Unknown state %1").arg(bench.value(QStringLiteral("state")).toString());
-}
 
 QByteArray LinePage::html(const Content &content)
 {

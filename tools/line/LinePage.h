@@ -20,9 +20,4 @@ public:
     };
 
     static QByteArray html(const Content &content);
-
-    // Words for a bench's state, never colour alone: "Failed at verify".
-    static QString stateText(const QJsonObject &bench);
-    // The state's class and mark: "failed", "gone", ...
-    static QString stateClass(const QJsonObject &bench);
 };

@@ -5,28 +5,13 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 
-namespace {
-
-QByteArray methodName(QHttpServerRequest::Method method)
-{
-    switch (method) {
-    case QHttpServerRequest::Method::Get: return "GET";
-    case QHttpServerRequest::Method::Head: return "HEAD";
-    case QHttpServerRequest::Method::Post: return "POST";
-    case QHttpServerRequest::Method::Put: return "PUT";
-    case QHttpServerRequest::Method::Delete: return "DELETE";
-    default: return "OTHER";
-    }
-}
-
-} // namespace
-
 LineServer::LineServer(LineApi &api, QObject *parent) : QAbstractHttpServer(parent), m_api(api) {}
 
 bool LineServer::handleRequest(const QHttpServerRequest &request, QTcpSocket *socket)
 {
     LineRequest line;
-    line.method = methodName(request.method());
+    // Only GET is answered (LineApi refuses the rest with 405): no other name is needed.
+    line.method = request.method() == QHttpServerRequest::Method::Get ? QByteArray("GET") : QByteArray("OTHER");
     line.path = request.url().path();
     line.query = request.query();
     line.headers = request.headers();
