@@ -189,6 +189,10 @@ void OperatorMode::enter()
     // Told after the cycle's own listeners, so that the device's record is
     // complete when the run ends.
     m_form.runner().addListener(this);
+    // Before the job's row is written: the window's log leaves the same
+    // row stopped where it keeps records in the same database.
+    if (activeChanged)
+        activeChanged(true);
     // The bench's row on the line's board, where the job's records keep
     // one: told after this, so that a run's record is kept before the row
     // hears that the run ended.
@@ -207,8 +211,6 @@ void OperatorMode::enter()
     m_panel->attach(&m_form);
     showFigures();
     lock();
-    if (activeChanged)
-        activeChanged(true);
     scheduleArm();
 }
 

@@ -3,6 +3,7 @@
 // guard, the counts) through the real window against the emulated
 // programmer.
 #include "BenchBoard.h"
+#include "BenchLiveness.h"
 #include "DatabaseLocation.h"
 #include "DeviceCatalogue.h"
 #include "DeviceRecord.h"
@@ -15,9 +16,11 @@
 #include "ScriptedPrompter.h"
 #include "SerialStateFile.h"
 #include "SqlRecordStore.h"
+#include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
 #include "WindowOptions.h"
+#include "WindowRunLog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -320,6 +323,52 @@ private slots:
         QCOMPARE(benches.at(0).lot, QStringLiteral("L-42"));
         QCOMPARE(benches.at(0).portEntry, QStringLiteral("Com1"));
         QCOMPARE(benches.at(0).devices, qint64(2));
+    }
+
+    // The window's log and a job keeping records in the same database share
+    // the bench's row: while the job is open the row is the job's, the
+    // window's own left stopped (so its refresh no longer runs); closed,
+    // the row is the window's and waiting again.
+    void windowLogLeavesTheRowToTheJob()
+    {
+        StoreOptions stores;
+        stores.database = path(QStringLiteral("line.db"));
+        QString error;
+        std::unique_ptr<RecordStore> store = StoreFactory::recordStore(stores, &error);
+        QVERIFY2(store, qPrintable(error));
+        const BenchLiveness *windowBench = store->liveness();
+        WindowRunLog log(*m_form, std::move(store));
+        QVERIFY(log.open());
+        const auto row = [this]() -> BenchRow {
+            ProductionDatabase db(DatabaseLocation::parse(path(QStringLiteral("line.db"))));
+            QString error;
+            QList<BenchRow> rows;
+            if (!db.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(db).benches(&rows, &error)
+                || rows.size() != 1)
+                return {};
+            return rows.first();
+        };
+        QCOMPARE(row().state, QStringLiteral("waiting"));
+
+        const QString job = saveJob([](JobFile &j) {
+            j.database = QStringLiteral("line.db");
+            j.askLot = JobFile::Ask::Required;
+        });
+        m_prompter->textAnswers = {QStringLiteral("L-7")};
+        QVERIFY(m_form->openJob(job));
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QCOMPARE(windowBench->row().state, QStringLiteral("stopped"));
+        BenchRow shared = row();
+        QCOMPARE(shared.state, QStringLiteral("waiting"));
+        QCOMPARE(shared.job, QStringLiteral("Line 1 blink"));
+        QCOMPARE(shared.lot, QStringLiteral("L-7"));
+
+        m_form->FileCloseJobExecute();
+        QVERIFY(!m_form->operatorMode().active());
+        QCOMPARE(windowBench->row().state, QStringLiteral("waiting"));
+        shared = row();
+        QCOMPARE(shared.state, QStringLiteral("waiting"));
+        QCOMPARE(shared.job, QString());
     }
 
     // A changed image stops the job before the device: nothing goes out.
