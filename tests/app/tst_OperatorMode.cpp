@@ -47,7 +47,11 @@ public:
     QString saveJobName() override { return jobFile; }
 };
 
+using JobChange = std::function<void(JobFile &)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(JobChange)
 
 class TestOperatorMode : public QObject
 {
@@ -173,6 +177,71 @@ private slots:
         QCOMPARE(job->commands, QStringList{"verify"});
         QCOMPARE(JobFile::resolvedPath(m_chooser.jobFile, job->logFile), QDir::current().absoluteFilePath("records/line.csv"));
         QVERIFY(!job->serial && !job->pin);
+    }
+
+    // A job the window cannot run, or whose files or questions fail, is
+    // refused with the reason; the window stays unlocked under its own
+    // title. A job open already stays open.
+    void refusedJobs_data()
+    {
+        QTest::addColumn<JobChange>("change");
+        QTest::addColumn<bool>("alreadyOpen");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("several commands") << JobChange([](JobFile &j) { j.commands = QStringList{"erase", "program"}; })
+                                          << false << "the window runs a job of one Device command";
+        QTest::newRow("scan") << JobChange([](JobFile &j) { j.scan = true; }) << false
+                              << "the job scans a code for each device";
+        QTest::newRow("unknown device") << JobChange([](JobFile &j) { j.device = QStringLiteral("AT00X"); }) << false
+                                        << "unknown device \"AT00X\"";
+        QTest::newRow("changed image") << JobChange([](JobFile &j) { j.imageSha256 = QString(64, QLatin1Char('0')); })
+                                       << false << "has changed since the job was saved";
+        // One byte at 0x900, past the 2 KB of flash.
+        QTest::newRow("image past the device") << JobChange([this](JobFile &j) {
+            const QString big = path(QStringLiteral("big.hex"));
+            QFile file(big);
+            if (!file.open(QIODevice::WriteOnly) || file.write(":01090000AA4C\r\n:00000001FF\r\n") < 0)
+                qFatal("big.hex");
+            file.close();
+            j.image = QStringLiteral("big.hex");
+            QString error;
+            j.imageSha256 = JobFile::sha256OfFile(big, &error);
+        }) << false << "past the end of the AT89C2051";
+        QTest::newRow("database unreachable")
+            << JobChange([](JobFile &j) { j.database = QStringLiteral("no/folder/line.db"); }) << false
+            << "unable to open database file";
+        // Cancelled: no box of its own.
+        QTest::newRow("operator name cancelled") << JobChange([](JobFile &j) { j.askOperator = JobFile::Ask::Required; })
+                                                 << false << QString();
+        QTest::newRow("a job open already") << JobChange([](JobFile &) {}) << true
+                                            << "A job is open already: close it first";
+    }
+    void refusedJobs()
+    {
+        QFETCH(JobChange, change);
+        QFETCH(bool, alreadyOpen);
+        QFETCH(QString, shown);
+        const QString title = m_form->windowTitle();
+        const QString job = saveJob(change);
+        if (alreadyOpen)
+            QVERIFY(m_form->openJob(job));
+        m_prompter->clear();
+        QVERIFY(!m_form->openJob(job));
+        const QStringList texts = m_prompter->texts();
+        if (shown.isEmpty())
+            QCOMPARE(texts, QStringList());
+        else
+            QVERIFY2(texts.size() == 1 && texts.constFirst().contains(shown), qPrintable(texts.join(QLatin1String(" | "))));
+        if (alreadyOpen) {
+            QVERIFY(m_form->operatorMode().active());
+            QCOMPARE(m_form->windowTitle(), QStringLiteral("Line 1 blink - ") + title);
+            return;
+        }
+        QVERIFY(!m_form->operatorMode().active());
+        QVERIFY(!m_form->operatorMode().cycle());
+        QCOMPARE(m_form->windowTitle(), title);
+        QVERIFY(m_form->controls().SelectDevice->isEnabled());
+        QVERIFY(item("FileOpenJobItem")->isEnabled());
+        QVERIFY(!m_form->operatorMode().panel().isVisible());
     }
 
     // Operator mode holds everything but the job's command and the job's
