@@ -177,6 +177,18 @@ private slots:
         QCOMPARE(job->commands, QStringList{"verify"});
         QCOMPARE(JobFile::resolvedPath(m_chooser.jobFile, job->logFile), QDir::current().absoluteFilePath("records/line.csv"));
         QVERIFY(!job->serial && !job->pin);
+
+        // A server's location is kept as it stands; a database file, like
+        // the log, from the job's folder.
+        const QString server = QStringLiteral("postgresql://line@db.example/records");
+        for (const auto &[database, stored] : {std::pair{server, server},
+                                               std::pair{path(QStringLiteral("records/line.db")), QStringLiteral("../records/line.db")}}) {
+            m_form->jobSaver().setWindowStores({{}, {}, {}, database, {}});
+            const std::optional<JobFile> saved = m_form->jobSaver().job(m_chooser.jobFile, &error);
+            QVERIFY2(saved, qPrintable(error));
+            QCOMPARE(saved->database, stored);
+            QCOMPARE(saved->logFile, QString());
+        }
     }
 
     // A job the window cannot run, or whose files or questions fail, is
