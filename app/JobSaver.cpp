@@ -5,23 +5,6 @@
 
 #include <QFileInfo>
 
-namespace {
-
-// A file of the job, kept relative to the job's own folder.
-QString movedFile(const QString &fromJob, const QString &stored, const QString &toJob)
-{
-    if (stored.isEmpty())
-        return stored;
-    return JobFile::relativePath(toJob, JobFile::resolvedPath(fromJob, stored));
-}
-
-QString relativeFile(const QString &jobPath, const QString &path)
-{
-    return path.isEmpty() ? path : JobFile::relativePath(jobPath, path);
-}
-
-} // namespace
-
 JobSaver::JobSaver(TTarvoForm &form)
     : m_form(form)
 {
@@ -57,13 +40,14 @@ std::optional<JobFile> JobSaver::job(const QString &path, QString *why) const
     }
     JobFile job;
     if (m_settings) {
-        // Serial numbering, counts, questions and PIN as the last job had them.
+        // Serial numbering, counts, questions and PIN as the last job had
+        // them, its files found from the new job's folder.
         job = *m_settings;
+        const StoreOptions stores = m_settings->stores(m_settingsPath);
         if (job.serial)
-            job.serial->stateFile = movedFile(m_settingsPath, job.serial->stateFile, path);
-        job.logFile = movedFile(m_settingsPath, job.logFile, path);
-        if (!job.database.contains(QLatin1String("://")))
-            job.database = movedFile(m_settingsPath, job.database, path);
+            job.serial->stateFile = JobFile::storedLocation(path, stores.serialStateFile);
+        job.logFile = JobFile::storedLocation(path, stores.logFile);
+        job.database = JobFile::storedLocation(path, stores.database);
     }
     job.name = QFileInfo(path).completeBaseName();
     job.device = selection.SelectedDevice.DeviceName;
@@ -79,9 +63,8 @@ std::optional<JobFile> JobSaver::job(const QString &path, QString *why) const
         job.commands << QString(m_command->name);
     // The window's own records, where it keeps them, win over the last job's.
     if (!m_stores.logFile.isEmpty() || !m_stores.database.isEmpty()) {
-        job.logFile = relativeFile(path, m_stores.logFile);
-        job.database = m_stores.database.contains(QLatin1String("://")) ? m_stores.database
-                                                                        : relativeFile(path, m_stores.database);
+        job.logFile = JobFile::storedLocation(path, m_stores.logFile);
+        job.database = JobFile::storedLocation(path, m_stores.database);
     }
     // What is written must read back: the same checks as a job opened.
     if (!JobFile::fromJson(job.toJson(), why))

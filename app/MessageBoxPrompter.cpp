@@ -41,13 +41,18 @@ static QString iconName(Prompter::Icon icon)
     return QStringLiteral("Message");
 }
 
+QWidget *MessageBoxPrompter::dialogParent() const
+{
+    if (QWidget *modal = QApplication::activeModalWidget())
+        return modal;
+    if (QWidget *active = QApplication::activeWindow())
+        return active;
+    return m_parent;
+}
+
 Prompter::Answer MessageBoxPrompter::show(Icon icon, const QString &text, Buttons buttons)
 {
-    QWidget *parent = QApplication::activeModalWidget();
-    if (!parent)
-        parent = QApplication::activeWindow();
-    if (!parent)
-        parent = m_parent;
+    QWidget *parent = dialogParent();
 
     const bool question = buttons != Buttons::Ok;
     const QMessageBox::StandardButtons standard = question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
@@ -74,10 +79,9 @@ Prompter::Answer MessageBoxPrompter::show(Icon icon, const QString &text, Button
 
 std::optional<QString> MessageBoxPrompter::askText(const QString &question, bool secret)
 {
-    QWidget *parent = QApplication::activeWindow() ? QApplication::activeWindow() : m_parent.data();
     bool ok = false;
-    const QString text = QInputDialog::getText(parent, Title, question, secret ? QLineEdit::Password : QLineEdit::Normal,
-                                               QString(), &ok);
+    const QString text = QInputDialog::getText(dialogParent(), Title, question,
+                                               secret ? QLineEdit::Password : QLineEdit::Normal, QString(), &ok);
     if (!ok)
         return std::nullopt;
     return text;

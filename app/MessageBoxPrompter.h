@@ -7,8 +7,9 @@
 #include <QString>
 #include <QWidget>
 
-// The real message boxes: modal, titled with the application title, over
-// the window that is active at the time (the main window otherwise).
+// The real message boxes and text questions: modal, titled with the
+// application title, over the modal dialog or window that is active at the
+// time (the main window otherwise).
 class MessageBoxPrompter : public Prompter
 {
 public:
@@ -21,5 +22,8 @@ public:
     std::optional<QString> askText(const QString &question, bool secret) override;
 
 private:
+    // The modal dialog open, else the active window, else the main window.
+    QWidget *dialogParent() const;
+
     QPointer<QWidget> m_parent;
 };

@@ -74,7 +74,7 @@ bool OperatorMode::refuse(const QString &text)
     return false;
 }
 
-bool OperatorMode::askOperator()
+bool OperatorMode::askOperator(const JobFile &job)
 {
     Prompter &prompter = m_form.prompter();
     const struct
@@ -82,8 +82,8 @@ bool OperatorMode::askOperator()
         JobFile::Ask ask;
         QString what;
         QString *value;
-    } questions[] = {{m_job->askOperator, QStringLiteral("Operator name"), &m_operatorName},
-                     {m_job->askLot, QStringLiteral("Lot or work order"), &m_lot}};
+    } questions[] = {{job.askOperator, QStringLiteral("Operator name"), &m_operatorName},
+                     {job.askLot, QStringLiteral("Lot or work order"), &m_lot}};
     for (const auto &q : questions) {
         q.value->clear();
         if (q.ask == JobFile::Ask::No)
@@ -101,11 +101,11 @@ bool OperatorMode::askOperator()
     return true;
 }
 
-bool OperatorMode::loadImage(const QString &path)
+bool OperatorMode::loadImage(const QString &path, const JobFile &job)
 {
     MemoryBuffer &buffer = m_form.buffer();
     const SelectionState &selection = m_form.selection();
-    const ImageFileLoader::Result loaded = ImageFileLoader::loadFile(path, buffer, m_job->imageOffset);
+    const ImageFileLoader::Result loaded = ImageFileLoader::loadFile(path, buffer, job.imageOffset);
     if (!loaded.ok())
         return refuse(QStringLiteral("%1: refused, %2").arg(path, loaded.opened ? loaded.read.error : loaded.openError));
     buffer.FileLoaded = true;
@@ -141,43 +141,36 @@ bool OperatorMode::open(const QString &path)
     if (!ProductionCycle::imageUnchanged(imagePath, job->imageSha256, &error))
         return refuse(error);
 
-    m_job = std::move(job);
-    if (!askOperator()) {
-        m_job.reset();
+    if (!askOperator(*job))
         return false;
-    }
     // The job's device and image, as the operator would choose them.
     QComboBox *devices = m_form.controls().SelectDevice;
     devices->setCurrentIndex(deviceIndex);
     m_form.SelectDeviceChange();
-    if (!m_form.selection().DeviceSelected) {
-        const QString device = m_job->device;
-        m_job.reset();
-        return refuse(QStringLiteral("%1: the device \"%2\" could not be chosen").arg(path, device));
-    }
-    if (!loadImage(imagePath)) {
-        m_job.reset();
+    if (!m_form.selection().DeviceSelected)
+        return refuse(QStringLiteral("%1: the device \"%2\" could not be chosen").arg(path, job->device));
+    if (!loadImage(imagePath, *job))
         return false;
-    }
     m_form.enableBufferCommands();
 
     ProductionCycle::Settings settings;
-    settings.stores = m_job->stores(path);
-    settings.retireFailed = m_job->retireFailed();
+    settings.stores = job->stores(path);
+    settings.retireFailed = job->retireFailed();
     settings.imagePath = imagePath;
-    settings.imageSha256 = m_job->imageSha256;
-    settings.devices = m_job->devices;
-    settings.stopAfterFailures = m_job->stopAfterFailures;
+    settings.imageSha256 = job->imageSha256;
+    settings.devices = job->devices;
+    settings.stopAfterFailures = job->stopAfterFailures;
     auto cycle = std::make_unique<ProductionCycle>(settings, m_form.buffer(), m_form.selection(), m_form.runner());
     if (!cycle->prepare(&error)) {
+        // Off the runner before the box.
         cycle.reset();
-        m_job.reset();
         return refuse(error);
     }
     cycle->describe = [this](DeviceRecord &record) { describe(record); };
     m_cycle = std::move(cycle);
     m_path = path;
     m_command = command;
+    m_job = std::move(job);
     enter();
     return true;
 }
@@ -187,6 +180,10 @@ void OperatorMode::enter()
     // Told after the cycle's own listeners, so that the device's record is
     // complete when the run ends.
     m_form.runner().addListener(this);
+    // Before the job's row is written: the window's log leaves the same
+    // row stopped where it keeps records in the same database.
+    if (activeChanged)
+        activeChanged(true);
     // The bench's row on the line's board, where the job's records keep
     // one: told after this, so that a run's record is kept before the row
     // hears that the run ended.
@@ -201,8 +198,6 @@ void OperatorMode::enter()
     m_panel->attach(&m_form);
     showFigures();
     lock();
-    if (activeChanged)
-        activeChanged(true);
     scheduleArm();
 }
 

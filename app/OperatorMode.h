@@ -57,8 +57,9 @@ public:
 private:
     // Error box; false.
     bool refuse(const QString &text);
-    bool askOperator();
-    bool loadImage(const QString &path);
+    // Before the job is open: the job being opened.
+    bool askOperator(const JobFile &job);
+    bool loadImage(const QString &path, const JobFile &job);
     void enter();
     void leave();
     void lock();

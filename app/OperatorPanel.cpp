@@ -1,5 +1,7 @@
 #include "OperatorPanel.h"
 
+#include "RecordSummary.h"
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
@@ -19,6 +21,14 @@ QLabel *field(QGridLayout *grid, int row, int column, const QString &name, const
     grid->addWidget(caption, row, column);
     grid->addWidget(value, row, column + 1, 1, span);
     return value;
+}
+
+QString yieldText(int passed, int done)
+{
+    const std::optional<double> percent = RecordCounts{passed, done - passed}.yieldPercent();
+    if (!percent)
+        return QStringLiteral("-");
+    return QStringLiteral("%1 % (%2 of %3)").arg(QString::number(*percent, 'f', 1)).arg(passed).arg(done);
 }
 
 } // namespace
@@ -80,16 +90,6 @@ void OperatorPanel::detach(QMainWindow *window)
     window->setMinimumSize(0, 0);
     window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     window->setFixedSize(window->sizeHint());
-}
-
-QString OperatorPanel::yieldText(int passed, int done)
-{
-    if (done == 0)
-        return QStringLiteral("-");
-    return QStringLiteral("%1 % (%2 of %3)")
-        .arg(QString::number(100.0 * passed / done, 'f', 1))
-        .arg(passed)
-        .arg(done);
 }
 
 void OperatorPanel::show(const Figures &f)

@@ -35,8 +35,6 @@ public:
     // The texts as shown, for tests and assistive technology.
     QString text() const;
 
-    static QString yieldText(int passed, int done);
-
 private:
     QLabel *m_operator;
     QLabel *m_lot;

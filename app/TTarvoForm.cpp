@@ -55,11 +55,7 @@ TTarvoForm::TTarvoForm(Prompter &prompter, QWidget *parent)
     m_operator = std::make_unique<OperatorMode>(*this);
 }
 
-TTarvoForm::~TTarvoForm()
-{
-    // Off the runner before the runner goes.
-    m_operator.reset();
-}
+TTarvoForm::~TTarvoForm() = default;
 
 // The job items come after the File menu's own.
 void TTarvoForm::addJobItems()

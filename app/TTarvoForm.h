@@ -165,6 +165,7 @@ private:
     FileChooser *m_chooser = &m_dialogChooser;
     ResetConfirmation *m_resetConfirmation = nullptr;
     JobSaver m_jobSaver{*this};
+    // After m_runner, so that it is gone (and off the runner) first.
     std::unique_ptr<OperatorMode> m_operator;
     QString m_openedFile;
     WindowModes::JobItems m_jobItems;

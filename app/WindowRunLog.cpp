@@ -2,6 +2,7 @@
 
 #include "BenchLiveness.h"
 #include "HexText.h"
+#include "OperatorMode.h"
 #include "Prompter.h"
 #include "TTarvoForm.h"
 
@@ -22,10 +23,13 @@ WindowRunLog::WindowRunLog(TTarvoForm &form, std::unique_ptr<RecordStore> store)
     // row hears that the run ended.
     if (BenchLiveness *bench = m_store->liveness())
         m_form.runner().addListener(bench);
+    // A job keeps its own records: the log waits while one is open.
+    m_form.operatorMode().activeChanged = [this](bool active) { setPaused(active); };
 }
 
 WindowRunLog::~WindowRunLog()
 {
+    m_form.operatorMode().activeChanged = nullptr;
     if (BenchLiveness *bench = m_store->liveness())
         m_form.runner().removeListener(bench);
     m_form.runner().removeListener(&m_recorder);
@@ -91,6 +95,9 @@ void WindowRunLog::setPaused(bool paused)
     // The job's own store keeps the bench's row meanwhile.
     if (BenchLiveness *bench = m_store->liveness()) {
         if (paused) {
+            // Its refresh would write the old row over the job's where
+            // both keep records in the same database.
+            bench->stopped();
             m_form.runner().removeListener(bench);
         } else {
             m_form.runner().addListener(bench);

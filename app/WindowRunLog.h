@@ -22,7 +22,9 @@ public:
     // Makes the log ready before the first run: an error box when it cannot
     // be written.
     bool open();
-    // While paused (a job keeps the records) nothing is written or checked.
+    // While paused (a job keeps the records) nothing is written or checked,
+    // and the bench's row is left stopped. The constructor has the window's
+    // operator mode call it as a job opens and closes.
     void setPaused(bool paused);
 
     // The fuse editor (wired by recordFuseWrites): before a write, whether

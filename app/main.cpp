@@ -56,11 +56,6 @@ int main(int argc, char *argv[])
     } else if (!error.isEmpty()) {
         prompter.defaultError(error);
     }
-    // A job keeps its own records: the window's log waits while one is open.
-    form.operatorMode().activeChanged = [&log](bool active) {
-        if (log)
-            log->setPaused(active);
-    };
     // An operator is never left with an unlocked window instead of the job.
     if (!options.job.isEmpty() && !form.openJob(options.job))
         return 2;

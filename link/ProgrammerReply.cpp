@@ -36,9 +36,8 @@ ProgrammerReply::Step ProgrammerReply::feedDetection(uint8_t byte)
             std::all_of(m_date.cbegin(), m_date.cend(), [](char c) { return c >= '0' && c <= '9'; });
         return digits ? Step::More : Step::NotDigits;
     }
-    if (!m_haveHigh) {
+    if (highCharacter()) {
         m_high = char(byte);
-        m_haveHigh = true;
         return Step::More;
     }
     // The sum's characters are taken as they come: not a digit counts as 0.
@@ -50,12 +49,10 @@ ProgrammerReply::Step ProgrammerReply::feedHex(uint8_t byte)
 {
     if (!HexText::HEX(char(byte)))
         return Step::NotHex;
-    if (!m_haveHigh) {
+    if (highCharacter()) {
         m_high = char(byte);
-        m_haveHigh = true;
         return Step::More;
     }
-    m_haveHigh = false;
     const char pair[2] = {m_high, char(byte)};
     m_value = HexText::HexStr2ToByte(pair, 2);
     if (m_kind == Kind::HexByte)

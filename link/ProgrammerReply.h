@@ -56,6 +56,10 @@ public:
 private:
     Step feedDetection(uint8_t byte);
     Step feedHex(uint8_t byte);
+    // The byte just taken starts a hex pair: every pair starts on an odd
+    // byte, as a hex reply ends at its first other byte and a detection's
+    // date is eight characters.
+    bool highCharacter() const { return m_taken % 2 == 1; }
 
     Kind m_kind;
     Step m_last = Step::More;
@@ -64,6 +68,5 @@ private:
     QByteArray m_data;
     uint8_t m_sum = 0;
     char m_high = 0;
-    bool m_haveHigh = false;
     uint8_t m_value = 0;
 };

@@ -465,6 +465,13 @@ bool JobFile::pinMatches(const QString &text) const
     return typed.size() == pin->hash.size() && diff == 0;
 }
 
+QString JobFile::storedLocation(const QString &jobPath, const QString &location)
+{
+    if (location.isEmpty() || location.contains(QLatin1String("://")))
+        return location;
+    return relativePath(jobPath, location);
+}
+
 StoreOptions JobFile::stores(const QString &jobPath) const
 {
     StoreOptions o;

@@ -86,6 +86,10 @@ public:
     // Where the job's records and numbers go, its files resolved against
     // the job file's folder (a server's location as it stands).
     StoreOptions stores(const QString &jobPath) const;
+    // A store's file or location as a job at jobPath keeps it, which
+    // stores() reads back: empty stays empty, a server's location (with
+    // "://") as it stands, a file relative to the job file's folder.
+    static QString storedLocation(const QString &jobPath, const QString &location);
     bool retireFailed() const { return serial && serial->failed == FailedNumber::Retire; }
 
     // A fresh random salt and the PIN's hash; pinMatches checks one typed.

@@ -3,6 +3,7 @@
 // guard, the counts) through the real window against the emulated
 // programmer.
 #include "BenchBoard.h"
+#include "BenchLiveness.h"
 #include "DatabaseLocation.h"
 #include "DeviceCatalogue.h"
 #include "DeviceRecord.h"
@@ -15,9 +16,11 @@
 #include "ScriptedPrompter.h"
 #include "SerialStateFile.h"
 #include "SqlRecordStore.h"
+#include "StoreFactory.h"
 #include "TTarvoForm.h"
 #include "WindowDriver.h"
 #include "WindowOptions.h"
+#include "WindowRunLog.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -44,7 +47,11 @@ public:
     QString saveJobName() override { return jobFile; }
 };
 
+using JobChange = std::function<void(JobFile &)>;
+
 } // namespace
+
+Q_DECLARE_METATYPE(JobChange)
 
 class TestOperatorMode : public QObject
 {
@@ -170,6 +177,83 @@ private slots:
         QCOMPARE(job->commands, QStringList{"verify"});
         QCOMPARE(JobFile::resolvedPath(m_chooser.jobFile, job->logFile), QDir::current().absoluteFilePath("records/line.csv"));
         QVERIFY(!job->serial && !job->pin);
+
+        // A server's location is kept as it stands; a database file, like
+        // the log, from the job's folder.
+        const QString server = QStringLiteral("postgresql://line@db.example/records");
+        for (const auto &[database, stored] : {std::pair{server, server},
+                                               std::pair{path(QStringLiteral("records/line.db")), QStringLiteral("../records/line.db")}}) {
+            m_form->jobSaver().setWindowStores({{}, {}, {}, database, {}});
+            const std::optional<JobFile> saved = m_form->jobSaver().job(m_chooser.jobFile, &error);
+            QVERIFY2(saved, qPrintable(error));
+            QCOMPARE(saved->database, stored);
+            QCOMPARE(saved->logFile, QString());
+        }
+    }
+
+    // A job the window cannot run, or whose files or questions fail, is
+    // refused with the reason; the window stays unlocked under its own
+    // title. A job open already stays open.
+    void refusedJobs_data()
+    {
+        QTest::addColumn<JobChange>("change");
+        QTest::addColumn<bool>("alreadyOpen");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("several commands") << JobChange([](JobFile &j) { j.commands = QStringList{"erase", "program"}; })
+                                          << false << "the window runs a job of one Device command";
+        QTest::newRow("scan") << JobChange([](JobFile &j) { j.scan = true; }) << false
+                              << "the job scans a code for each device";
+        QTest::newRow("unknown device") << JobChange([](JobFile &j) { j.device = QStringLiteral("AT00X"); }) << false
+                                        << "unknown device \"AT00X\"";
+        QTest::newRow("changed image") << JobChange([](JobFile &j) { j.imageSha256 = QString(64, QLatin1Char('0')); })
+                                       << false << "has changed since the job was saved";
+        // One byte at 0x900, past the 2 KB of flash.
+        QTest::newRow("image past the device") << JobChange([this](JobFile &j) {
+            const QString big = path(QStringLiteral("big.hex"));
+            QFile file(big);
+            if (!file.open(QIODevice::WriteOnly) || file.write(":01090000AA4C\r\n:00000001FF\r\n") < 0)
+                qFatal("big.hex");
+            file.close();
+            j.image = QStringLiteral("big.hex");
+            QString error;
+            j.imageSha256 = JobFile::sha256OfFile(big, &error);
+        }) << false << "past the end of the AT89C2051";
+        QTest::newRow("database unreachable")
+            << JobChange([](JobFile &j) { j.database = QStringLiteral("no/folder/line.db"); }) << false
+            << "unable to open database file";
+        // Cancelled: no box of its own.
+        QTest::newRow("operator name cancelled") << JobChange([](JobFile &j) { j.askOperator = JobFile::Ask::Required; })
+                                                 << false << QString();
+        QTest::newRow("a job open already") << JobChange([](JobFile &) {}) << true
+                                            << "A job is open already: close it first";
+    }
+    void refusedJobs()
+    {
+        QFETCH(JobChange, change);
+        QFETCH(bool, alreadyOpen);
+        QFETCH(QString, shown);
+        const QString title = m_form->windowTitle();
+        const QString job = saveJob(change);
+        if (alreadyOpen)
+            QVERIFY(m_form->openJob(job));
+        m_prompter->clear();
+        QVERIFY(!m_form->openJob(job));
+        const QStringList texts = m_prompter->texts();
+        if (shown.isEmpty())
+            QCOMPARE(texts, QStringList());
+        else
+            QVERIFY2(texts.size() == 1 && texts.constFirst().contains(shown), qPrintable(texts.join(QLatin1String(" | "))));
+        if (alreadyOpen) {
+            QVERIFY(m_form->operatorMode().active());
+            QCOMPARE(m_form->windowTitle(), QStringLiteral("Line 1 blink - ") + title);
+            return;
+        }
+        QVERIFY(!m_form->operatorMode().active());
+        QVERIFY(!m_form->operatorMode().cycle());
+        QCOMPARE(m_form->windowTitle(), title);
+        QVERIFY(m_form->controls().SelectDevice->isEnabled());
+        QVERIFY(item("FileOpenJobItem")->isEnabled());
+        QVERIFY(!m_form->operatorMode().panel().isVisible());
     }
 
     // Operator mode holds everything but the job's command and the job's
@@ -320,6 +404,52 @@ private slots:
         QCOMPARE(benches.at(0).lot, QStringLiteral("L-42"));
         QCOMPARE(benches.at(0).portEntry, QStringLiteral("Com1"));
         QCOMPARE(benches.at(0).devices, qint64(2));
+    }
+
+    // The window's log and a job keeping records in the same database share
+    // the bench's row: while the job is open the row is the job's, the
+    // window's own left stopped (so its refresh no longer runs); closed,
+    // the row is the window's and waiting again.
+    void windowLogLeavesTheRowToTheJob()
+    {
+        StoreOptions stores;
+        stores.database = path(QStringLiteral("line.db"));
+        QString error;
+        std::unique_ptr<RecordStore> store = StoreFactory::recordStore(stores, &error);
+        QVERIFY2(store, qPrintable(error));
+        const BenchLiveness *windowBench = store->liveness();
+        WindowRunLog log(*m_form, std::move(store));
+        QVERIFY(log.open());
+        const auto row = [this]() -> BenchRow {
+            ProductionDatabase db(DatabaseLocation::parse(path(QStringLiteral("line.db"))));
+            QString error;
+            QList<BenchRow> rows;
+            if (!db.open(&error, ProductionDatabase::OpenMode::Existing) || !BenchBoard(db).benches(&rows, &error)
+                || rows.size() != 1)
+                return {};
+            return rows.first();
+        };
+        QCOMPARE(row().state, QStringLiteral("waiting"));
+
+        const QString job = saveJob([](JobFile &j) {
+            j.database = QStringLiteral("line.db");
+            j.askLot = JobFile::Ask::Required;
+        });
+        m_prompter->textAnswers = {QStringLiteral("L-7")};
+        QVERIFY(m_form->openJob(job));
+        QCOMPARE(m_prompter->texts(), QStringList());
+        QCOMPARE(windowBench->row().state, QStringLiteral("stopped"));
+        BenchRow shared = row();
+        QCOMPARE(shared.state, QStringLiteral("waiting"));
+        QCOMPARE(shared.job, QStringLiteral("Line 1 blink"));
+        QCOMPARE(shared.lot, QStringLiteral("L-7"));
+
+        m_form->FileCloseJobExecute();
+        QVERIFY(!m_form->operatorMode().active());
+        QCOMPARE(windowBench->row().state, QStringLiteral("waiting"));
+        shared = row();
+        QCOMPARE(shared.state, QStringLiteral("waiting"));
+        QCOMPARE(shared.job, QString());
     }
 
     // A changed image stops the job before the device: nothing goes out.
