@@ -34,11 +34,6 @@ QStringList commandWords(const QList<CliCommand> &commands)
     return words;
 }
 
-QString relativeFile(const QString &jobPath, const QString &path)
-{
-    return path.isEmpty() ? path : JobFile::relativePath(jobPath, path);
-}
-
 QString readPin()
 {
     QTextStream in(stdin);
@@ -89,15 +84,13 @@ int CliJob::save(const CliOptions &o, CliOutput &output)
     if (o.stores.serial) {
         JobFile::Serial serial;
         serial.format = *o.stores.serial;
-        serial.stateFile = relativeFile(o.saveJob, o.stores.serialStateFile);
+        serial.stateFile = JobFile::storedLocation(o.saveJob, o.stores.serialStateFile);
         serial.sequence = o.stores.serialSequence;
         serial.failed = o.retireFailed() ? JobFile::FailedNumber::Retire : JobFile::FailedNumber::Reuse;
         job.serial = serial;
     }
-    job.logFile = relativeFile(o.saveJob, o.stores.logFile);
-    // A server's location stays as it is; an SQLite file moves with the job.
-    job.database = o.stores.database.contains(QLatin1String("://")) ? o.stores.database
-                                                                    : relativeFile(o.saveJob, o.stores.database);
+    job.logFile = JobFile::storedLocation(o.saveJob, o.stores.logFile);
+    job.database = JobFile::storedLocation(o.saveJob, o.stores.database);
     job.devices = o.jobDevices.toInt();
     job.stopAfterFailures = o.jobStopAfter.toInt();
     job.askOperator = JobFile::askOf(o.jobAskOperator).value_or(JobFile::Ask::No);
